@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/VantrelLib.h"
+
+// The engine calls as the program reaches them: a table of function pointers, so
+// tests can put a scripted engine where the real library sits.
+struct TVantrelApi
+{
+    int32_t (*DisksRescan)();
+    int32_t (*DiskGetCount)();
+    const TDriveInfo* (*DiskGetInformation)(int32_t id);
+    int64_t (*DiskInitialize)(int32_t id, int32_t fullScan);
+    const TFileInfo* (*FileGetNext)();
+    TVantrelHandle (*FileRecovery)(const char16_t* target, void* window, const TFileInfo* record);
+
+    int32_t (*RegisterImage)(const char* path);
+    const char* (*DiskPath)(int32_t id);
+    const char* (*LastError)();
+    void (*SetProgressCallback)(TVantrelProgressCallback callback);
+    int32_t (*Wait)(TVantrelHandle handle, int32_t timeoutMs);
+    int32_t (*RecoveryResult)(TVantrelHandle handle, char* message, int32_t messageSize);
+    void (*CloseHandle)(TVantrelHandle handle);
+
+    // The table of the real engine library.
+    static const TVantrelApi& Library();
+    // The table in use; the real engine unless a test installed another.
+    static const TVantrelApi& Current();
+    // Installs a table (nullptr restores the real engine). The table must outlive its use.
+    static void Install(const TVantrelApi* api);
+};
