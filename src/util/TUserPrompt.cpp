@@ -1,0 +1,38 @@
+#include "util/TUserPrompt.h"
+
+#include <cstdio>
+
+namespace {
+
+class TStderrPrompt final : public TUserPrompt
+{
+public:
+    Answer Ask(const QString& text, const QString& caption, Buttons buttons, Icon) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        switch (buttons) {
+        case Buttons::Ok:
+        case Buttons::OkCancel:
+            return Answer::Ok;
+        case Buttons::YesNo:
+        case Buttons::YesNoCancel:
+            return Answer::Yes;
+        }
+        return Answer::Ok;
+    }
+};
+
+TUserPrompt* g_installed = nullptr;
+
+} // namespace
+
+TUserPrompt& TUserPrompt::Current()
+{
+    static TStderrPrompt fallback;
+    return g_installed ? *g_installed : fallback;
+}
+
+void TUserPrompt::Install(TUserPrompt* prompt)
+{
+    g_installed = prompt;
+}
