@@ -1,0 +1,247 @@
+#include "engine/TDiskCatalog.h"
+
+#include "engine/TTextCodec.h"
+#include "engine/TTskVolume.h"
+#include "engine/TVolumeProbe.h"
+
+#include <tsk/libtsk.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+std::string readSysText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+int64_t readSysNumber(const std::string& path)
+{
+    const std::string text = readSysText(path);
+    return text.empty() ? -1 : std::strtoll(text.c_str(), nullptr, 10);
+}
+
+std::vector<std::string> listDirectory(const std::string& path)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(path.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether path opens for reading; devices without a medium or without permission do not.
+bool readable(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+const TDiskCatalog::TEntry* TDiskCatalog::entry(int32_t id) const
+{
+    if (id < 0 || static_cast<size_t>(id) >= m_entries.size()) {
+        return nullptr;
+    }
+    return &m_entries[static_cast<size_t>(id)];
+}
+
+bool TDiskCatalog::canOpenImage(const std::string& path, std::string& error)
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    tsk_error_reset();
+    TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+    if (image == nullptr) {
+        error = "Cannot open " + path + " as a disk image: " + TTskVolume::takeLibraryError("unknown format");
+        return false;
+    }
+    tsk_img_close(image);
+    return true;
+}
+
+void TDiskCatalog::rescan(const std::vector<std::string>& images, bool imagesOnly)
+{
+    m_entries.clear();
+    if (!imagesOnly) {
+        for (const std::string& name : listDirectory("/sys/block")) {
+            addBlockDevice(name);
+        }
+    }
+    for (const std::string& path : images) {
+        addImage(path);
+    }
+    assignIdsAndLetters();
+}
+
+size_t TDiskCatalog::addDevice(const std::string& path, const std::string& label, int32_t driveType)
+{
+    TEntry device;
+    device.path = path;
+    device.info.DriveType = driveType;
+    device.info.ParentID = -1;
+    TTextCodec::copyToField(label, device.info.VolumeLabel, sizeof device.info.VolumeLabel);
+    m_entries.push_back(device);
+    return m_entries.size() - 1;
+}
+
+void TDiskCatalog::addImage(const std::string& path)
+{
+    const size_t device = addDevice(path, baseName(path), DRIVE_TYPE_VIRTUAL);
+    std::vector<std::pair<int64_t, int64_t>> volumes; // offset, size
+    {
+        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+        tsk_error_reset();
+        TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+        if (image == nullptr) {
+            tsk_error_reset();
+            return;
+        }
+        TDriveInfo& info = m_entries[device].info;
+        info.Status = 1;
+        info.SpaceTotal = image->size;
+        info.BytesPerSector = static_cast<int32_t>(image->sector_size ? image->sector_size : 512);
+        info.TotalSectors = image->size / info.BytesPerSector;
+        if (TSK_VS_INFO* vs = tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT)) {
+            for (TSK_PNUM_T i = 0; i < vs->part_count; ++i) {
+                const TSK_VS_PART_INFO* part = tsk_vs_part_get(vs, i);
+                if (part != nullptr && (part->flags & TSK_VS_PART_FLAG_ALLOC)) {
+                    volumes.emplace_back(static_cast<int64_t>(part->start) * vs->block_size,
+                                         static_cast<int64_t>(part->len) * vs->block_size);
+                }
+            }
+            tsk_vs_close(vs);
+        }
+        tsk_error_reset();
+        tsk_img_close(image);
+        if (volumes.empty()) {
+            volumes.emplace_back(0, info.SpaceTotal);
+        }
+    }
+    for (const auto& [offset, size] : volumes) {
+        addVolume(device, path, offset, size, offset, DRIVE_TYPE_LOGICAL);
+    }
+}
+
+void TDiskCatalog::addBlockDevice(const std::string& name)
+{
+    if (name.starts_with("ram") || name.starts_with("zram")) {
+        return;
+    }
+    const std::string sys = "/sys/block/" + name;
+    if (name.starts_with("loop") && readSysText(sys + "/loop/backing_file").empty()) {
+        return;
+    }
+    const std::string path = "/dev/" + name;
+    std::string label = readSysText(sys + "/device/model");
+    if (label.empty()) {
+        label = name;
+    }
+    const size_t device = addDevice(path, label, DRIVE_TYPE_PHYSICAL);
+    const int64_t sectors = readSysNumber(sys + "/size"); // always 512-byte units
+    const int64_t logical = readSysNumber(sys + "/queue/logical_block_size");
+    TDriveInfo& info = m_entries[device].info;
+    info.Status = readable(path) ? 1 : 0;
+    info.SpaceTotal = sectors > 0 ? sectors * 512 : 0;
+    info.BytesPerSector = static_cast<int32_t>(logical > 0 ? logical : 512);
+    info.TotalSectors = info.SpaceTotal / info.BytesPerSector;
+    const int32_t volumeType =
+        readSysNumber(sys + "/removable") == 1 ? DRIVE_TYPE_REMOVABLE : DRIVE_TYPE_FIXED;
+
+    struct TPartition
+    {
+        int64_t number, start, size;
+        std::string name;
+    };
+    std::vector<TPartition> partitions;
+    for (const std::string& child : listDirectory(sys)) {
+        const int64_t number = readSysNumber(sys + "/" + child + "/partition");
+        if (child.starts_with(name) && number > 0) {
+            partitions.push_back({number, readSysNumber(sys + "/" + child + "/start"),
+                                  readSysNumber(sys + "/" + child + "/size"), child});
+        }
+    }
+    std::sort(partitions.begin(), partitions.end(),
+              [](const TPartition& a, const TPartition& b) { return a.number < b.number; });
+    if (partitions.empty()) {
+        // The whole device holds a file system, or nothing we can list.
+        if (info.Status != 0 && info.SpaceTotal > 0) {
+            std::string error;
+            if (TTskVolume::open(path, 0, error)) {
+                addVolume(device, path, 0, info.SpaceTotal, 0, volumeType);
+            }
+        }
+        return;
+    }
+    for (const TPartition& part : partitions) {
+        addVolume(device, "/dev/" + part.name, 0, std::max<int64_t>(0, part.size) * 512,
+                  std::max<int64_t>(0, part.start) * 512, volumeType);
+    }
+}
+
+void TDiskCatalog::addVolume(size_t deviceIndex, const std::string& path, int64_t offset, int64_t size,
+                             int64_t offsetInDevice, int32_t driveType)
+{
+    TEntry volume;
+    volume.path = path;
+    volume.offset = offset;
+    volume.info.DriveType = driveType;
+    volume.info.ParentID = static_cast<int32_t>(deviceIndex); // turned into the device's id later
+    volume.info.OffsetInPhysical = offsetInDevice;
+    volume.info.SpaceTotal = size;
+    volume.info.BytesPerSector = m_entries[deviceIndex].info.BytesPerSector;
+    volume.info.TotalSectors = volume.info.BytesPerSector > 0 ? size / volume.info.BytesPerSector : 0;
+    std::string error;
+    if (std::shared_ptr<TTskVolume> opened = TTskVolume::open(path, offset, error)) {
+        volume.hasFileSystem = true;
+        volume.info.Status = 1;
+        TVolumeProbe::fill(*opened, volume.info);
+    } else {
+        volume.info.Status = readable(path) ? 1 : 0;
+    }
+    m_entries.push_back(volume);
+}
+
+void TDiskCatalog::assignIdsAndLetters()
+{
+    // Devices come before their volumes, so entry indices already are dense ids;
+    // a volume's ParentID holds the index of its device.
+    char letter = 'C';
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        TDriveInfo& info = m_entries[i].info;
+        info.ID = static_cast<int32_t>(i);
+        info.Letter = 0;
+        if (info.ParentID >= 0 && m_entries[i].hasFileSystem && letter <= 'Z') {
+            info.Letter = letter++;
+        }
+    }
+}

@@ -1,0 +1,139 @@
+#include "engine/TNtfsEnumerator.h"
+
+#include "engine/TFileTimeCodec.h"
+#include "engine/TTextCodec.h"
+#include "engine/TTskVolume.h"
+
+#include <tsk/libtsk.h>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Layout of a $FILE_NAME attribute's content.
+constexpr size_t kFileNameParent = 0x00;
+constexpr size_t kFileNameLength = 0x40;
+constexpr size_t kFileNameSpace = 0x41;
+constexpr size_t kFileNameText = 0x42;
+constexpr uint8_t kNamespaceDos = 2;
+constexpr uint64_t kRecordNumberMask = 0x0000FFFFFFFFFFFFULL;
+
+struct TChosenName
+{
+    const uint8_t* text = nullptr; // UTF-16LE
+    size_t length = 0;
+    uint64_t parent = 0;
+    bool found = false;
+    bool dosOnly = true;
+};
+
+// Picks the Win32 or POSIX name over the DOS 8.3 one.
+TChosenName chooseName(TSK_FS_FILE* file)
+{
+    TChosenName chosen;
+    const int attributes = tsk_fs_file_attr_getsize(file);
+    for (int i = 0; i < attributes; ++i) {
+        const TSK_FS_ATTR* attr = tsk_fs_file_attr_get_idx(file, i);
+        if (attr == nullptr || attr->type != TSK_FS_ATTR_TYPE_NTFS_FNAME ||
+            !(attr->flags & TSK_FS_ATTR_RES) || attr->rd.buf == nullptr) {
+            continue;
+        }
+        const size_t available = std::min<size_t>(attr->rd.buf_size, static_cast<size_t>(attr->size));
+        if (available < kFileNameText) {
+            continue;
+        }
+        const uint8_t* buf = attr->rd.buf;
+        const size_t length = buf[kFileNameLength];
+        if (kFileNameText + length * 2 > available) {
+            continue;
+        }
+        const bool dos = buf[kFileNameSpace] == kNamespaceDos;
+        if (chosen.found && (dos || !chosen.dosOnly)) {
+            continue;
+        }
+        uint64_t parent = 0;
+        std::memcpy(&parent, buf + kFileNameParent, sizeof parent);
+        chosen = {buf + kFileNameText, length, parent & kRecordNumberMask, true, dos};
+    }
+    return chosen;
+}
+
+} // namespace
+
+TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
+{
+    // The library adds one virtual folder after the last MFT record.
+    const TSK_FS_INFO* fs = m_volume->fs();
+    const uint64_t records = fs->last_inum;
+    m_count = static_cast<int64_t>(std::min<uint64_t>(records, std::numeric_limits<int32_t>::max()));
+}
+
+int64_t TNtfsEnumerator::addressOf(int64_t id) const
+{
+    return id >= 0 && id < m_count ? id : -1;
+}
+
+const TFileInfo* TNtfsEnumerator::next()
+{
+    if (m_next >= m_count) {
+        ++m_next;
+        return nullptr;
+    }
+    const int64_t recordNumber = m_next++;
+    return fillRecord(recordNumber) ? &m_record : nullptr;
+}
+
+bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), nullptr, static_cast<TSK_INUM_T>(recordNumber));
+    if (file == nullptr) {
+        tsk_error_reset();
+        return false;
+    }
+    bool filled = false;
+    const TSK_FS_META* meta = file->meta;
+    if (meta != nullptr && !(meta->flags & TSK_FS_META_FLAG_UNUSED)) {
+        const TChosenName name = chooseName(file);
+        std::u16string fallback;
+        uint64_t parent = name.parent;
+        bool haveName = name.found;
+        if (!haveName && meta->name2 != nullptr) {
+            // Attributes could not be parsed; the library's own name list still helps.
+            fallback = TTextCodec::utf8ToUtf16(meta->name2->name);
+            parent = meta->name2->par_inode & kRecordNumberMask;
+            haveName = true;
+        }
+        if (haveName) {
+            std::memset(&m_record, 0, offsetof(TFileInfo, WideFileName));
+            m_record.TrueId = recordNumber;
+            m_record.TrueParentId = static_cast<int64_t>(parent);
+            const bool directory = meta->type == TSK_FS_META_TYPE_DIR;
+            m_record.Flags = (directory ? flag_IS_DIRECTORY : 0) |
+                             ((meta->flags & TSK_FS_META_FLAG_UNALLOC) ? flag_IS_DELETED : 0);
+            m_record.Size = directory ? 0 : std::max<int64_t>(0, meta->size);
+            m_record.DateCreated = TFileTimeCodec::fromUtc(meta->crtime, meta->crtime_nano);
+            m_record.DateAccessed = TFileTimeCodec::fromUtc(meta->atime, meta->atime_nano);
+            m_record.DateModified = TFileTimeCodec::fromUtc(meta->mtime, meta->mtime_nano);
+            m_record.Attributes = recordNumber;
+            m_record.Reserve = meta->seq;
+            size_t length = 0;
+            if (name.found) {
+                length = std::min<size_t>(name.length, VANTREL_MAX_NAME - 1);
+                for (size_t i = 0; i < length; ++i) {
+                    m_record.WideFileName[i] =
+                        static_cast<char16_t>(name.text[i * 2] | (name.text[i * 2 + 1] << 8));
+                }
+            } else {
+                length = std::min<size_t>(fallback.size(), VANTREL_MAX_NAME - 1);
+                std::memcpy(m_record.WideFileName, fallback.data(), length * sizeof(char16_t));
+            }
+            m_record.WideFileName[length] = u'\0';
+            filled = true;
+        }
+    }
+    tsk_fs_file_close(file);
+    tsk_error_reset();
+    return filled;
+}

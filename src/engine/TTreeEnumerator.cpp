@@ -1,0 +1,203 @@
+#include "engine/TTreeEnumerator.h"
+
+#include "engine/TFileTimeCodec.h"
+#include "engine/TTextCodec.h"
+#include "engine/TTskVolume.h"
+
+#include <tsk/libtsk.h>
+
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
+
+namespace {
+
+// Entries the library lists in an exFAT root folder for the file system's own
+// structures; they are not files.
+constexpr std::string_view kExfatMetadataNames[] = {
+    "$ALLOC_BITMAP", "$UPCASE_TABLE",         "$VOLUME_GUID",
+    "$TEX_FAT",      "$ACCESS_CONTROL_TABLE", "$EMPTY_VOLUME_LABEL",
+};
+constexpr std::string_view kLabelSuffix = " (Volume Label Entry)";
+
+// First cluster of a folder's content; two folder entries that share it are one folder.
+uint64_t firstDataBlock(TSK_FS_FILE* file)
+{
+    const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(file);
+    if (attr != nullptr && (attr->flags & TSK_FS_ATTR_NONRES) && attr->nrd.run != nullptr) {
+        return attr->nrd.run->addr;
+    }
+    return 0;
+}
+
+} // namespace
+
+TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    walk();
+    tsk_error_reset();
+}
+
+int64_t TTreeEnumerator::addressOf(int64_t id) const
+{
+    if (id < 0 || static_cast<size_t>(id) >= m_items.size()) {
+        return -1;
+    }
+    return static_cast<int64_t>(m_items[static_cast<size_t>(id)].address);
+}
+
+const TFileInfo* TTreeEnumerator::next()
+{
+    if (m_next >= m_items.size()) {
+        return nullptr;
+    }
+    const size_t id = m_next++;
+    const TItem& item = m_items[id];
+    std::memset(&m_record, 0, offsetof(TFileInfo, WideFileName));
+    m_record.TrueId = static_cast<int64_t>(id);
+    m_record.TrueParentId = item.parent;
+    m_record.Flags = item.flags;
+    m_record.Size = item.size;
+    m_record.DateCreated = item.created;
+    m_record.DateAccessed = item.accessed;
+    m_record.DateModified = item.modified;
+    m_record.Attributes = static_cast<int64_t>(item.address);
+    const size_t length = std::min<size_t>(item.name.size(), VANTREL_MAX_NAME - 1);
+    std::memcpy(m_record.WideFileName, item.name.data(), length * sizeof(char16_t));
+    m_record.WideFileName[length] = u'\0';
+    return &m_record;
+}
+
+TFileTime TTreeEnumerator::convertTime(time_t seconds, uint32_t nanoseconds) const
+{
+    return m_volume->isFatFamily() ? TFileTimeCodec::fromLocalFields(seconds, nanoseconds)
+                                   : TFileTimeCodec::fromUtc(seconds, nanoseconds);
+}
+
+bool TTreeEnumerator::isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const
+{
+    const TSK_FS_NAME* name = file->name;
+    if (name == nullptr || name->name == nullptr || TSK_FS_ISDOT(name->name)) {
+        return true;
+    }
+    if (name->type == TSK_FS_NAME_TYPE_VIRT || name->type == TSK_FS_NAME_TYPE_VIRT_DIR) {
+        return true;
+    }
+    if (file->meta != nullptr &&
+        (file->meta->type == TSK_FS_META_TYPE_VIRT || file->meta->type == TSK_FS_META_TYPE_VIRT_DIR)) {
+        return true;
+    }
+    if (!inRoot || !m_volume->isFatFamily()) {
+        return false;
+    }
+    const std::string_view text(name->name);
+    if (text.size() > kLabelSuffix.size() && text.ends_with(kLabelSuffix)) {
+        return true;
+    }
+    if (m_volume->fs()->ftype == TSK_FS_TYPE_EXFAT) {
+        for (std::string_view metadata : kExfatMetadataNames) {
+            if (text == metadata) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void TTreeEnumerator::walk()
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    TItem root{-1, flag_IS_DIRECTORY, 0, 0, 0, 0, fs->root_inum, {}};
+    if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, fs->root_inum)) {
+        if (file->meta != nullptr) {
+            root.created = convertTime(file->meta->crtime, file->meta->crtime_nano);
+            root.accessed = convertTime(file->meta->atime, file->meta->atime_nano);
+            root.modified = convertTime(file->meta->mtime, file->meta->mtime_nano);
+        }
+        tsk_fs_file_close(file);
+    }
+    m_items.push_back(root);
+
+    // Live folders first, so that a deleted folder entry pointing at clusters a
+    // live folder owns is the one that is skipped, not the live folder.
+    std::vector<TPendingFolder> live{{fs->root_inum, 0, false}};
+    std::vector<TPendingFolder> deleted;
+    std::unordered_set<uint64_t> walkedAddresses;
+    std::unordered_set<uint64_t> walkedBlocks;
+    while (!live.empty() || !deleted.empty()) {
+        std::vector<TPendingFolder>& queue = live.empty() ? deleted : live;
+        const TPendingFolder folder = queue.back();
+        queue.pop_back();
+        if (!walkedAddresses.insert(folder.address).second) {
+            continue;
+        }
+        if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, folder.address)) {
+            const uint64_t block = firstDataBlock(file);
+            tsk_fs_file_close(file);
+            if (block != 0 && !walkedBlocks.insert(block).second) {
+                continue;
+            }
+        }
+        tsk_error_reset();
+        walkFolder(folder, live, deleted);
+        if (m_items.size() >= kMaxEntries) {
+            break;
+        }
+    }
+}
+
+void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPendingFolder>& live,
+                                 std::vector<TPendingFolder>& deleted)
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, folder.address);
+    if (dir == nullptr) {
+        tsk_error_reset();
+        return;
+    }
+    const bool inRoot = folder.address == fs->root_inum;
+    const size_t count = tsk_fs_dir_getsize(dir);
+    // Sub-folders are pushed in reverse so the stack pops them in directory order.
+    std::vector<TPendingFolder> liveChildren;
+    std::vector<TPendingFolder> deletedChildren;
+    for (size_t i = 0; i < count && m_items.size() < kMaxEntries; ++i) {
+        TSK_FS_FILE* file = tsk_fs_dir_get(dir, i);
+        if (file == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        if (!isHiddenEntry(file, inRoot)) {
+            const TSK_FS_NAME* name = file->name;
+            const TSK_FS_META* meta = file->meta;
+            // Everything inside a deleted folder is gone with it.
+            const bool isDeleted = folder.deleted || (name->flags & TSK_FS_NAME_FLAG_UNALLOC);
+            const bool isFolder =
+                meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : TSK_FS_IS_DIR_NAME(name->type);
+            TItem item{folder.id,
+                       (isFolder ? flag_IS_DIRECTORY : 0) | (isDeleted ? flag_IS_DELETED : 0),
+                       0,
+                       0,
+                       0,
+                       0,
+                       name->meta_addr,
+                       TTextCodec::utf8ToUtf16(name->name)};
+            if (meta != nullptr) {
+                item.size = isFolder ? 0 : std::max<int64_t>(0, meta->size);
+                item.created = convertTime(meta->crtime, meta->crtime_nano);
+                item.accessed = convertTime(meta->atime, meta->atime_nano);
+                item.modified = convertTime(meta->mtime, meta->mtime_nano);
+            }
+            const int64_t id = static_cast<int64_t>(m_items.size());
+            m_items.push_back(std::move(item));
+            if (isFolder && meta != nullptr) {
+                (isDeleted ? deletedChildren : liveChildren).push_back({name->meta_addr, id, isDeleted});
+            }
+        }
+        tsk_fs_file_close(file);
+    }
+    tsk_fs_dir_close(dir);
+    tsk_error_reset();
+    live.insert(live.end(), liveChildren.rbegin(), liveChildren.rend());
+    deleted.insert(deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <tsk/libtsk.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// One opened file system: the image (or device) read-only, and the file system at
+// a byte offset inside it. Shared between the enumeration and running recoveries,
+// so a new enumeration never closes a volume a copy still reads from.
+class TTskVolume
+{
+public:
+    ~TTskVolume();
+    TTskVolume(const TTskVolume&) = delete;
+    TTskVolume& operator=(const TTskVolume&) = delete;
+
+    // Opens path and the file system at offset; nullptr with error set on failure.
+    static std::shared_ptr<TTskVolume> open(const std::string& path, int64_t offset, std::string& error);
+
+    // The library keeps per-handle caches that are not safe to share between
+    // threads; every call into it holds this lock.
+    static std::mutex& libraryLock();
+    // The library's error text for the last failure on this thread, then cleared.
+    static std::string takeLibraryError(const char* fallback);
+
+    TSK_IMG_INFO* image() const { return m_image; }
+    TSK_FS_INFO* fs() const { return m_fs; }
+    const std::string& path() const { return m_path; }
+    int64_t offset() const { return m_offset; }
+    bool isNtfs() const;
+    // FAT12/16/32 and exFAT: their times are local calendar fields.
+    bool isFatFamily() const;
+
+private:
+    TTskVolume() = default;
+
+    TSK_IMG_INFO* m_image = nullptr;
+    TSK_FS_INFO* m_fs = nullptr;
+    std::string m_path;
+    int64_t m_offset = 0;
+};

@@ -1,0 +1,244 @@
+#include "engine/TVantrelEngine.h"
+
+#include "engine/TNtfsEnumerator.h"
+#include "engine/TRecoveryJob.h"
+#include "engine/TTextCodec.h"
+#include "engine/TTreeEnumerator.h"
+#include "engine/TTskVolume.h"
+
+#include <tsk/libtsk.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+thread_local std::string t_lastError;
+}
+
+TVantrelEngine& TVantrelEngine::instance()
+{
+    static TVantrelEngine engine;
+    return engine;
+}
+
+void TVantrelEngine::setLastError(const std::string& text)
+{
+    t_lastError = text;
+}
+
+const char* TVantrelEngine::lastError()
+{
+    return t_lastError.c_str();
+}
+
+bool TVantrelEngine::imagesOnly() const
+{
+    if (m_options & VANTREL_OPTION_IMAGES_ONLY) {
+        return true;
+    }
+    const char* env = std::getenv("BREVANT_IMAGES_ONLY");
+    return env != nullptr && std::strcmp(env, "1") == 0;
+}
+
+int32_t TVantrelEngine::rescan()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    m_catalog.rescan(m_images, imagesOnly());
+    return static_cast<int32_t>(m_catalog.entries().size());
+}
+
+int32_t TVantrelEngine::diskCount()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    return static_cast<int32_t>(m_catalog.entries().size());
+}
+
+const TDriveInfo* TVantrelEngine::diskInformation(int32_t id)
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    const TDiskCatalog::TEntry* entry = m_catalog.entry(id);
+    return entry != nullptr ? &entry->info : nullptr;
+}
+
+const char* TVantrelEngine::diskPath(int32_t id)
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    const TDiskCatalog::TEntry* entry = m_catalog.entry(id);
+    return entry != nullptr ? entry->path.c_str() : "";
+}
+
+int32_t TVantrelEngine::registerImage(const char* path)
+{
+    if (path == nullptr || *path == '\0') {
+        setLastError("No image path given.");
+        return -1;
+    }
+    std::string error;
+    if (!TDiskCatalog::canOpenImage(path, error)) {
+        setLastError(error);
+        return -1;
+    }
+    char resolved[PATH_MAX];
+    const std::string canonical =
+        ::realpath(path, resolved) != nullptr ? std::string(resolved) : std::string(path);
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    for (const std::string& known : m_images) {
+        if (known == canonical) {
+            return 0;
+        }
+    }
+    m_images.push_back(canonical);
+    return 0;
+}
+
+void TVantrelEngine::clearImages()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    m_images.clear();
+}
+
+int64_t TVantrelEngine::initialize(int32_t id)
+{
+    std::unique_ptr<TEntryEnumerator> previous;
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    previous = std::move(m_enumerator); // a new initialisation ends the previous enumeration
+    const TDiskCatalog::TEntry* entry = m_catalog.entry(id);
+    if (entry == nullptr) {
+        setLastError("There is no disk with id " + std::to_string(id) + ".");
+        return -1;
+    }
+    if (entry->info.ParentID < 0) {
+        setLastError("Disk " + std::to_string(id) + " is a device, not a volume with a file system.");
+        return -1;
+    }
+    std::string error;
+    std::shared_ptr<TTskVolume> volume = TTskVolume::open(entry->path, entry->offset, error);
+    if (!volume) {
+        setLastError(error);
+        return -1;
+    }
+    if (volume->isNtfs()) {
+        m_enumerator = std::make_unique<TNtfsEnumerator>(volume);
+    } else {
+        m_enumerator = std::make_unique<TTreeEnumerator>(volume);
+    }
+    return m_enumerator->count();
+}
+
+const TFileInfo* TVantrelEngine::nextEntry()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    return m_enumerator ? m_enumerator->next() : nullptr;
+}
+
+TVantrelHandle TVantrelEngine::finishedHandle(int32_t result, const std::string& message)
+{
+    auto job = std::make_shared<TRecoveryJob>();
+    if (!job->isValid()) {
+        setLastError("Cannot create a recovery handle.");
+        return -1;
+    }
+    job->finish(result, message);
+    const TVantrelHandle handle = job->handle();
+    std::lock_guard<std::mutex> guard(m_jobsMutex);
+    m_jobs[handle] = job;
+    return handle;
+}
+
+TVantrelHandle TVantrelEngine::startRecovery(const char16_t* target, void* window, const TFileInfo* record)
+{
+    if (target == nullptr || record == nullptr) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "No target or no entry given.");
+    }
+    size_t length = 0;
+    while (length < VANTREL_MAX_TARGET && target[length] != u'\0') {
+        ++length;
+    }
+    if (length > VANTREL_MAX_TARGET - 1) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST,
+                              "The target path is longer than 4096 characters.");
+    }
+    std::string path;
+    if (length == 0 || !TTextCodec::utf16ToUtf8(std::u16string_view(target, length), path)) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "The target path is empty or not valid text.");
+    }
+
+    TRecoveryJob::TRequest request;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMutex);
+        if (!m_enumerator) {
+            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "No disk is initialised.");
+        }
+        // The address travels in Attributes; the id map confirms it or fills in for it.
+        int64_t address = record->Attributes;
+        const int64_t mapped = m_enumerator->addressOf(record->TrueId);
+        const TSK_FS_INFO* fs = m_enumerator->volume()->fs();
+        const bool inRange = address >= static_cast<int64_t>(fs->first_inum) &&
+                             address <= static_cast<int64_t>(fs->last_inum);
+        if (!inRange || (record->Attributes == 0 && mapped > 0)) {
+            address = mapped;
+        }
+        if (address < 0) {
+            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST,
+                                  "No entry with id " + std::to_string(record->TrueId) + " on this disk.");
+        }
+        request.volume = m_enumerator->volume();
+        request.address = static_cast<uint64_t>(address);
+    }
+    request.target = std::move(path);
+    request.window = window;
+    request.progress = m_progress.load();
+
+    auto job = std::make_shared<TRecoveryJob>();
+    if (!job->isValid()) {
+        setLastError("Cannot create a recovery handle.");
+        return -1;
+    }
+    const TVantrelHandle handle = job->handle();
+    {
+        std::lock_guard<std::mutex> guard(m_jobsMutex);
+        m_jobs[handle] = job;
+    }
+    job->start(std::move(request));
+    return handle;
+}
+
+std::shared_ptr<TRecoveryJob> TVantrelEngine::findJob(TVantrelHandle handle)
+{
+    std::lock_guard<std::mutex> guard(m_jobsMutex);
+    const auto found = m_jobs.find(handle);
+    return found != m_jobs.end() ? found->second : nullptr;
+}
+
+int32_t TVantrelEngine::wait(TVantrelHandle handle, int32_t timeoutMs)
+{
+    const std::shared_ptr<TRecoveryJob> job = findJob(handle);
+    return job ? job->wait(timeoutMs) : VANTREL_WAIT_FAILED;
+}
+
+int32_t TVantrelEngine::recoveryResult(TVantrelHandle handle, char* message, int32_t messageSize)
+{
+    const std::shared_ptr<TRecoveryJob> job = findJob(handle);
+    std::string text = "Unknown recovery handle.";
+    const int32_t result = job ? job->result(text) : VANTREL_RECOVERY_BAD_REQUEST;
+    if (message != nullptr && messageSize > 0) {
+        TTextCodec::copyToField(text, message, static_cast<size_t>(messageSize));
+    }
+    return result;
+}
+
+void TVantrelEngine::closeHandle(TVantrelHandle handle)
+{
+    std::shared_ptr<TRecoveryJob> job;
+    {
+        std::lock_guard<std::mutex> guard(m_jobsMutex);
+        const auto found = m_jobs.find(handle);
+        if (found == m_jobs.end()) {
+            return;
+        }
+        job = std::move(found->second);
+        m_jobs.erase(found);
+    }
+    job.reset(); // cancels a running copy and joins its worker
+}

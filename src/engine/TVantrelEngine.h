@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/TDiskCatalog.h"
+#include "engine/VantrelLib.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TEntryEnumerator;
+class TRecoveryJob;
+
+// The engine's state behind the C calls: the disk list, the one enumeration in
+// progress and the running recoveries. Calls may come from any thread.
+class TVantrelEngine
+{
+public:
+    static TVantrelEngine& instance();
+
+    int32_t rescan();
+    int32_t diskCount();
+    const TDriveInfo* diskInformation(int32_t id);
+    const char* diskPath(int32_t id);
+    int64_t initialize(int32_t id);
+    const TFileInfo* nextEntry();
+    TVantrelHandle startRecovery(const char16_t* target, void* window, const TFileInfo* record);
+
+    void setOptions(int32_t options) { m_options = options; }
+    int32_t registerImage(const char* path);
+    void clearImages();
+    void setProgressCallback(TVantrelProgressCallback callback) { m_progress = callback; }
+
+    int32_t wait(TVantrelHandle handle, int32_t timeoutMs);
+    int32_t recoveryResult(TVantrelHandle handle, char* message, int32_t messageSize);
+    void closeHandle(TVantrelHandle handle);
+
+    static void setLastError(const std::string& text);
+    static const char* lastError();
+
+private:
+    TVantrelEngine() = default;
+    bool imagesOnly() const;
+    TVantrelHandle finishedHandle(int32_t result, const std::string& message);
+    std::shared_ptr<TRecoveryJob> findJob(TVantrelHandle handle);
+
+    std::mutex m_stateMutex; // disk list and enumeration
+    TDiskCatalog m_catalog;
+    std::vector<std::string> m_images;
+    std::atomic<int32_t> m_options{0};
+    std::unique_ptr<TEntryEnumerator> m_enumerator;
+    std::atomic<TVantrelProgressCallback> m_progress{nullptr};
+
+    std::mutex m_jobsMutex;
+    std::map<TVantrelHandle, std::shared_ptr<TRecoveryJob>> m_jobs;
+};
