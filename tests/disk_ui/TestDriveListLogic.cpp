@@ -1,0 +1,145 @@
+#include "TFakeDiskEngine.h"
+
+#include "disk/TDriveListLogic.h"
+#include "util/Utils.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using Logic = TDriveListLogic;
+
+TEST(DriveListLogic, NodeTextsFromLetterAndLabel)
+{
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(1, 0, 'C', "SYSTEM", "NTFS")), "C: (SYSTEM)");
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(2, 0, 'D', "", "FAT32")), "D:");
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(0, -1, 0, "", "")), "DEVICE_0");
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(7, -1, 0, "DATA", "")), "DEVICE_7 (DATA)");
+    // Only upper-case letters count as drive letters.
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(3, 0, 'c', "", "")), "DEVICE_3");
+    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(4, 0, '?', "", "")), "DEVICE_4");
+}
+
+TEST(DriveListLogic, TextFieldsWithoutTerminatorStayInsideTheRecord)
+{
+    TDriveInfo info = TFakeDiskEngine::MakeDisk(1, 0, 'E', "", "");
+    std::memset(info.VolumeLabel, 'L', sizeof info.VolumeLabel);
+    std::memset(info.FileSystemName, 'F', sizeof info.FileSystemName);
+    EXPECT_EQ(Logic::FieldText(info.VolumeLabel), QString(30, QLatin1Char('L')));
+    EXPECT_EQ(Logic::InfoTexts(info).FileSystem, QString(30, QLatin1Char('F')));
+    EXPECT_EQ(Logic::FillNodeData(info), "E: (" + QString(30, QLatin1Char('L')) + ")");
+
+    const char padded[8] = {'N', 'T', 'F', 'S', 0, 'x', 'y', 0};
+    EXPECT_EQ(Logic::FieldText(padded), "NTFS");
+}
+
+TEST(DriveListLogic, TypeTexts)
+{
+    const std::pair<int32_t, const char*> known[] = {
+        {0, "Unknown"}, {1, "No Root"},  {2, "Removable"}, {3, "Fixed"},    {4, "Remote"},
+        {5, "CD-ROM"},  {6, "RAM Disk"}, {16, "Phisycal"}, {17, "Logical"}, {18, "Virtual"},
+        {7, "None"},    {-1, "None"},    {19, "None"},
+    };
+    for (const auto& [code, text] : known) {
+        EXPECT_EQ(Logic::GetDriveTypeStr(code), QString::fromLatin1(text)) << code;
+    }
+}
+
+TEST(DriveListLogic, SerialIsUpperHexWithAtLeastEightDigits)
+{
+    EXPECT_EQ(Logic::SerialText(0), "00000000");
+    EXPECT_EQ(Logic::SerialText(0x1a2b), "00001A2B");
+    EXPECT_EQ(Logic::SerialText(0xDEADBEEF), "DEADBEEF");
+    EXPECT_EQ(Logic::SerialText(0x12ABCDEF0123LL), "12ABCDEF0123");
+    // A negative value is the bit pattern, never a minus sign.
+    EXPECT_EQ(Logic::SerialText(-1), "FFFFFFFFFFFFFFFF");
+}
+
+TEST(DriveListLogic, InfoTexts)
+{
+    TDriveInfo info = TFakeDiskEngine::MakeDisk(3, 0, 'C', "SYSTEM", "NTFS", DRIVE_TYPE_LOGICAL, 1);
+    info.SerialNumber = 0x4A3B2C1D;
+    info.SpaceTotal = 2097152;
+    const Logic::TDriveInfoTexts texts = Logic::InfoTexts(info);
+    EXPECT_EQ(texts.DriveId, "3 (0)");
+    EXPECT_EQ(texts.Letter, "C");
+    EXPECT_EQ(texts.SerialNumber, "4A3B2C1D");
+    EXPECT_EQ(texts.VolumeLabel, "SYSTEM");
+    EXPECT_EQ(texts.DriveType, "Logical");
+    EXPECT_EQ(texts.FileSystem, "NTFS");
+    EXPECT_EQ(texts.TotalSpace, FormatSize(2097152) + " (" + FormatBytes(2097152) + " bytes)");
+    EXPECT_TRUE(texts.TotalSpace.startsWith("2 MB ("));
+    EXPECT_EQ(texts.Status, "Status");
+    EXPECT_TRUE(texts.Ready);
+
+    // A device: no letter (never a NUL character in the text), not ready.
+    const TDriveInfo device = TFakeDiskEngine::MakeDisk(0, -1, 0, "", "", DRIVE_TYPE_PHYSICAL, 0);
+    const Logic::TDriveInfoTexts deviceTexts = Logic::InfoTexts(device);
+    EXPECT_EQ(deviceTexts.DriveId, "0 (-1)");
+    EXPECT_TRUE(deviceTexts.Letter.isEmpty());
+    EXPECT_EQ(deviceTexts.DriveType, "Phisycal");
+    EXPECT_EQ(deviceTexts.Status, "Not ready");
+    EXPECT_FALSE(deviceTexts.Ready);
+}
+
+TEST(DriveListLogic, ValidSelectionRejectsDeviceTexts)
+{
+    EXPECT_TRUE(Logic::ValidSelection("C: (SYSTEM)"));
+    EXPECT_TRUE(Logic::ValidSelection("D: (device)")); // the test is case-sensitive
+    EXPECT_FALSE(Logic::ValidSelection("DEVICE_0"));
+    EXPECT_FALSE(Logic::ValidSelection("E: (MYDEVICE)"));
+    EXPECT_FALSE(Logic::ValidSelection(QString()));
+}
+
+TEST(DriveListLogic, ReadDrivesNestsDrivesUnderTheirDevices)
+{
+    TFakeDiskEngine engine;
+    // Drives may come before their device in id order; each list keeps id order.
+    engine.addDisk(TFakeDiskEngine::MakeDisk(0, 2, 'E', "", "FAT32"));
+    engine.addDisk(TFakeDiskEngine::MakeDisk(1, -1, 0, "", "", DRIVE_TYPE_PHYSICAL), "/dev/sda");
+    engine.addDisk(TFakeDiskEngine::MakeDisk(2, -1, 0, "", "", DRIVE_TYPE_PHYSICAL), "/dev/sdb");
+    engine.addDisk(TFakeDiskEngine::MakeDisk(3, 1, 'C', "SYSTEM", "NTFS"), "/dev/sda1");
+    engine.addDisk(TFakeDiskEngine::MakeDisk(4, 1, 0, "", "swap"));
+    engine.addDisk(TFakeDiskEngine::MakeDisk(5, 9, 'F', "", "FAT16")); // its device is not listed
+    engine.addDisk(TFakeDiskEngine::MakeDisk(6, 2, 'D', "DATA", "exFAT"));
+    engine.setCount(8); // id 7 has no record
+
+    const QList<Logic::TDriveNode> devices = Logic::ReadDrives(TVantrelApi::Current());
+    ASSERT_EQ(devices.size(), 2);
+    EXPECT_EQ(devices[0].Id, 1);
+    EXPECT_EQ(devices[0].Text, "DEVICE_1");
+    EXPECT_EQ(devices[0].Path, "/dev/sda");
+    ASSERT_EQ(devices[0].Drives.size(), 2);
+    EXPECT_EQ(devices[0].Drives[0].Text, "C: (SYSTEM)");
+    EXPECT_EQ(devices[0].Drives[0].Path, "/dev/sda1");
+    EXPECT_TRUE(devices[0].Drives[0].Lettered);
+    EXPECT_EQ(devices[0].Drives[1].Text, "DEVICE_4");
+    EXPECT_FALSE(devices[0].Drives[1].Lettered);
+    ASSERT_EQ(devices[1].Drives.size(), 2);
+    EXPECT_EQ(devices[1].Drives[0].Text, "E:");
+    EXPECT_EQ(devices[1].Drives[1].Text, "D: (DATA)");
+    EXPECT_EQ(engine.rescans(), 1);
+}
+
+TEST(DriveListLogic, ReadDrivesListsOnlyIdsUpTo100)
+{
+    TFakeDiskEngine engine;
+    engine.addDisk(TFakeDiskEngine::MakeDisk(99, -1, 0, "", "", DRIVE_TYPE_VIRTUAL));
+    engine.addDisk(TFakeDiskEngine::MakeDisk(100, 99, 'Z', "", "FAT12"));
+    engine.addDisk(TFakeDiskEngine::MakeDisk(101, 99, 'Y', "", "FAT12"));
+    engine.addDisk(TFakeDiskEngine::MakeDisk(102, -1, 0, "", "", DRIVE_TYPE_VIRTUAL));
+
+    const QList<Logic::TDriveNode> devices = Logic::ReadDrives(TVantrelApi::Current());
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices[0].Id, 99);
+    ASSERT_EQ(devices[0].Drives.size(), 1);
+    EXPECT_EQ(devices[0].Drives[0].Text, "Z:");
+}
+
+TEST(DriveListLogic, ReadDrivesWithNoDisks)
+{
+    TFakeDiskEngine engine;
+    EXPECT_TRUE(Logic::ReadDrives(TVantrelApi::Current()).isEmpty());
+    engine.setCount(-5); // a broken count lists nothing
+    EXPECT_TRUE(Logic::ReadDrives(TVantrelApi::Current()).isEmpty());
+}
