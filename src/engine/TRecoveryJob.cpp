@@ -56,6 +56,41 @@ bool writeAll(int fd, const char* data, size_t size, int& error)
     return true;
 }
 
+// A deleted FAT file has no cluster chain left. The library follows free clusters
+// from the first one and stops where the next cluster now belongs to another file;
+// the rest is taken from the clusters that follow on disk, the way FAT undelete has
+// always worked. What comes back there may be another file's data, but the copy is
+// complete and the caller decides what to make of a reused file.
+ssize_t readContiguous(TSK_FS_FILE* file, int64_t position, char* buffer, size_t size)
+{
+    const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(file);
+    if (attr == nullptr || !(attr->flags & TSK_FS_ATTR_NONRES)) {
+        return -1;
+    }
+    const TSK_FS_ATTR_RUN* last = nullptr;
+    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr; run = run->next) {
+        if (run->len > 0 && !(run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE))) {
+            last = run;
+        }
+    }
+    if (last == nullptr) {
+        return -1;
+    }
+    TSK_FS_INFO* fs = file->fs_info;
+    const int64_t blockSize = fs->block_size;
+    const int64_t runEnd = static_cast<int64_t>(last->offset + last->len) * blockSize;
+    if (position < runEnd) {
+        return -1; // a read error inside what the library mapped is a real read error
+    }
+    const int64_t source = static_cast<int64_t>(last->addr + last->len) * blockSize + (position - runEnd);
+    const int64_t volumeEnd = static_cast<int64_t>(fs->last_block_act + 1) * blockSize;
+    if (source >= volumeEnd) {
+        return -1;
+    }
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), volumeEnd - source));
+    return tsk_fs_read(fs, source, buffer, want);
+}
+
 } // namespace
 
 TRecoveryJob::TRecoveryJob() : m_event(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -127,6 +162,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
 {
     TSK_FS_FILE* file = nullptr;
     int64_t total = 0;
+    bool deletedFat = false;
     struct timespec times[2] = {};
     {
         std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
@@ -144,6 +180,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
             return VANTREL_RECOVERY_BAD_REQUEST;
         }
         total = std::max<int64_t>(0, file->meta->size);
+        deletedFat = request.volume->isFatFamily() && (file->meta->flags & TSK_FS_META_FLAG_UNALLOC);
         times[0] = toTimespec(file->meta->atime, file->meta->atime_nano);
         times[1] = toTimespec(file->meta->mtime, file->meta->mtime_nano);
     }
@@ -187,6 +224,10 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
         {
             std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
             got = tsk_fs_file_read(file, position, buffer.data(), want, TSK_FS_FILE_READ_FLAG_NONE);
+            if (got <= 0 && deletedFat) {
+                tsk_error_reset();
+                got = readContiguous(file, position, buffer.data(), want);
+            }
             if (got <= 0) {
                 message = "Reading the source failed at byte " + std::to_string(position) + ": " +
                           TTskVolume::takeLibraryError("no data");
