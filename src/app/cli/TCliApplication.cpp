@@ -1,0 +1,169 @@
+#include "TCliApplication.h"
+
+#include "TDrivesCommand.h"
+#include "TScanCommand.h"
+
+#include "disk/TSourceSpec.h"
+#include "disk/TVantrelApi.h"
+#include "engine/VantrelLib.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+int TCliApplication::run(const QStringList& arguments)
+{
+    TOptions options;
+    QString error;
+    if (!parseArguments(arguments, options, error)) {
+        printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
+        return ExitBadInput;
+    }
+    if (options.Help || options.Command.isEmpty()) {
+        const QByteArray text = usage().toUtf8();
+        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), options.Help ? stdout : stderr);
+        return options.Help ? ExitOk : ExitBadInput;
+    }
+
+    configureEngine(options.Devices);
+    if (options.Command == QLatin1String("drives")) {
+        return TDrivesCommand(*this).run(options.Operands);
+    }
+    return TScanCommand(*this).run(options.Operands, options.DeletedOnly, options.Json);
+}
+
+bool TCliApplication::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
+{
+    options = TOptions();
+    bool optionsEnded = false;
+    for (const QString& argument : arguments) {
+        if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            if (argument == QLatin1String("--")) {
+                optionsEnded = true;
+            } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+                options.Help = true;
+            } else if (argument == QLatin1String("--devices")) {
+                options.Devices = true;
+            } else if (argument == QLatin1String("--deleted-only")) {
+                options.DeletedOnly = true;
+            } else if (argument == QLatin1String("--json")) {
+                options.Json = true;
+            } else {
+                error = QStringLiteral("Unknown option \"%1\".").arg(argument);
+                return false;
+            }
+        } else if (options.Command.isEmpty()) {
+            options.Command = argument;
+        } else {
+            options.Operands.append(argument);
+        }
+    }
+    if (options.Help) {
+        return true;
+    }
+    if (!options.Command.isEmpty() && options.Command != QLatin1String("drives") &&
+        options.Command != QLatin1String("scan")) {
+        error =
+            QStringLiteral("Unknown command \"%1\"; the commands are drives and scan.").arg(options.Command);
+        return false;
+    }
+    if (options.Command == QLatin1String("drives") && (options.DeletedOnly || options.Json)) {
+        error = QStringLiteral("--deleted-only and --json belong to the scan command.");
+        return false;
+    }
+    if (options.Command == QLatin1String("scan") && options.Operands.isEmpty()) {
+        error = QStringLiteral("scan needs at least one SOURCE.");
+        return false;
+    }
+    return true;
+}
+
+QString TCliApplication::usage()
+{
+    return QStringLiteral(
+        "Usage: brevant-cli drives [--devices] [IMAGE...]\n"
+        "       brevant-cli scan [--deleted-only] [--json] [--devices] SOURCE...\n"
+        "       brevant-cli --help\n"
+        "\n"
+        "Lists drives and the live and deleted files and folders their file systems still record.\n"
+        "Devices and images are only ever opened for reading.\n"
+        "\n"
+        "Commands:\n"
+        "  drives [IMAGE...]   Register the images and print the engine's disks, one line each:\n"
+        "                      id parent letter type filesystem size label status path\n"
+        "                      (parent -1 for a device; letter as D: or -; size in bytes;\n"
+        "                      status ready or not ready).\n"
+        "  scan SOURCE...      Analyse each source and print every element found, one line each:\n"
+        "                      id parent condition kind size created modified accessed path\n"
+        "                      (condition Live, Deleted or Contain Deleted; kind d for a folder, f for\n"
+        "                      a file; times as YYYY-MM-DDTHH:MM:SS as the file system stores them;\n"
+        "                      a folder's path ends in \\). A summary goes to standard error.\n"
+        "\n"
+        "SOURCE is one of:\n"
+        "  IMAGE               an image file: its first volume that has a drive letter\n"
+        "  IMAGE@N             the N-th volume of an image file, counted from 1\n"
+        "  D:                  a drive letter, as 'drives' shows it\n"
+        "  #N                  an engine disk id, as 'drives' shows it\n"
+        "\n"
+        "Options:\n"
+        "  --deleted-only      print only deleted elements and the folders that contain deleted ones\n"
+        "  --json              print one JSON object per element (the same keys) instead of lines\n"
+        "  --devices           list the machine's block devices as well as the images given\n"
+        "  --help, -h          show this text\n"
+        "\n"
+        "Order of the scan: depth first from the drive's top. Each folder's line comes first, then\n"
+        "each of its sub-folders in turn (with everything below it), then its files; sub-folders and\n"
+        "files keep the order in which the file system delivered them. The root folder comes first,\n"
+        "then the lost_folder_ folders invented for deleted entries whose folder is gone, then the\n"
+        "not_found_yet_ folders invented for live entries whose folder never appeared. Each element\n"
+        "is printed once.\n"
+        "\n"
+        "Names: in the line format every control character (U+0000 to U+001F and U+007F to U+009F,\n"
+        "tab and newline included) in a path is printed as '?', so each element stays on one line\n"
+        "with nine tab-separated fields. The JSON output keeps names exact, in JSON escapes.\n"
+        "\n"
+        "Exit status: 0 success, 1 a scan failed or could not start, 2 wrong arguments, an unknown\n"
+        "source or an image that cannot be opened, 130 interrupted.\n");
+}
+
+void TCliApplication::configureEngine(bool devices)
+{
+    VantrelSetOptions(devices ? 0 : VANTREL_OPTION_IMAGES_ONLY);
+}
+
+bool TCliApplication::registerImage(const QString& path)
+{
+    const QString canonical = TSourceSpec::canonicalPath(path);
+    if (m_registered.contains(canonical)) {
+        return true;
+    }
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        printError(QStringLiteral("The image \"%1\" does not exist; check the path.").arg(path));
+        return false;
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        printError(
+            QStringLiteral("The image \"%1\" is not a readable file; check the path and its permissions.")
+                .arg(path));
+        return false;
+    }
+    const TVantrelApi& api = TVantrelApi::Current();
+    if (api.RegisterImage(QFile::encodeName(canonical).constData()) != 0) {
+        const char* reason = api.LastError ? api.LastError() : nullptr;
+        printError(
+            QStringLiteral("The image \"%1\" cannot be opened%2. Check that it is a disk or volume image.")
+                .arg(path,
+                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
+        return false;
+    }
+    m_registered.append(canonical);
+    return true;
+}
+
+void TCliApplication::printError(const QString& text)
+{
+    std::fprintf(stderr, "brevant-cli: %s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}

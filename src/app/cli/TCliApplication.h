@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The command-line program: reads the arguments, sets the engine up and runs one
+// command. Results go to standard output, messages to standard error.
+class TCliApplication
+{
+public:
+    // Exit statuses.
+    static constexpr int ExitOk = 0;
+    static constexpr int ExitFailed = 1; // a scan could not run to its end
+    static constexpr int ExitBadInput =
+        2; // wrong arguments, an unknown source, an image that cannot be opened
+    static constexpr int ExitInterrupted = 130;
+
+    struct TOptions
+    {
+        QString Command;
+        bool Help = false;
+        bool Devices = false;
+        bool DeletedOnly = false;
+        bool Json = false;
+        QStringList Operands;
+    };
+
+    // Runs the program with its arguments (without the program name); returns the exit status.
+    int run(const QStringList& arguments);
+
+    // Splits the arguments into command, options and operands; false with a reason on error.
+    static bool parseArguments(const QStringList& arguments, TOptions& options, QString& error);
+    static QString usage();
+
+    // Lists registered images only unless devices are wanted.
+    static void configureEngine(bool devices);
+    // Registers an image file with the engine once per canonical path; false with a
+    // message on standard error when it cannot be opened.
+    bool registerImage(const QString& path);
+
+    // "brevant-cli: " + text on standard error.
+    static void printError(const QString& text);
+
+private:
+    QStringList m_registered;
+};
