@@ -1,0 +1,64 @@
+#pragma once
+
+#include "disk/TBaseSortedList.h"
+#include "engine/VantrelLib.h"
+#include "util/Utils.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class TBaseDisk;
+
+// One file or folder the engine reported, or a folder the analysis invented to hold
+// orphans. Elements belong to their drive (TBaseDisk), which creates and frees them;
+// every other holder only refers to them.
+//
+// A drive may hold millions of elements, so the object is kept compact: plain fields,
+// no virtual functions, and child lists that allocate only when filled.
+class TBaseElement
+{
+public:
+    TBaseElement() = default;
+    TBaseElement(const TBaseElement&) = delete;
+    TBaseElement& operator=(const TBaseElement&) = delete;
+
+    int64_t TrueID = -1;
+    int64_t TrueParentID = -1;
+    int64_t Flags = 0;
+    int64_t Size = 0;
+    TDateTime DateCreated = 0;
+    TDateTime DateAccessed = 0;
+    TDateTime DateModified = 0;
+    int64_t Attributes = 0; // engine-private, handed back at recovery
+    int64_t Reserve = 0;
+    QString Name; // as the engine gave it, possibly empty or blank
+    TBaseDisk* Drive = nullptr;
+    TBaseElement* Parent = nullptr;
+    TBaseSortedList ChildrenFolders;
+    TBaseSortedList ChildrenFiles;
+    bool FlagsInitialized = false;
+
+    bool IsFolder() const { return Flags & flag_IS_DIRECTORY; }
+    bool IsDeleted() const { return Flags & flag_IS_DELETED; }
+    bool ContainDeleted() const { return Flags & flag_HAS_CHILD_DELETED; }
+    bool SubDirFound() const { return !ChildrenFolders.IsEmpty(); }
+    int GetChildrensCount() const { return ChildrenFolders.Count() + ChildrenFiles.Count(); }
+
+    // The name windows show: "lost_name_<id>" when the name is blank or unconvertible.
+    QString GetName() const;
+    // "Folder", or the platform's type description of the name; empty when it has none.
+    QString GetFileType() const;
+    // "Deleted", "Contain Deleted" or "Live".
+    QString GetCondition() const;
+    // Display names from the top of the element's chain down to it, each followed by
+    // "\"; empty for a drive's top element.
+    QString GetPath() const;
+    // GetPath, with the drive letter in front when the path does not begin with one.
+    QString GetInventPath() const;
+    // The parent's path followed by the stored name (no "lost_name_" substitute).
+    QString GetFullName() const;
+
+    // The drive letter text ("C:") of a path, or empty when it starts with none.
+    static QString ExtractDrive(const QString& path);
+};

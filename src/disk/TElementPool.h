@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class TBaseElement;
+
+// Storage for all elements of one drive. Elements are built in large blocks instead of
+// one heap allocation each, which saves the allocator's per-block overhead on millions
+// of elements; all of them are destroyed together with the pool.
+class TElementPool
+{
+public:
+    TElementPool() = default;
+    ~TElementPool();
+    TElementPool(const TElementPool&) = delete;
+    TElementPool& operator=(const TElementPool&) = delete;
+
+    // A new element in its initial state, owned by the pool.
+    TBaseElement* Create();
+    // Number of elements created.
+    size_t Count() const { return m_count; }
+    // Gives back unused capacity of every element's child lists.
+    void SqueezeChildLists();
+
+private:
+    struct Chunk
+    {
+        TBaseElement* items;
+        size_t used;
+        size_t capacity;
+    };
+
+    static constexpr size_t FirstChunk = 64;
+    static constexpr size_t LargestChunk = 8192;
+
+    std::vector<Chunk> m_chunks;
+    size_t m_count = 0;
+};
