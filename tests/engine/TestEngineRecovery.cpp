@@ -1,0 +1,215 @@
+#include "TEngineSession.h"
+
+#include "TestConfig.h"
+#include "support/TManifest.h"
+#include "support/TTempDir.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// Recovery requests against the FAT16 and NTFS fixtures: what is refused, what fails
+// and how, and what a copy reports while it runs.
+class EngineRecovery : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_manifest = TManifest::load(imageName());
+        ASSERT_TRUE(m_manifest.isValid());
+        m_volumeId = m_session.openImage(m_manifest.imagePath());
+        ASSERT_TRUE(m_session.enumerate(m_volumeId)) << VantrelLastError();
+    }
+
+    virtual const char* imageName() const { return "fat16"; }
+
+    const TFileInfo& entry(const QString& path) const
+    {
+        const auto found = m_session.find(path, false);
+        EXPECT_EQ(found.size(), 1u) << path.toStdString();
+        return found.front()->Info;
+    }
+
+    TEngineSession m_session;
+    TManifest m_manifest;
+    int32_t m_volumeId = -1;
+    TTempDir m_dir;
+};
+
+TEST_F(EngineRecovery, TargetMustBeTerminatedWithinTheLimit)
+{
+    const TFileInfo& photo = entry("Pictures/photo.bin");
+    // 4097 units without a terminator: refused before anything is touched.
+    std::u16string unterminated(VANTREL_MAX_TARGET, u'a');
+    EXPECT_EQ(TEngineSession::recoverRaw(unterminated.data(), &photo).Result, VANTREL_RECOVERY_BAD_REQUEST);
+    // 4096 units and the terminator are accepted as a request; the system then refuses
+    // the name, which is a write error, not a bad request.
+    std::u16string longest(VANTREL_MAX_TARGET - 1, u'a');
+    longest[0] = u'/';
+    const TEngineSession::TRecovery atLimit = TEngineSession::recoverRaw(longest.c_str(), &photo);
+    EXPECT_EQ(atLimit.Result, VANTREL_RECOVERY_WRITE_ERROR) << atLimit.Message.toStdString();
+
+    EXPECT_EQ(TEngineSession::recoverRaw(u"", &photo).Result, VANTREL_RECOVERY_BAD_REQUEST);
+    const char16_t loneSurrogate[] = {u'/', u't', 0xD800, u'x', 0};
+    EXPECT_EQ(TEngineSession::recoverRaw(loneSurrogate, &photo).Result, VANTREL_RECOVERY_BAD_REQUEST);
+    EXPECT_EQ(TEngineSession::recoverRaw(nullptr, &photo).Result, VANTREL_RECOVERY_BAD_REQUEST);
+    EXPECT_EQ(TEngineSession::recoverRaw(u"/tmp/x", nullptr).Result, VANTREL_RECOVERY_BAD_REQUEST);
+}
+
+TEST_F(EngineRecovery, RequestsWithoutAFileAreRefused)
+{
+    const TEngineSession::TRecovery folder = TEngineSession::recover(entry("Docs"), m_dir.filePath("docs"));
+    EXPECT_EQ(folder.Result, VANTREL_RECOVERY_BAD_REQUEST);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("docs")));
+
+    TFileInfo unknown{};
+    unknown.TrueId = 999999;
+    unknown.Attributes = -1;
+    EXPECT_EQ(TEngineSession::recover(unknown, m_dir.filePath("unknown")).Result,
+              VANTREL_RECOVERY_BAD_REQUEST);
+
+    // A failed initialisation ends the enumeration; nothing is left to recover from.
+    EXPECT_EQ(DiskInitialize(-3, 0), -1);
+    EXPECT_EQ(TEngineSession::recover(entry("Pictures/photo.bin"), m_dir.filePath("p")).Result,
+              VANTREL_RECOVERY_BAD_REQUEST);
+
+    EXPECT_EQ(VantrelWait(987654321, 0), VANTREL_WAIT_FAILED);
+    EXPECT_EQ(VantrelRecoveryResult(987654321, nullptr, 0), VANTREL_RECOVERY_BAD_REQUEST);
+    VantrelCloseHandle(987654321);
+}
+
+TEST_F(EngineRecovery, WriteErrorsAreReportedAndLeaveNoFile)
+{
+    const TFileInfo& photo = entry("Pictures/photo.bin");
+    const TEngineSession::TRecovery missingFolder =
+        TEngineSession::recover(photo, m_dir.filePath("no such folder/photo.bin"));
+    EXPECT_EQ(missingFolder.Result, VANTREL_RECOVERY_WRITE_ERROR);
+    EXPECT_FALSE(missingFolder.Message.isEmpty());
+
+    // A device that is always full: the write fails, and the device itself stays.
+    const TEngineSession::TRecovery full = TEngineSession::recover(photo, "/dev/full");
+    EXPECT_EQ(full.Result, VANTREL_RECOVERY_WRITE_ERROR) << full.Message.toStdString();
+    struct stat status
+    {
+    };
+    ASSERT_EQ(::stat("/dev/full", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+
+    // A write that fails half-way (file size limit) removes the partial copy.
+    struct rlimit saved
+    {
+    };
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString target = m_dir.filePath("photo.bin");
+    const TEngineSession::TRecovery partial = TEngineSession::recover(photo, target);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(partial.Result, VANTREL_RECOVERY_WRITE_ERROR) << partial.Message.toStdString();
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST_F(EngineRecovery, ExistingTargetIsReplacedWhole)
+{
+    const QString target = m_dir.filePath("readme.txt");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(50000, 'x'));
+    old.close();
+    ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
+    EXPECT_EQ(QFile(target).size(), 700);
+}
+
+struct TProgressLog
+{
+    std::mutex mutex;
+    std::vector<std::pair<int64_t, int64_t>> calls;
+    void* window = nullptr;
+};
+TProgressLog g_progress;
+
+void logProgress(void* window, int64_t total, int64_t position)
+{
+    std::lock_guard<std::mutex> guard(g_progress.mutex);
+    g_progress.window = window;
+    g_progress.calls.emplace_back(total, position);
+}
+
+class EngineRecoveryNtfs : public EngineRecovery
+{
+protected:
+    const char* imageName() const override { return "ntfs"; }
+};
+
+TEST_F(EngineRecoveryNtfs, ProgressRunsFromZeroToTheTotalForTheGivenWindow)
+{
+    VantrelSetProgressCallback(logProgress);
+    const TFileInfo& big = entry("Data/replacement.bin");
+    std::u16string target = m_dir.filePath("big.bin").toStdU16String();
+    int window = 0;
+    const TEngineSession::TRecovery result =
+        TEngineSession::waitFor(FileRecovery(target.c_str(), &window, &big));
+    VantrelSetProgressCallback(nullptr);
+    ASSERT_EQ(result.Result, VANTREL_RECOVERY_OK) << result.Message.toStdString();
+
+    std::lock_guard<std::mutex> guard(g_progress.mutex);
+    ASSERT_GE(g_progress.calls.size(), 3u);
+    EXPECT_EQ(g_progress.window, &window);
+    EXPECT_EQ(g_progress.calls.front(), std::make_pair(big.Size, int64_t{0}));
+    EXPECT_EQ(g_progress.calls.back(), std::make_pair(big.Size, big.Size));
+    for (size_t i = 1; i < g_progress.calls.size(); ++i) {
+        EXPECT_EQ(g_progress.calls[i].first, big.Size);
+        EXPECT_GT(g_progress.calls[i].second, g_progress.calls[i - 1].second);
+        EXPECT_LE(g_progress.calls[i].second - g_progress.calls[i - 1].second, 1 << 20);
+    }
+}
+
+// A copy keeps its volume open even when the program moves on to another disk.
+TEST_F(EngineRecoveryNtfs, CopySurvivesANewEnumeration)
+{
+    const TFileInfo big = entry("Data/replacement.bin");
+    std::u16string target = m_dir.filePath("big.bin").toStdU16String();
+    const TVantrelHandle handle = FileRecovery(target.c_str(), nullptr, &big);
+    ASSERT_GT(handle, 0);
+
+    const TManifest other = TManifest::load("fat12");
+    const int32_t otherId = m_session.openImage(other.imagePath());
+    ASSERT_TRUE(m_session.enumerate(otherId));
+    EXPECT_FALSE(m_session.find("README.TXT", false).empty());
+
+    ASSERT_EQ(TEngineSession::waitFor(handle).Result, VANTREL_RECOVERY_OK);
+    QFile file(m_dir.filePath("big.bin"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto* expected = m_manifest.volumes().first().find("Data/replacement.bin");
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(
+        QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()),
+        expected->sha256);
+}
+
+// Closing a handle while the copy runs stops it and joins the worker.
+TEST_F(EngineRecoveryNtfs, ClosingARunningCopyIsSafe)
+{
+    const TFileInfo big = entry("Data/replacement.bin");
+    std::u16string target = m_dir.filePath("big.bin").toStdU16String();
+    for (int round = 0; round < 5; ++round) {
+        const TVantrelHandle handle = FileRecovery(target.c_str(), nullptr, &big);
+        ASSERT_GT(handle, 0);
+        VantrelCloseHandle(handle);
+        EXPECT_EQ(VantrelWait(handle, 0), VANTREL_WAIT_FAILED);
+    }
+}
+
+} // namespace
