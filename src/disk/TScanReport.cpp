@@ -146,7 +146,7 @@ void TScanReport::walk(const TBaseDisk& disk, bool deletedOnly, const TVisitor& 
 TScanReport::TCounts TScanReport::write(const TBaseDisk& disk, const TSink& sink) const
 {
     TCounts counts;
-    QByteArray chunk = header();
+    QByteArray chunk;
     chunk.reserve(ChunkSize + 4096);
 
     // Folder paths are asked for again by every file inside; keep them.
