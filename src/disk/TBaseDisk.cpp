@@ -1,0 +1,310 @@
+#include "disk/TBaseDisk.h"
+
+#include "disk/TBaseElement.h"
+#include "disk/TFATDisk.h"
+#include "disk/TNTFSDisk.h"
+#include "disk/TScanProgress.h"
+#include "disk/TVantrelApi.h"
+#include "settings/Settings.h"
+#include "util/TUserPrompt.h"
+#include "util/Utils.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+
+std::unique_ptr<TBaseDisk> CurDisk;
+bool StopScan = false;
+int TBaseDisk::PumpIntervalMs = 30;
+
+namespace {
+
+// Ids grow with the drive: a sound engine numbers entries densely (FAT) or by file
+// record (NTFS, below the count it announced). An id far beyond both comes from a
+// damaged record and would make Elements allocate gigabytes, so it is refused.
+constexpr int64_t IdHeadroom = 1 << 20;
+
+QString RecordName(const TFileInfo& record)
+{
+    const char16_t* name = record.WideFileName;
+    size_t length = 0;
+    while (length < VANTREL_MAX_NAME && name[length] != 0)
+        ++length;
+    return QString::fromUtf16(name, qsizetype(length));
+}
+
+} // namespace
+
+TBaseDisk::TBaseDisk(int32_t ADriveId) : DriveId(ADriveId), DriveLetter(GetDriveLetterById(ADriveId))
+{
+    // A drive without a letter (a volume the engine could not name) still gets a
+    // printable one, since names and paths are built from it.
+    if (DriveLetter == 0)
+        DriveLetter = '?';
+}
+
+// The pool frees every element; arrays, lists and history only refer to them.
+TBaseDisk::~TBaseDisk() = default;
+
+TBaseElement* TBaseDisk::CreateElement()
+{
+    TBaseElement* element = m_pool.Create();
+    element->Drive = this;
+    return element;
+}
+
+void TBaseDisk::WarnLogDrive() const
+{
+    if (!GlobalLogEnable)
+        return;
+    QString drive = TBaseElement::ExtractDrive(GlobalLogFilename);
+    if (drive.trimmed().isEmpty())
+        drive = TBaseElement::ExtractDrive(QCoreApplication::applicationFilePath());
+    if (drive == QString(QLatin1Char(DriveLetter)) + QLatin1Char(':')) {
+        TUserPrompt::Current().Ask(
+            QStringLiteral("Log file located on the same drive as selected for recovery. "
+                           "To prevent data loss logging for this drive is disabled."),
+            QStringLiteral("Warning"), TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Warning);
+    }
+}
+
+bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
+{
+    try {
+        TotalFiles = TVantrelApi::Current().DiskInitialize(DriveId, AFullScan ? 1 : 0);
+    } catch (...) {
+        TotalFiles = -1;
+    }
+    if (TotalFiles < 0) {
+        TUserPrompt::Current().ShowError(QStringLiteral("Can't initialize disk!"));
+        return false;
+    }
+    m_totalFiles = TotalFiles;
+    return true;
+}
+
+TBaseElement* TBaseDisk::CreateFolder(const QString& name, int64_t id, int64_t flags)
+{
+    TBaseElement* element = CreateElement();
+    element->Name = name;
+    element->TrueID = id;
+    element->Flags = flags;
+    return element;
+}
+
+void TBaseDisk::CreateRootElement()
+{
+    RootElement = CreateFolder(QString(QLatin1Char(DriveLetter)) + QStringLiteral(": logical drive"), -1,
+                               flag_IS_DIRECTORY);
+}
+
+bool TBaseDisk::IdsIndexable(const TFileInfo& record, int64_t Counter) const
+{
+    const int64_t limit = std::min<int64_t>(INT32_MAX - 1, std::max(m_totalFiles, Counter) * 2 + IdHeadroom);
+    return record.TrueId <= limit && record.TrueParentId <= limit;
+}
+
+void TBaseDisk::HandleRecord(const TFileInfo& record, bool reuse)
+{
+    if (record.Flags & flag_IS_DELETED)
+        deletedPath(record, reuse);
+    else
+        livePath(record, reuse);
+}
+
+bool TBaseDisk::wouldLoop(const TBaseElement* element, const TBaseElement* parent) const
+{
+    // The model is kept free of loops, so the walk ends at the top; the bound only
+    // guards against a model changed from outside.
+    size_t steps = m_pool.Count() + 1;
+    for (const TBaseElement* current = parent; current && steps > 0; current = current->Parent, --steps) {
+        if (current == element)
+            return true;
+    }
+    return false;
+}
+
+void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent)
+{
+    // An element already filed under another folder (the same id reported again) moves:
+    // listing it in both folders would make the model a graph instead of a tree.
+    if (element->Parent && element->Parent != parent) {
+        if (element->IsFolder())
+            element->Parent->ChildrenFolders.Remove(element);
+        else
+            element->Parent->ChildrenFiles.Remove(element);
+    }
+    element->TrueID = record.TrueId;
+    element->TrueParentID = record.TrueParentId;
+    element->Flags = record.Flags;
+    element->Size = record.Size;
+    element->DateCreated = ConvertFileTimeToDateTime(record.DateCreated);
+    element->DateAccessed = ConvertFileTimeToDateTime(record.DateAccessed);
+    element->DateModified = ConvertFileTimeToDateTime(record.DateModified);
+    element->Attributes = record.Attributes;
+    element->Drive = this;
+    element->Parent = parent;
+    element->Name = RecordName(record);
+    Elements.SetItem(int32_t(record.TrueId), element);
+}
+
+void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
+{
+    const int32_t parentId = int32_t(record.TrueParentId);
+    TBaseElement* parentFolder = Elements.GetItem(parentId);
+    if (!parentFolder) {
+        parentFolder = CreateFolder(QStringLiteral("not_found_yet_") + QString::number(record.TrueParentId),
+                                    record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+        Elements.SetItem(parentId, parentFolder);
+    }
+    TBaseElement* element = reuse ? Elements.GetItem(int32_t(record.TrueId)) : nullptr;
+    if (!element) {
+        element = CreateElement();
+    } else if (wouldLoop(element, parentFolder)) {
+        // The entry names itself or one of its own descendants as its parent. It goes
+        // under a placeholder of its own, as if that parent had never been found.
+        parentFolder = CreateFolder(QStringLiteral("not_found_yet_") + QString::number(record.TrueParentId),
+                                    record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+    }
+    fill(element, record, parentFolder);
+    if (record.Flags & flag_IS_DIRECTORY)
+        parentFolder->ChildrenFolders.Add(element);
+    else
+        parentFolder->ChildrenFiles.Add(element);
+}
+
+void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
+{
+    const int32_t parentId = int32_t(record.TrueParentId);
+    TBaseElement* parentFolder = Elements.GetItem(parentId);
+    if (!parentFolder || !parentFolder->IsFolder()) {
+        parentFolder = LostFolders.GetItem(parentId);
+        if (!parentFolder) {
+            parentFolder =
+                CreateFolder(QStringLiteral("lost_folder_") + QString::number(record.TrueParentId),
+                             record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+            LostFolders.SetItem(parentFolder);
+        }
+    }
+    TBaseElement* element = reuse ? LostFolders.GetItem(int32_t(record.TrueId)) : nullptr;
+    if (!element) {
+        element = CreateElement();
+    } else if (wouldLoop(element, parentFolder)) {
+        // As on the live path: a parent inside the entry itself is replaced by a lost
+        // folder of its own, shown at the top of the drive.
+        parentFolder = CreateFolder(QStringLiteral("lost_folder_") + QString::number(record.TrueParentId),
+                                    record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+        LostFolders.SetItem(parentFolder);
+    }
+    fill(element, record, parentFolder);
+    if (record.Flags & flag_IS_DIRECTORY) {
+        parentFolder->ChildrenFolders.Add(element);
+        LostFolders.SetItem(element);
+    } else {
+        parentFolder->ChildrenFiles.Add(element);
+        LostFiles.SetItem(element);
+    }
+    markAncestors(element);
+    m_lastDeleted = element;
+}
+
+void TBaseDisk::markAncestors(TBaseElement* element)
+{
+    // Only a parent that is registered in Elements starts the walk; lost folders are not.
+    TBaseElement* current = element->Parent;
+    if (!current || Elements.IndexOf(current) < 0)
+        return;
+    while (current) {
+        if (current->Flags & (flag_HAS_CHILD_DELETED | flag_IS_DELETED))
+            break;
+        current->Flags |= flag_HAS_CHILD_DELETED;
+        Elements.SetItem(int32_t(current->TrueID), current);
+        // A missing parent would be looked up as the first empty slot, which holds nil.
+        if (!current->Parent)
+            break;
+        const int32_t index = Elements.IndexOf(current->Parent);
+        current = index >= 0 ? Elements.GetItem(index) : nullptr;
+    }
+}
+
+void TBaseDisk::AttachTops(int32_t rootId)
+{
+    if (!RootElement)
+        return;
+    if (TBaseElement* root = Elements.GetItem(rootId)) {
+        root->Name = QString(QLatin1Char(DriveLetter)) + QLatin1Char(':');
+        RootElement->ChildrenFolders.Add(root);
+    }
+    for (TBaseElement* folder : LostFolders) {
+        if (folder && !folder->Parent)
+            RootElement->ChildrenFolders.Add(folder);
+    }
+    m_pool.SqueezeChildLists();
+}
+
+void TBaseDisk::BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles)
+{
+    m_progress = ScanForm;
+    m_lastDeleted = nullptr;
+    m_labelShown = nullptr;
+    m_position = 0;
+    if (m_progress) {
+        m_progress->SetMaximum(TotalFiles);
+        m_progress->SetPosition(0);
+    }
+    m_pumpTimer.start();
+}
+
+void TBaseDisk::pumpIfDue(int64_t Counter)
+{
+    if (PumpIntervalMs > 0 && m_pumpTimer.elapsed() < PumpIntervalMs)
+        return;
+    showProgress(Counter);
+    m_progress->PumpMessages();
+    m_pumpTimer.restart();
+}
+
+void TBaseDisk::showProgress(int64_t Counter)
+{
+    m_progress->SetPosition(Counter);
+    if (m_lastDeleted && m_lastDeleted != m_labelShown) {
+        m_progress->SetFileLabel(m_lastDeleted->GetName() + QStringLiteral(" (") +
+                                 QString::number(m_lastDeleted->TrueID) + QLatin1Char(')'));
+        m_labelShown = m_lastDeleted;
+    }
+}
+
+void TBaseDisk::EndProgress()
+{
+    if (m_progress)
+        showProgress(m_position);
+    m_progress = nullptr;
+}
+
+char GetDriveLetterById(int32_t Id)
+{
+    const TDriveInfo* info = TVantrelApi::Current().DiskGetInformation(Id);
+    return info ? info->Letter : '?';
+}
+
+QString GetFileSystem(int32_t Id)
+{
+    const TDriveInfo* info = TVantrelApi::Current().DiskGetInformation(Id);
+    if (!info)
+        return QStringLiteral("Unknown");
+    const char* name = info->FileSystemName;
+    return QString::fromUtf8(name, qsizetype(strnlen(name, sizeof(info->FileSystemName))));
+}
+
+std::unique_ptr<TBaseDisk> CreateDisk(int32_t ADriveId)
+{
+    if (GetFileSystem(ADriveId) == QLatin1String("NTFS"))
+        return std::make_unique<TNTFSDisk>(ADriveId);
+    return std::make_unique<TFATDisk>(ADriveId);
+}
+
+void CloseCurDisk()
+{
+    CurDisk.reset();
+}

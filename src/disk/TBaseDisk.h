@@ -1,0 +1,111 @@
+#pragma once
+
+#include "disk/TElementPool.h"
+#include "disk/TElementsArray.h"
+#include "disk/TElementsList.h"
+#include "disk/TMoveHistory.h"
+#include "engine/VantrelLib.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class TBaseElement;
+class TScanProgress;
+
+// One opened drive: its engine id and letter, the element model its analysis builds,
+// and the navigation history. The drive owns every element it creates; its arrays and
+// lists only refer to them, and all of them end with the drive.
+class TBaseDisk
+{
+public:
+    explicit TBaseDisk(int32_t ADriveId);
+    virtual ~TBaseDisk();
+    TBaseDisk(const TBaseDisk&) = delete;
+    TBaseDisk& operator=(const TBaseDisk&) = delete;
+
+    int32_t DriveId;
+    char DriveLetter; // '?' when the engine has no letter for the drive
+    TElementsArray Elements;
+    TElementsList LostFolders;
+    TElementsList LostFiles;
+    TMoveHistory MoveHistory;
+    bool IsAnalyzed = false;
+    TBaseElement* RootElement = nullptr; // the drive's top element, once the analysis started
+
+    // Reads the engine's entries into the model. True when the enumeration ran to its
+    // end, false when the disk could not be initialised or the user cancelled.
+    virtual bool AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan) = 0;
+
+    // A new element owned by this drive.
+    TBaseElement* CreateElement();
+    // Number of elements the drive created, invented ones included.
+    size_t ElementCount() const { return m_pool.Count(); }
+
+    // Least time between two progress updates of a running analysis, in milliseconds.
+    // 0 updates after every record (tests).
+    static int PumpIntervalMs;
+
+protected:
+    // Shows the log-drive warning when logging is on and the log lives on this drive.
+    void WarnLogDrive() const;
+    // Calls DiskInitialize; on failure tells the user and returns false.
+    bool InitializeDisk(bool AFullScan, int64_t& TotalFiles);
+    // Creates RootElement, the drive's top element.
+    void CreateRootElement();
+    // An invented folder of this drive (deleted, directory and empty flags for placeholders).
+    TBaseElement* CreateFolder(const QString& name, int64_t id, int64_t flags);
+    // Whether the record's ids can be held in Elements; Counter is the count of records so far.
+    bool IdsIndexable(const TFileInfo& record, int64_t Counter) const;
+    // Adds one accepted record to the model. With reuse off a new element is always made.
+    void HandleRecord(const TFileInfo& record, bool reuse);
+    // Attaches the root folder (Elements[rootId]) and every lost folder without a parent
+    // below RootElement.
+    void AttachTops(int32_t rootId);
+
+    // Progress of the running analysis, throttled to PumpIntervalMs.
+    void BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles);
+    void RecordArrived(int64_t Counter)
+    {
+        m_position = Counter;
+        if (m_progress && (PumpIntervalMs <= 0 || (Counter & 63) == 0))
+            pumpIfDue(Counter);
+    }
+    // Shows the position of the last record and the last deleted entry found.
+    void EndProgress();
+
+private:
+    void livePath(const TFileInfo& record, bool reuse);
+    void deletedPath(const TFileInfo& record, bool reuse);
+    void fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent);
+    void markAncestors(TBaseElement* element);
+    // Would making parent the parent of element close a loop of Parent links?
+    bool wouldLoop(const TBaseElement* element, const TBaseElement* parent) const;
+    void pumpIfDue(int64_t Counter);
+    void showProgress(int64_t Counter);
+
+    TElementPool m_pool;
+    int64_t m_totalFiles = 0;
+    int64_t m_position = 0;
+    TScanProgress* m_progress = nullptr;
+    QElapsedTimer m_pumpTimer;
+    TBaseElement* m_lastDeleted = nullptr;
+    TBaseElement* m_labelShown = nullptr;
+};
+
+// The drive letter the engine reports for a disk id ('?' when it has no record).
+char GetDriveLetterById(int32_t Id);
+// The engine's file system name of a disk id ("Unknown" when it has no record).
+QString GetFileSystem(int32_t Id);
+// A drive object for a disk id: NTFS when the engine names the file system exactly
+// "NTFS", FAT for every other name.
+std::unique_ptr<TBaseDisk> CreateDisk(int32_t ADriveId);
+
+// The open drive, or nil.
+extern std::unique_ptr<TBaseDisk> CurDisk;
+// Cancel flag of the running analysis.
+extern bool StopScan;
+// Releases the open drive with its whole model.
+void CloseCurDisk();

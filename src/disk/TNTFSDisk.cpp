@@ -1,0 +1,42 @@
+#include "disk/TNTFSDisk.h"
+
+#include "disk/TVantrelApi.h"
+
+bool TNTFSDisk::AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan)
+{
+    WarnLogDrive();
+    StopScan = false;
+    int64_t TotalFiles = 0;
+    if (!InitializeDisk(AFullScan, TotalFiles))
+        return false;
+    BeginProgress(ScanForm, TotalFiles);
+    CreateRootElement();
+
+    const TVantrelApi& api = TVantrelApi::Current();
+    const auto userRecord = [](int64_t id) { return id > LastSystemRecord || id == RootRecord; };
+    int64_t Counter = 0;
+    for (;;) {
+        const TFileInfo* record = nullptr;
+        try {
+            record = api.FileGetNext();
+        } catch (...) {
+            record = nullptr;
+        }
+        ++Counter;
+        // Nil is an unused record slot, not the end of the enumeration.
+        if (record) {
+            RecordArrived(Counter);
+            const bool skipped = !userRecord(record->TrueId) || (record->Flags & flag_EMPTY) ||
+                                 !userRecord(record->TrueParentId) || !IdsIndexable(*record, Counter);
+            if (!skipped)
+                HandleRecord(*record, record->TrueId != RootRecord);
+        }
+        if (StopScan || Counter > TotalFiles)
+            break;
+    }
+    EndProgress();
+
+    const bool result = !StopScan;
+    AttachTops(int32_t(RootRecord));
+    return result;
+}

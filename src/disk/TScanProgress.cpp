@@ -1,0 +1,26 @@
+#include "disk/TScanProgress.h"
+
+#include "disk/TBaseDisk.h"
+#include "settings/Settings.h"
+#include "util/TUserPrompt.h"
+
+bool ConfirmStopScan(bool confirmInterrupt)
+{
+    if (!confirmInterrupt)
+        return true;
+    return TUserPrompt::Current().Confirm(QStringLiteral("Are you sure you want to stop drive opening?"),
+                                          TUserPrompt::Buttons::OkCancel);
+}
+
+bool ConfirmStopScan()
+{
+    return ConfirmStopScan(GlobalConfirmInterrupt);
+}
+
+bool RequestStopScan()
+{
+    if (!ConfirmStopScan())
+        return false;
+    StopScan = true;
+    return true;
+}

@@ -1,0 +1,305 @@
+#include "support/TScriptedEngine.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+
+TScriptedEngine* TScriptedEngine::s_active = nullptr;
+
+namespace {
+
+void CopyText(char* target, size_t size, const QString& text)
+{
+    std::memset(target, 0, size);
+    const QByteArray bytes = text.toUtf8();
+    std::memcpy(target, bytes.constData(), std::min(size, size_t(bytes.size())));
+}
+
+} // namespace
+
+TScriptedEngine::TScriptedEngine()
+{
+    m_api = TVantrelApi{
+        &disksRescan,  &diskGetCount,   &diskGetInformation, &diskInitialize, &fileGetNext,
+        &fileRecovery, &registerImage,  &diskPath,           &lastError,      &setProgressCallback,
+        &wait,         &recoveryResult, &closeHandle,
+    };
+    s_active = this;
+    TVantrelApi::Install(&m_api);
+}
+
+TScriptedEngine::~TScriptedEngine()
+{
+    TVantrelApi::Install(nullptr);
+    s_active = nullptr;
+}
+
+TDriveInfo TScriptedEngine::MakeDrive(int32_t id, int32_t parentId, char letter, const QString& label,
+                                      const QString& fileSystem, int64_t size, int32_t type, int32_t status)
+{
+    TDriveInfo drive{};
+    drive.ID = id;
+    drive.ParentID = parentId;
+    drive.Letter = letter;
+    CopyText(drive.VolumeLabel, sizeof(drive.VolumeLabel), label);
+    CopyText(drive.FileSystemName, sizeof(drive.FileSystemName), fileSystem);
+    drive.SpaceTotal = size;
+    drive.SpaceFree = size / 2;
+    drive.DriveType = type;
+    drive.Status = status;
+    drive.BytesPerSector = 512;
+    drive.SectorsPerCluster = 8;
+    drive.BytesPerCluster = 4096;
+    drive.TotalSectors = size / 512;
+    return drive;
+}
+
+TFileInfo TScriptedEngine::MakeFile(int64_t id, int64_t parentId, int64_t flags, int64_t size,
+                                    const QString& name, TFileTime created, TFileTime accessed,
+                                    TFileTime modified, int64_t attributes)
+{
+    TFileInfo record{};
+    record.TrueId = id;
+    record.TrueParentId = parentId;
+    record.Flags = flags;
+    record.Size = size;
+    record.DateCreated = created;
+    record.DateAccessed = accessed;
+    record.DateModified = modified;
+    record.Attributes = attributes;
+    const qsizetype length = std::min<qsizetype>(name.size(), VANTREL_MAX_NAME - 1);
+    std::memcpy(record.WideFileName, name.utf16(), size_t(length) * sizeof(char16_t));
+    record.WideFileName[length] = 0;
+    return record;
+}
+
+void TScriptedEngine::AddDisk(const TDriveInfo& drive, const QString& path)
+{
+    m_disks.append(drive);
+    m_paths.append(path.toStdString());
+}
+
+void TScriptedEngine::SetRecords(int32_t diskId, std::vector<TRecord> records)
+{
+    for (auto& stream : m_streams) {
+        if (stream.first == diskId) {
+            stream.second = std::move(records);
+            return;
+        }
+    }
+    m_streams.emplace_back(diskId, std::move(records));
+}
+
+void TScriptedEngine::AddRecord(int32_t diskId, const TFileInfo& record)
+{
+    for (auto& stream : m_streams) {
+        if (stream.first == diskId) {
+            stream.second.emplace_back(record);
+            return;
+        }
+    }
+    m_streams.emplace_back(diskId, std::vector<TRecord>{record});
+}
+
+void TScriptedEngine::AddNil(int32_t diskId)
+{
+    for (auto& stream : m_streams) {
+        if (stream.first == diskId) {
+            stream.second.emplace_back(std::nullopt);
+            return;
+        }
+    }
+    m_streams.emplace_back(diskId, std::vector<TRecord>{std::nullopt});
+}
+
+void TScriptedEngine::SetTotalFiles(int32_t diskId, int64_t totalFiles)
+{
+    m_totals.emplace_back(diskId, totalFiles);
+}
+
+void TScriptedEngine::SetFailInitialize(bool fail, const QString& error)
+{
+    m_failInitialize = fail;
+    m_lastError = error.toStdString();
+}
+
+void TScriptedEngine::SetCopy(int64_t trueId, const QByteArray& data, int32_t result)
+{
+    m_copies.emplace_back(trueId, TCopy{data, result});
+}
+
+void TScriptedEngine::AcceptImage(const QString& path, const QList<TDriveInfo>& disks)
+{
+    m_images.append({path, disks});
+}
+
+const TDriveInfo* TScriptedEngine::findDisk(int32_t id) const
+{
+    for (const TDriveInfo& drive : m_disks) {
+        if (drive.ID == id)
+            return &drive;
+    }
+    return nullptr;
+}
+
+int32_t TScriptedEngine::disksRescan()
+{
+    ++s_active->Calls.DisksRescan;
+    return int32_t(s_active->m_disks.size());
+}
+
+int32_t TScriptedEngine::diskGetCount()
+{
+    ++s_active->Calls.DiskGetCount;
+    return int32_t(s_active->m_disks.size());
+}
+
+const TDriveInfo* TScriptedEngine::diskGetInformation(int32_t id)
+{
+    ++s_active->Calls.DiskGetInformation;
+    return s_active->findDisk(id);
+}
+
+int64_t TScriptedEngine::diskInitialize(int32_t id, int32_t fullScan)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.DiskInitialize;
+    self.m_initDisk = id;
+    self.m_fullScan = fullScan != 0;
+    self.m_stream = nullptr;
+    self.m_next = 0;
+    if (self.m_failInitialize)
+        return -1;
+    static const std::vector<TRecord> empty;
+    self.m_stream = &empty;
+    for (const auto& stream : self.m_streams) {
+        if (stream.first == id)
+            self.m_stream = &stream.second;
+    }
+    int64_t total = int64_t(self.m_stream->size());
+    for (const auto& entry : self.m_totals) {
+        if (entry.first == id)
+            total = entry.second;
+    }
+    return total;
+}
+
+const TFileInfo* TScriptedEngine::fileGetNext()
+{
+    TScriptedEngine& self = *s_active;
+    const int64_t call = self.Calls.FileGetNext++;
+    if (self.m_onFileGetNext)
+        self.m_onFileGetNext(call);
+    if (!self.m_stream || self.m_next >= self.m_stream->size())
+        return nullptr;
+    const TRecord& record = (*self.m_stream)[self.m_next++];
+    if (!record)
+        return nullptr;
+    self.m_current = *record;
+    return &self.m_current;
+}
+
+TVantrelHandle TScriptedEngine::fileRecovery(const char16_t* target, void* window, const TFileInfo* record)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.FileRecovery;
+    if (self.m_failRecoveryStart || !target || !record)
+        return 0;
+    size_t length = 0;
+    while (length < VANTREL_MAX_TARGET && target[length] != 0)
+        ++length;
+    const QString path = QString::fromUtf16(target, qsizetype(length));
+
+    TCopy copy;
+    for (const auto& entry : self.m_copies) {
+        if (entry.first == record->TrueId)
+            copy = entry.second;
+    }
+    int32_t result = copy.Result;
+    if (result == VANTREL_RECOVERY_OK) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(copy.Data) != copy.Data.size())
+            result = VANTREL_RECOVERY_WRITE_ERROR;
+        if (self.m_progress)
+            self.m_progress(window, copy.Data.size(), copy.Data.size());
+    }
+    self.m_handles.push_back({result, false});
+    const TVantrelHandle handle = TVantrelHandle(self.m_handles.size());
+    self.m_recovered.append({path, *record, handle});
+    return handle;
+}
+
+int32_t TScriptedEngine::registerImage(const char* path)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.RegisterImage;
+    const QString name = QString::fromUtf8(path ? path : "");
+    for (const auto& image : self.m_images) {
+        if (image.first == name) {
+            self.m_registered.append(name);
+            for (const TDriveInfo& drive : image.second)
+                self.AddDisk(drive, name);
+            return 0;
+        }
+    }
+    self.m_lastError = "Not a disk image.";
+    return -1;
+}
+
+const char* TScriptedEngine::diskPath(int32_t id)
+{
+    TScriptedEngine& self = *s_active;
+    for (qsizetype i = 0; i < self.m_disks.size(); ++i) {
+        if (self.m_disks[i].ID == id)
+            return self.m_paths[i].c_str();
+    }
+    return "";
+}
+
+const char* TScriptedEngine::lastError()
+{
+    return s_active->m_lastError.c_str();
+}
+
+void TScriptedEngine::setProgressCallback(TVantrelProgressCallback callback)
+{
+    s_active->m_progress = callback;
+}
+
+int32_t TScriptedEngine::wait(TVantrelHandle handle, int32_t)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.Wait;
+    if (handle <= 0 || size_t(handle) > self.m_handles.size() || self.m_handles[size_t(handle - 1)].Closed)
+        return VANTREL_WAIT_FAILED;
+    return VANTREL_WAIT_DONE;
+}
+
+int32_t TScriptedEngine::recoveryResult(TVantrelHandle handle, char* message, int32_t messageSize)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.RecoveryResult;
+    int32_t result = VANTREL_RECOVERY_BAD_REQUEST;
+    if (handle > 0 && size_t(handle) <= self.m_handles.size())
+        result = self.m_handles[size_t(handle - 1)].Result;
+    if (message && messageSize > 0) {
+        const char* text = result == VANTREL_RECOVERY_OK            ? ""
+                           : result == VANTREL_RECOVERY_READ_ERROR  ? "The source could not be read."
+                           : result == VANTREL_RECOVERY_WRITE_ERROR ? "The target could not be written."
+                                                                    : "Bad request.";
+        std::strncpy(message, text, size_t(messageSize) - 1);
+        message[messageSize - 1] = 0;
+    }
+    return result;
+}
+
+void TScriptedEngine::closeHandle(TVantrelHandle handle)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.Calls.CloseHandle;
+    if (handle > 0 && size_t(handle) <= self.m_handles.size() && !self.m_handles[size_t(handle - 1)].Closed) {
+        self.m_handles[size_t(handle - 1)].Closed = true;
+        ++self.m_closed;
+    }
+}
