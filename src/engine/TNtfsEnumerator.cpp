@@ -69,6 +69,14 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnu
     m_count = static_cast<int64_t>(std::min<uint64_t>(records, std::numeric_limits<int32_t>::max()));
 }
 
+TNtfsEnumerator::~TNtfsEnumerator()
+{
+    if (m_file != nullptr) {
+        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+        tsk_fs_file_close(m_file);
+    }
+}
+
 int64_t TNtfsEnumerator::addressOf(int64_t id) const
 {
     return id >= 0 && id < m_count ? id : -1;
@@ -87,7 +95,9 @@ const TFileInfo* TNtfsEnumerator::next()
 bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-    TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), nullptr, static_cast<TSK_INUM_T>(recordNumber));
+    // The file structure is reused from record to record; the library keeps its
+    // allocations, which saves most of the per-record cost.
+    TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(recordNumber));
     if (file == nullptr) {
         tsk_error_reset();
         return false;
@@ -133,7 +143,7 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             filled = true;
         }
     }
-    tsk_fs_file_close(file);
+    m_file = file;
     tsk_error_reset();
     return filled;
 }

@@ -2,6 +2,8 @@
 
 #include "engine/TEntryEnumerator.h"
 
+#include <tsk/libtsk.h>
+
 // One call per MFT record: the record number is the id, the $FILE_NAME parent
 // reference the parent id. Records that hold no file (never used, unreadable,
 // extension records) come back as nullptr.
@@ -9,6 +11,7 @@ class TNtfsEnumerator : public TEntryEnumerator
 {
 public:
     explicit TNtfsEnumerator(std::shared_ptr<TTskVolume> volume);
+    ~TNtfsEnumerator() override;
 
     int64_t count() const override { return m_count; }
     const TFileInfo* next() override;
@@ -19,4 +22,5 @@ private:
 
     int64_t m_count = 0;
     int64_t m_next = 0;
+    TSK_FS_FILE* m_file = nullptr;
 };
