@@ -30,6 +30,7 @@ public:
     }
 
     bool seen(const TBaseElement* element) const { return m_seen.count(element) != 0; }
+    void reserve(size_t count) { m_seen.reserve(count); }
 
     // Depth first: the element, then its sub-folders with all below them, then its
     // files. Everything reachable is marked seen, also below an element the filter
@@ -87,15 +88,107 @@ private:
     std::vector<TFrame> m_stack;
 };
 
+// Appends UTF-8 text, each control character (one byte below 0x20 or 0x7F, or the
+// two-byte forms of U+0080..U+009F) replaced by '?'.
+void appendClean(QByteArray& out, const char* data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += '?';
+        } else if (byte == 0xC2 && i + 1 < size && static_cast<unsigned char>(data[i + 1]) <= 0x9F) {
+            out += '?';
+            ++i;
+        } else {
+            out += data[i];
+        }
+    }
+}
+
+// Appends UTF-8 text as the inside of a JSON string literal.
+void appendJsonEscaped(QByteArray& out, const char* data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+                out += escape;
+            } else {
+                out += c;
+            }
+        }
+    }
+}
+
+void appendNumber(QByteArray& out, int64_t value)
+{
+    char digits[24];
+    const int length = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+    out.append(digits, length);
+}
+
+void appendTwo(char* at, int value)
+{
+    at[0] = static_cast<char>('0' + value / 10 % 10);
+    at[1] = static_cast<char>('0' + value % 10);
+}
+
+// "YYYY-MM-DDTHH:MM:SS", or nothing for a value that is no calendar date.
+bool appendDateTime(QByteArray& out, TDateTime value)
+{
+    QDate date;
+    QTime time;
+    DecodeDateTime(value, date, time);
+    if (!date.isValid() || !time.isValid() || date.year() < 1 || date.year() > 9999) {
+        return false;
+    }
+    char text[19] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0, 'T', 0, 0, ':', 0, 0, ':', 0, 0};
+    appendTwo(text, date.year() / 100);
+    appendTwo(text + 2, date.year() % 100);
+    appendTwo(text + 5, date.month());
+    appendTwo(text + 8, date.day());
+    appendTwo(text + 11, time.hour());
+    appendTwo(text + 14, time.minute());
+    appendTwo(text + 17, time.second());
+    out.append(text, sizeof text);
+    return true;
+}
+
 void appendJsonTime(QByteArray& out, TDateTime value)
 {
-    const QString text = TScanReport::FormatDateTime(value);
-    if (text.isEmpty()) {
+    const qsizetype start = out.size();
+    out += '"';
+    if (!appendDateTime(out, value)) {
+        out.truncate(start);
         out += "null";
-    } else {
-        out += '"';
-        out += text.toLatin1();
-        out += '"';
+        return;
+    }
+    out += '"';
+}
+
+void appendAscii(QByteArray& out, const QString& text)
+{
+    for (const QChar c : text) {
+        out += c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '?';
     }
 }
 
@@ -112,6 +205,7 @@ QByteArray TScanReport::header() const
 void TScanReport::walk(const TBaseDisk& disk, bool deletedOnly, const TVisitor& visit)
 {
     TWalker walker(deletedOnly, visit);
+    walker.reserve(disk.ElementCount());
 
     // The drive's top element stands for the drive itself and is not listed; below it
     // hang the root folder and the lost folders.
@@ -147,27 +241,27 @@ TScanReport::TCounts TScanReport::write(const TBaseDisk& disk, const TSink& sink
 {
     TCounts counts;
     QByteArray chunk;
-    chunk.reserve(ChunkSize + 4096);
+    chunk.reserve(ChunkSize + 8192);
 
-    // Folder paths are asked for again by every file inside; keep them.
-    std::unordered_map<const TBaseElement*, QString> folderPaths;
-    const auto pathOf = [&folderPaths](const TBaseElement* folder) -> const QString& {
+    // A file's path is its folder's path and its name; every file of a folder asks for
+    // the same folder path, so those are kept, as UTF-8.
+    std::unordered_map<const TBaseElement*, QByteArray> folderPaths;
+    const auto pathOf = [&folderPaths](const TBaseElement* folder) -> const QByteArray& {
         auto found = folderPaths.find(folder);
         if (found == folderPaths.end()) {
-            found = folderPaths.emplace(folder, folder->GetInventPath()).first;
+            found = folderPaths.emplace(folder, folder->GetInventPath().toUtf8()).first;
         }
         return found->second;
     };
-    const QString driveRoot = QStringLiteral("%1:\\").arg(QLatin1Char(disk.DriveLetter));
+    const QByteArray driveRoot = QStringLiteral("%1:\\").arg(QLatin1Char(disk.DriveLetter)).toUtf8();
 
     walk(disk, m_deletedOnly, [&](const TBaseElement& element) {
-        QString path;
         if (element.IsFolder()) {
-            path = pathOf(&element);
+            appendElement(chunk, element, pathOf(&element), QByteArray());
         } else {
-            path = (element.Parent ? pathOf(element.Parent) : driveRoot) + element.GetName();
+            appendElement(chunk, element, element.Parent ? pathOf(element.Parent) : driveRoot,
+                          element.GetName().toUtf8());
         }
-        chunk += formatElement(element, path);
         ++(element.IsFolder() ? counts.Folders : counts.Files);
         if (element.IsDeleted()) {
             ++counts.Deleted;
@@ -186,37 +280,56 @@ TScanReport::TCounts TScanReport::write(const TBaseDisk& disk, const TSink& sink
 QByteArray TScanReport::formatElement(const TBaseElement& element, const QString& path) const
 {
     QByteArray line;
-    const char* kind = element.IsFolder() ? "d" : "f";
-    if (m_format == Format::Json) {
-        line.reserve(160 + path.size() * 2);
-        line += "{\"id\":" + QByteArray::number(element.TrueID);
-        line += ",\"parent\":" + QByteArray::number(element.TrueParentID);
-        line += ",\"condition\":" + JsonString(element.GetCondition());
-        line += ",\"kind\":\"";
-        line += kind;
-        line += "\",\"size\":" + QByteArray::number(element.Size);
-        line += ",\"created\":";
-        appendJsonTime(line, element.DateCreated);
-        line += ",\"modified\":";
-        appendJsonTime(line, element.DateModified);
-        line += ",\"accessed\":";
-        appendJsonTime(line, element.DateAccessed);
-        line += ",\"path\":" + JsonString(path);
-        line += "}\n";
-        return line;
-    }
-    line.reserve(120 + path.size() * 2);
-    line += QByteArray::number(element.TrueID) + '\t';
-    line += QByteArray::number(element.TrueParentID) + '\t';
-    line += element.GetCondition().toLatin1() + '\t';
-    line += kind;
-    line += '\t' + QByteArray::number(element.Size) + '\t';
-    line += FormatDateTime(element.DateCreated).toLatin1() + '\t';
-    line += FormatDateTime(element.DateModified).toLatin1() + '\t';
-    line += FormatDateTime(element.DateAccessed).toLatin1() + '\t';
-    line += CleanText(path).toUtf8();
-    line += '\n';
+    appendElement(line, element, path.toUtf8(), QByteArray());
     return line;
+}
+
+void TScanReport::appendElement(QByteArray& out, const TBaseElement& element, const QByteArray& folder,
+                                const QByteArray& name) const
+{
+    const char kind = element.IsFolder() ? 'd' : 'f';
+    if (m_format == Format::Json) {
+        out += "{\"id\":";
+        appendNumber(out, element.TrueID);
+        out += ",\"parent\":";
+        appendNumber(out, element.TrueParentID);
+        out += ",\"condition\":\"";
+        appendAscii(out, element.GetCondition());
+        out += "\",\"kind\":\"";
+        out += kind;
+        out += "\",\"size\":";
+        appendNumber(out, element.Size);
+        out += ",\"created\":";
+        appendJsonTime(out, element.DateCreated);
+        out += ",\"modified\":";
+        appendJsonTime(out, element.DateModified);
+        out += ",\"accessed\":";
+        appendJsonTime(out, element.DateAccessed);
+        out += ",\"path\":\"";
+        appendJsonEscaped(out, folder.constData(), folder.size());
+        appendJsonEscaped(out, name.constData(), name.size());
+        out += "\"}\n";
+        return;
+    }
+    appendNumber(out, element.TrueID);
+    out += '\t';
+    appendNumber(out, element.TrueParentID);
+    out += '\t';
+    appendAscii(out, element.GetCondition());
+    out += '\t';
+    out += kind;
+    out += '\t';
+    appendNumber(out, element.Size);
+    out += '\t';
+    appendDateTime(out, element.DateCreated);
+    out += '\t';
+    appendDateTime(out, element.DateModified);
+    out += '\t';
+    appendDateTime(out, element.DateAccessed);
+    out += '\t';
+    appendClean(out, folder.constData(), folder.size());
+    appendClean(out, name.constData(), name.size());
+    out += '\n';
 }
 
 QString TScanReport::elementPath(const TBaseElement& element)
@@ -233,17 +346,10 @@ QString TScanReport::elementPath(const TBaseElement& element)
 
 QString TScanReport::CleanText(const QString& text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && !isControl(text[i].unicode())) {
-        ++i;
-    }
-    if (i == text.size()) {
-        return text;
-    }
     QString clean = text;
-    for (; i < clean.size(); ++i) {
-        if (isControl(clean[i].unicode())) {
-            clean[i] = QLatin1Char('?');
+    for (QChar& c : clean) {
+        if (isControl(c.unicode())) {
+            c = QLatin1Char('?');
         }
     }
     return clean;
@@ -251,14 +357,9 @@ QString TScanReport::CleanText(const QString& text)
 
 QString TScanReport::FormatDateTime(TDateTime value)
 {
-    QDate date;
-    QTime time;
-    DecodeDateTime(value, date, time);
-    if (!date.isValid() || !time.isValid()) {
-        return QString();
-    }
-    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(), date.day(),
-                             time.hour(), time.minute(), time.second());
+    QByteArray text;
+    appendDateTime(text, value);
+    return QString::fromLatin1(text);
 }
 
 QByteArray TScanReport::JsonString(const QString& text)
@@ -267,34 +368,7 @@ QByteArray TScanReport::JsonString(const QString& text)
     QByteArray out;
     out.reserve(utf8.size() + 2);
     out += '"';
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (u < 0x20 || u == 0x7F) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", u);
-                out += escape;
-            } else {
-                out += c;
-            }
-        }
-    }
+    appendJsonEscaped(out, utf8.constData(), utf8.size());
     out += '"';
     return out;
 }

@@ -62,6 +62,10 @@ public:
     static QByteArray JsonString(const QString& text);
 
 private:
+    // Appends the line of an element whose path is folder followed by name (UTF-8).
+    void appendElement(QByteArray& out, const TBaseElement& element, const QByteArray& folder,
+                       const QByteArray& name) const;
+
     Format m_format;
     bool m_deletedOnly;
 };
