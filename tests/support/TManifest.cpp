@@ -186,6 +186,8 @@ bool TManifest::parse(const QByteArray& json)
             e.reused = eo.value(QStringLiteral("reused")).toBool(false);
             e.recoverable = eo.value(QStringLiteral("recoverable")).toBool(true);
             e.nameFirstCharLost = eo.value(QStringLiteral("name_first_char_lost")).toBool(false);
+            e.parentLost = eo.value(QStringLiteral("parent_lost")).toBool(false);
+            e.parentRecord = qint64(eo.value(QStringLiteral("parent_record")).toDouble(-1));
             v.entries.append(e);
         }
         m_volumes.append(v);

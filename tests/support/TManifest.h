@@ -30,6 +30,12 @@ public:
         bool reused = false;
         bool recoverable = true;
         bool nameFirstCharLost = false;
+        // The parent folder's record now holds another file: the entry still names it as parent
+        // (parentRecord), so a reader can only place the entry in a stand-in folder for that id.
+        // Entries further down keep their real parent; their path runs through the lost folder's
+        // old name, which no entry of the volume carries any more.
+        bool parentLost = false;
+        qint64 parentRecord = -1;
 
         QString name() const;       // the last path component
         QString parentPath() const; // "" for entries in the root folder
