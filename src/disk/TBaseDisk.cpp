@@ -240,7 +240,9 @@ void TBaseDisk::AttachTops(int32_t rootId)
         if (folder && !folder->Parent)
             RootElement->ChildrenFolders.Add(folder);
     }
+    // The model is complete: unused capacity goes back.
     m_pool.SqueezeChildLists();
+    Elements.Squeeze();
 }
 
 void TBaseDisk::BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles)

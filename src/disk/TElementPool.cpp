@@ -21,6 +21,7 @@ TBaseElement* TElementPool::Create()
         // wastes at most part of one block.
         const size_t capacity =
             m_chunks.empty() ? FirstChunk : std::min(m_chunks.back().capacity * 2, LargestChunk);
+        m_chunks.reserve(m_chunks.size() + 1);
         void* memory = ::operator new(sizeof(TBaseElement) * capacity);
         m_chunks.push_back({static_cast<TBaseElement*>(memory), 0, capacity});
     }

@@ -31,6 +31,8 @@ public:
     int32_t Count() const { return int32_t(Elements.size()); }
     // The first index whose slot holds element; -1 if none. For nil: the first empty slot.
     int32_t IndexOf(const TBaseElement* element) const;
+    // Gives back capacity beyond the length once the array is complete.
+    void Squeeze() { Elements.shrink_to_fit(); }
 
 private:
     static constexpr int32_t GrowStep = 10000;
