@@ -2,16 +2,9 @@
 
 #include <QApplication>
 
-// The one application object the window tests need; created on first use, offscreen
-// unless the environment chose a platform.
+// The application object of the window tests. It is created before the first test and
+// destroyed after the last one, while the toolkit's own globals still live.
 inline QApplication& testApp()
 {
-    static int argc = 1;
-    static char name[] = "test_disk_ui";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    static QApplication app(argc, argv);
-    return app;
+    return *qobject_cast<QApplication*>(QCoreApplication::instance());
 }

@@ -1,6 +1,6 @@
-#include "TFakeDiskEngine.h"
 #include "TestApp.h"
 
+#include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
 #include "disk/ui/TDiskSelectForm.h"
@@ -27,16 +27,16 @@ protected:
     {
         testApp();
         // One device with two drives, a second device with one drive.
-        TDriveInfo device = TFakeDiskEngine::MakeDisk(0, -1, 0, "", "", DRIVE_TYPE_PHYSICAL, 1);
+        TDriveInfo device = TScriptedEngine::MakeDrive(0, -1, 0, "", "", 0, DRIVE_TYPE_PHYSICAL, 1);
         device.SpaceTotal = 8LL * 1024 * 1024 * 1024;
-        m_engine.addDisk(device, "/dev/sda");
-        TDriveInfo system = TFakeDiskEngine::MakeDisk(1, 0, 'C', "SYSTEM", "NTFS");
+        m_engine.AddDisk(device, "/dev/sda");
+        TDriveInfo system = TScriptedEngine::MakeDrive(1, 0, 'C', "SYSTEM", "NTFS", 0);
         system.SerialNumber = 0x00C0FFEE;
         system.SpaceTotal = 2097152;
-        m_engine.addDisk(system, "/dev/sda1");
-        m_engine.addDisk(TFakeDiskEngine::MakeDisk(2, 0, 'D', "MYDEVICE", "FAT32"), "/dev/sda2");
-        m_engine.addDisk(TFakeDiskEngine::MakeDisk(3, -1, 0, "", "", DRIVE_TYPE_PHYSICAL, 0), "/dev/sdb");
-        m_engine.addDisk(TFakeDiskEngine::MakeDisk(4, 3, 'E', "", "exFAT", DRIVE_TYPE_LOGICAL, 0),
+        m_engine.AddDisk(system, "/dev/sda1");
+        m_engine.AddDisk(TScriptedEngine::MakeDrive(2, 0, 'D', "MYDEVICE", "FAT32", 0), "/dev/sda2");
+        m_engine.AddDisk(TScriptedEngine::MakeDrive(3, -1, 0, "", "", 0, DRIVE_TYPE_PHYSICAL, 0), "/dev/sdb");
+        m_engine.AddDisk(TScriptedEngine::MakeDrive(4, 3, 'E', "", "exFAT", 0, DRIVE_TYPE_LOGICAL, 0),
                          "/dev/sdb1");
     }
 
@@ -77,7 +77,7 @@ protected:
         tree(form)->setCurrentItem(items.front());
     }
 
-    TFakeDiskEngine m_engine;
+    TScriptedEngine m_engine;
 };
 
 TEST_F(DiskSelectFormTest, ActivationFillsTheListAndShowsTheFirstDevice)
@@ -116,6 +116,7 @@ TEST_F(DiskSelectFormTest, SelectingADriveShowsItsInformation)
     EXPECT_EQ(text(form, "Page1InfoLabelDriveLetter"), "C");
     EXPECT_EQ(text(form, "Page1InfoLabelDriveSN"), "00C0FFEE");
     EXPECT_EQ(text(form, "Page1InfoLabelDriveVolLabel"), "SYSTEM");
+    EXPECT_EQ(find<QLabel>(form, "Page1InfoLabelDriveVolLabel")->textFormat(), Qt::PlainText);
     EXPECT_EQ(text(form, "Page1InfoLabelDriveType"), "Logical");
     EXPECT_EQ(text(form, "Page1InfoLabelDriveFileSystem"), "NTFS");
     EXPECT_TRUE(text(form, "Page1InfoLabelDriveTotalSpace").startsWith("2 MB ("));
@@ -150,7 +151,7 @@ TEST_F(DiskSelectFormTest, ANodeTheEngineNoLongerKnowsShowsNothing)
 {
     TDiskSelectForm form;
     activate(form);
-    TFakeDiskEngine forgetful; // the engine lost its disks since the list was filled
+    m_engine.Disks().clear(); // the engine lost its disks since the list was filled
     selectNode(form, "C: (SYSTEM)");
     EXPECT_EQ(form.SelectedId, -1);
     EXPECT_EQ(text(form, "Page1InfoLabelDriveLetter"), "");
@@ -158,7 +159,7 @@ TEST_F(DiskSelectFormTest, ANodeTheEngineNoLongerKnowsShowsNothing)
 
 TEST_F(DiskSelectFormTest, NoDisksLeavesTheValuesUnsetAndOnlyCancel)
 {
-    TFakeDiskEngine empty; // installed over the fixture's engine
+    m_engine.Disks().clear();
     TDiskSelectForm form;
     activate(form);
     EXPECT_EQ(tree(form)->topLevelItemCount(), 0);
@@ -175,11 +176,11 @@ TEST_F(DiskSelectFormTest, ReactivationRefillsAndSelectsTheFirstNodeAgain)
     TDiskSelectForm form;
     activate(form);
     selectNode(form, "C: (SYSTEM)");
-    const int rescans = m_engine.rescans();
+    const int rescans = m_engine.Calls.DisksRescan;
 
-    m_engine.addDisk(TFakeDiskEngine::MakeDisk(5, 3, 'F', "USB", "FAT16"));
+    m_engine.AddDisk(TScriptedEngine::MakeDrive(5, 3, 'F', "USB", "FAT16", 0));
     activate(form);
-    EXPECT_EQ(m_engine.rescans(), rescans + 1);
+    EXPECT_EQ(m_engine.Calls.DisksRescan, rescans + 1);
     EXPECT_TRUE(nodeTexts(form).contains("  F: (USB)"));
     EXPECT_EQ(tree(form)->currentItem(), tree(form)->topLevelItem(0));
     EXPECT_EQ(form.SelectedId, 0);
@@ -255,18 +256,17 @@ TEST_F(DiskSelectFormTest, AddImageSelectsTheImagesFirstLetteredDrive)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
 
-    m_engine.setImageRecords({TFakeDiskEngine::MakeDisk(0, -1, 0, "", "", DRIVE_TYPE_VIRTUAL),
-                              TFakeDiskEngine::MakeDisk(1, 0, 0, "", "ext4"),
-                              TFakeDiskEngine::MakeDisk(2, 0, 'G', "CARD", "FAT32"),
-                              TFakeDiskEngine::MakeDisk(3, 0, 'H', "", "FAT32")});
+    m_engine.AcceptImage(image, {TScriptedEngine::MakeDrive(5, -1, 0, "", "", 0, DRIVE_TYPE_VIRTUAL),
+                                 TScriptedEngine::MakeDrive(6, 5, 0, "", "ext4", 0),
+                                 TScriptedEngine::MakeDrive(7, 5, 'G', "CARD", "FAT32", 0),
+                                 TScriptedEngine::MakeDrive(8, 5, 'H', "", "FAT32", 0)});
     TDiskSelectForm::SetImageFileChooser([&](QWidget*) { return image; });
     TScriptedPrompt prompt;
     TDiskSelectForm form;
     activate(form);
     button(form, "ButtonAddImage")->click();
 
-    ASSERT_EQ(m_engine.registered().size(), 1u);
-    EXPECT_EQ(QString::fromStdString(m_engine.registered().front()), image);
+    EXPECT_EQ(m_engine.RegisteredImages(), QStringList{image});
     EXPECT_TRUE(prompt.asked().isEmpty());
     EXPECT_EQ(nodeTexts(form).mid(5), QStringList({"DEVICE_5", "  DEVICE_6", "  G: (CARD)", "  H:"}));
     EXPECT_EQ(tree(form)->currentItem()->text(0), "G: (CARD)");
@@ -277,7 +277,6 @@ TEST_F(DiskSelectFormTest, AddImageSelectsTheImagesFirstLetteredDrive)
 
 TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
 {
-    m_engine.setImageError("not a disk image");
     TDiskSelectForm::SetImageFileChooser([](QWidget*) { return QStringLiteral("/nowhere/broken.img"); });
     TScriptedPrompt prompt;
     TDiskSelectForm form;
@@ -289,14 +288,14 @@ TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
     ASSERT_EQ(prompt.asked().size(), 1);
     EXPECT_EQ(prompt.asked().front().caption, "Error");
     EXPECT_TRUE(prompt.asked().front().text.startsWith("Can't open disk image /nowhere/broken.img."));
-    EXPECT_TRUE(prompt.asked().front().text.contains("not a disk image"));
+    EXPECT_TRUE(prompt.asked().front().text.contains("Not a disk image."));
     EXPECT_EQ(nodeTexts(form), before);
     EXPECT_EQ(form.SelectedId, 1);
 
     // Cancelling the file dialog registers nothing.
     TDiskSelectForm::SetImageFileChooser([](QWidget*) { return QString(); });
     button(form, "ButtonAddImage")->click();
-    EXPECT_EQ(m_engine.registered().size(), 1u);
+    EXPECT_EQ(m_engine.Calls.RegisterImage, 1);
     EXPECT_EQ(prompt.asked().size(), 1);
 }
 

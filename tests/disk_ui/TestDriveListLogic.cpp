@@ -1,6 +1,6 @@
-#include "TFakeDiskEngine.h"
 
 #include "disk/TDriveListLogic.h"
+#include "support/TScriptedEngine.h"
 #include "util/Utils.h"
 
 #include <gtest/gtest.h>
@@ -11,18 +11,18 @@ using Logic = TDriveListLogic;
 
 TEST(DriveListLogic, NodeTextsFromLetterAndLabel)
 {
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(1, 0, 'C', "SYSTEM", "NTFS")), "C: (SYSTEM)");
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(2, 0, 'D', "", "FAT32")), "D:");
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(0, -1, 0, "", "")), "DEVICE_0");
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(7, -1, 0, "DATA", "")), "DEVICE_7 (DATA)");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(1, 0, 'C', "SYSTEM", "NTFS", 0)), "C: (SYSTEM)");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(2, 0, 'D', "", "FAT32", 0)), "D:");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(0, -1, 0, "", "", 0)), "DEVICE_0");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(7, -1, 0, "DATA", "", 0)), "DEVICE_7 (DATA)");
     // Only upper-case letters count as drive letters.
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(3, 0, 'c', "", "")), "DEVICE_3");
-    EXPECT_EQ(Logic::FillNodeData(TFakeDiskEngine::MakeDisk(4, 0, '?', "", "")), "DEVICE_4");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(3, 0, 'c', "", "", 0)), "DEVICE_3");
+    EXPECT_EQ(Logic::FillNodeData(TScriptedEngine::MakeDrive(4, 0, '?', "", "", 0)), "DEVICE_4");
 }
 
 TEST(DriveListLogic, TextFieldsWithoutTerminatorStayInsideTheRecord)
 {
-    TDriveInfo info = TFakeDiskEngine::MakeDisk(1, 0, 'E', "", "");
+    TDriveInfo info = TScriptedEngine::MakeDrive(1, 0, 'E', "", "", 0);
     std::memset(info.VolumeLabel, 'L', sizeof info.VolumeLabel);
     std::memset(info.FileSystemName, 'F', sizeof info.FileSystemName);
     EXPECT_EQ(Logic::FieldText(info.VolumeLabel), QString(30, QLatin1Char('L')));
@@ -57,7 +57,7 @@ TEST(DriveListLogic, SerialIsUpperHexWithAtLeastEightDigits)
 
 TEST(DriveListLogic, InfoTexts)
 {
-    TDriveInfo info = TFakeDiskEngine::MakeDisk(3, 0, 'C', "SYSTEM", "NTFS", DRIVE_TYPE_LOGICAL, 1);
+    TDriveInfo info = TScriptedEngine::MakeDrive(3, 0, 'C', "SYSTEM", "NTFS", 0, DRIVE_TYPE_LOGICAL, 1);
     info.SerialNumber = 0x4A3B2C1D;
     info.SpaceTotal = 2097152;
     const Logic::TDriveInfoTexts texts = Logic::InfoTexts(info);
@@ -73,7 +73,7 @@ TEST(DriveListLogic, InfoTexts)
     EXPECT_TRUE(texts.Ready);
 
     // A device: no letter (never a NUL character in the text), not ready.
-    const TDriveInfo device = TFakeDiskEngine::MakeDisk(0, -1, 0, "", "", DRIVE_TYPE_PHYSICAL, 0);
+    const TDriveInfo device = TScriptedEngine::MakeDrive(0, -1, 0, "", "", 0, DRIVE_TYPE_PHYSICAL, 0);
     const Logic::TDriveInfoTexts deviceTexts = Logic::InfoTexts(device);
     EXPECT_EQ(deviceTexts.DriveId, "0 (-1)");
     EXPECT_TRUE(deviceTexts.Letter.isEmpty());
@@ -93,16 +93,17 @@ TEST(DriveListLogic, ValidSelectionRejectsDeviceTexts)
 
 TEST(DriveListLogic, ReadDrivesNestsDrivesUnderTheirDevices)
 {
-    TFakeDiskEngine engine;
+    TScriptedEngine engine;
     // Drives may come before their device in id order; each list keeps id order.
-    engine.addDisk(TFakeDiskEngine::MakeDisk(0, 2, 'E', "", "FAT32"));
-    engine.addDisk(TFakeDiskEngine::MakeDisk(1, -1, 0, "", "", DRIVE_TYPE_PHYSICAL), "/dev/sda");
-    engine.addDisk(TFakeDiskEngine::MakeDisk(2, -1, 0, "", "", DRIVE_TYPE_PHYSICAL), "/dev/sdb");
-    engine.addDisk(TFakeDiskEngine::MakeDisk(3, 1, 'C', "SYSTEM", "NTFS"), "/dev/sda1");
-    engine.addDisk(TFakeDiskEngine::MakeDisk(4, 1, 0, "", "swap"));
-    engine.addDisk(TFakeDiskEngine::MakeDisk(5, 9, 'F', "", "FAT16")); // its device is not listed
-    engine.addDisk(TFakeDiskEngine::MakeDisk(6, 2, 'D', "DATA", "exFAT"));
-    engine.setCount(8); // id 7 has no record
+    engine.AddDisk(TScriptedEngine::MakeDrive(0, 2, 'E', "", "FAT32", 0));
+    engine.AddDisk(TScriptedEngine::MakeDrive(1, -1, 0, "", "", 0, DRIVE_TYPE_PHYSICAL), "/dev/sda");
+    engine.AddDisk(TScriptedEngine::MakeDrive(2, -1, 0, "", "", 0, DRIVE_TYPE_PHYSICAL), "/dev/sdb");
+    engine.AddDisk(TScriptedEngine::MakeDrive(3, 1, 'C', "SYSTEM", "NTFS", 0), "/dev/sda1");
+    engine.AddDisk(TScriptedEngine::MakeDrive(4, 1, 0, "", "swap", 0));
+    engine.AddDisk(TScriptedEngine::MakeDrive(5, 9, 'F', "", "FAT16", 0)); // its device is not listed
+    engine.AddDisk(TScriptedEngine::MakeDrive(6, 2, 'D', "DATA", "exFAT", 0));
+    // Eight disks counted, but id 7 has no record and id 8 lies past the count.
+    engine.AddDisk(TScriptedEngine::MakeDrive(8, 1, 'G', "", "FAT32", 0));
 
     const QList<Logic::TDriveNode> devices = Logic::ReadDrives(TVantrelApi::Current());
     ASSERT_EQ(devices.size(), 2);
@@ -118,16 +119,19 @@ TEST(DriveListLogic, ReadDrivesNestsDrivesUnderTheirDevices)
     ASSERT_EQ(devices[1].Drives.size(), 2);
     EXPECT_EQ(devices[1].Drives[0].Text, "E:");
     EXPECT_EQ(devices[1].Drives[1].Text, "D: (DATA)");
-    EXPECT_EQ(engine.rescans(), 1);
+    EXPECT_EQ(engine.Calls.DisksRescan, 1);
 }
 
 TEST(DriveListLogic, ReadDrivesListsOnlyIdsUpTo100)
 {
-    TFakeDiskEngine engine;
-    engine.addDisk(TFakeDiskEngine::MakeDisk(99, -1, 0, "", "", DRIVE_TYPE_VIRTUAL));
-    engine.addDisk(TFakeDiskEngine::MakeDisk(100, 99, 'Z', "", "FAT12"));
-    engine.addDisk(TFakeDiskEngine::MakeDisk(101, 99, 'Y', "", "FAT12"));
-    engine.addDisk(TFakeDiskEngine::MakeDisk(102, -1, 0, "", "", DRIVE_TYPE_VIRTUAL));
+    TScriptedEngine engine;
+    for (int32_t id = 0; id < 99; ++id) {
+        engine.AddDisk(TScriptedEngine::MakeDrive(id, 500, 'X', "", "FAT12", 0)); // orphans: never listed
+    }
+    engine.AddDisk(TScriptedEngine::MakeDrive(99, -1, 0, "", "", 0, DRIVE_TYPE_VIRTUAL));
+    engine.AddDisk(TScriptedEngine::MakeDrive(100, 99, 'Z', "", "FAT12", 0));
+    engine.AddDisk(TScriptedEngine::MakeDrive(101, 99, 'Y', "", "FAT12", 0));
+    engine.AddDisk(TScriptedEngine::MakeDrive(102, -1, 0, "", "", 0, DRIVE_TYPE_VIRTUAL));
 
     const QList<Logic::TDriveNode> devices = Logic::ReadDrives(TVantrelApi::Current());
     ASSERT_EQ(devices.size(), 1);
@@ -138,8 +142,6 @@ TEST(DriveListLogic, ReadDrivesListsOnlyIdsUpTo100)
 
 TEST(DriveListLogic, ReadDrivesWithNoDisks)
 {
-    TFakeDiskEngine engine;
-    EXPECT_TRUE(Logic::ReadDrives(TVantrelApi::Current()).isEmpty());
-    engine.setCount(-5); // a broken count lists nothing
+    TScriptedEngine engine;
     EXPECT_TRUE(Logic::ReadDrives(TVantrelApi::Current()).isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include "disk/TDriveListLogic.h"
 #include "disk/TVantrelApi.h"
+#include "periphery/THelpWindow.h"
 #include "util/TUserPrompt.h"
 
 #include <QApplication>
@@ -55,6 +56,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool b
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
+    // Labels and names come from the disk: never let one be read as markup.
+    label->setTextFormat(Qt::PlainText);
     if (bold) {
         QFont font = label->font();
         font.setBold(true);
@@ -303,7 +306,8 @@ void TDiskSelectForm::buildControls()
     connect(m_tree, &QTreeWidget::itemClicked, this, [this] { Page1TreeViewChange(); });
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] { Page1TreeViewDblClick(); });
     connect(m_searchKnown, &QCheckBox::clicked, this, [this] { CheckState(); });
-    connect(m_buttonHelp, &QPushButton::clicked, this, [] { /* help window pending */ });
+    connect(m_buttonHelp, &QPushButton::clicked, this,
+            [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
     auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(helpKey, &QShortcut::activated, m_buttonHelp, &QPushButton::click);
     connect(m_buttonBack, &QPushButton::clicked, this, [this] { ButtonBackClick(); });

@@ -1,0 +1,155 @@
+#include "disk/ui/TScanDiskForm.h"
+
+#include "disk/TBaseDisk.h"
+#include "periphery/THelpWindow.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
+TScanDiskForm* ScanDiskForm = nullptr;
+
+namespace {
+
+const char* const HelpKeyword = "/files/basics.quickstart.html";
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    // Names come from the disk: never let one be read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+TScanDiskForm::TScanDiskForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ScanDiskForm"));
+    setWindowTitle(QStringLiteral("Analyzing Drive... Please wait..."));
+    setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
+    setFixedSize(349, 102);
+
+    Step1Label = makeLabel(this, "Step1Label", QString(), QRect(14, 8, 321, 17));
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setGeometry(14, 28, 321, 17);
+    Progress->setTextVisible(false);
+    Progress->setRange(0, 0);
+    SetMaximum(0);
+    FileLabel = makeLabel(this, "FileLabel", QString(), QRect(14, 49, 321, 17));
+    Step1LabelHidden =
+        makeLabel(this, "Step1LabelHidden",
+                  QStringLiteral("Searching for lost files and folders on drive %s:"), QRect(14, 8, 321, 17));
+    Step1LabelHidden->setVisible(false);
+
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    ButtonCancel->setGeometry(137, 70, 75, 25);
+    ButtonCancel->setDefault(true);
+    // The button only asks the window to close; the close request decides.
+    connect(ButtonCancel, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this,
+            [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
+
+    StopScan = false;
+}
+
+TScanDiskForm::~TScanDiskForm()
+{
+    if (ScanDiskForm == this) {
+        ScanDiskForm = nullptr;
+    }
+}
+
+void TScanDiskForm::SetMaximum(int64_t maximum)
+{
+    m_maximum = std::max<int64_t>(maximum, 0);
+    constexpr int64_t barMax = std::numeric_limits<int>::max();
+    m_scale = m_maximum / barMax + 1;
+    // A range of 0..0 would show a busy animation; an empty range shows an empty bar.
+    Progress->setRange(0, std::max(1, static_cast<int>(m_maximum / m_scale)));
+    Progress->setValue(0);
+}
+
+void TScanDiskForm::SetPosition(int64_t position)
+{
+    const int64_t clamped = std::clamp<int64_t>(position, 0, m_maximum);
+    Progress->setValue(static_cast<int>(clamped / m_scale));
+}
+
+void TScanDiskForm::SetFileLabel(const QString& text)
+{
+    m_fileLabelText = text;
+    showFileLabel();
+}
+
+void TScanDiskForm::showFileLabel()
+{
+    const QFontMetrics metrics(FileLabel->font());
+    FileLabel->setText(metrics.elidedText(m_fileLabelText, Qt::ElideMiddle, FileLabel->width()));
+}
+
+void TScanDiskForm::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    showFileLabel();
+}
+
+void TScanDiskForm::PumpMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TScanDiskForm::reject()
+{
+    if (!RequestStopScan()) {
+        return; // the user wants the analysis to go on
+    }
+    QDialog::reject();
+}
+
+bool TScanDiskForm::event(QEvent* e)
+{
+    const bool handled = QDialog::event(e);
+    if (e->type() == QEvent::WindowDeactivate && isVisible()) {
+        // Taken back once the activation change is complete, so that the window
+        // that took it (and is not one of our own questions) gives it up again.
+        QPointer<TScanDiskForm> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self) {
+                self->takeActivationBack();
+            }
+        });
+    }
+    return handled;
+}
+
+void TScanDiskForm::takeActivationBack()
+{
+    if (!isVisible() || isActiveWindow()) {
+        return;
+    }
+    // A question box (the stop confirmation) must keep the activation to be answered.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this) {
+        return;
+    }
+    raise();
+    activateWindow();
+    ButtonCancel->setFocus();
+}
