@@ -129,15 +129,3 @@ TEST(MyFolderValidTest, WindowsNamesCreateNothingOnThisPlatform)
     ASSERT_TRUE(QDir::setCurrent(previous));
     EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(", "));
 }
-
-TEST(SpecialFolderTest, ComesFromThePlatform)
-{
-    {
-        TFakePlatform platform;
-        platform.documents = "/home/u/Documents";
-        EXPECT_EQ(GetWinSpecialFoldersValue(5), "/home/u/Documents");
-        EXPECT_EQ(GetWinSpecialFoldersValue(999), "");
-    }
-    EXPECT_FALSE(GetWinSpecialFoldersValue(5).isEmpty());
-    EXPECT_EQ(GetWinSpecialFoldersValue(-1), "");
-}

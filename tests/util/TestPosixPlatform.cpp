@@ -78,5 +78,6 @@ TEST(PosixPlatformTest, FoldersAreOnlyAbsolutePosixPaths)
     EXPECT_TRUE(platform.ForceDirectories(temp.filePath("x/y")));
     EXPECT_FALSE(platform.ForceDirectories("x/y"));
     EXPECT_FALSE(platform.ExecutablePath().isEmpty());
+    EXPECT_FALSE(platform.SpecialFolder(5).isEmpty());
     EXPECT_EQ(platform.SpecialFolder(12345), "");
 }

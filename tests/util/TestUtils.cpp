@@ -62,9 +62,7 @@ TEST(VersionTest, BuildIsTheTextAfterTheThirdDot)
 
     ReadVerInfo();
     EXPECT_EQ(VerInfoProductName, "Brevant Professional");
-    EXPECT_EQ(StrNPos(VerInfoFileVersion, ".", 3) > 0 ? VerInfoFileVersion.section('.', 3)
-                                                      : VerInfoFileVersion,
-              VerInfoFileVersionBuild);
+    EXPECT_EQ(VerInfoFileVersionBuild, FileVersionBuild(VerInfoFileVersion));
     EXPECT_FALSE(VerInfoFileVersionBuild.isEmpty());
     EXPECT_FALSE(VerInfoCompanyName.isEmpty());
 }
@@ -263,15 +261,4 @@ TEST(ShellTest, ProgramDirEndsWithSeparator)
     const QString dir = GetProgramDir();
     EXPECT_TRUE(dir.endsWith('/'));
     EXPECT_TRUE(QFileInfo(dir + "test_util").exists()) << qPrintable(dir);
-}
-
-TEST(ShellTest, ShellGetFileTypeLeavesTextOnFailure)
-{
-    TFakePlatform platform;
-    QString type = "unchanged";
-    EXPECT_FALSE(ShellGetFileType("a.zzz", 128, type));
-    EXPECT_EQ(type, "unchanged");
-    platform.typeAnswer = "plain text document";
-    EXPECT_TRUE(ShellGetFileType("a.txt", 128, type));
-    EXPECT_EQ(type, "plain text document");
 }
