@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 std::unique_ptr<TBaseDisk> CurDisk;
@@ -27,11 +28,14 @@ constexpr int64_t IdHeadroom = 1 << 20;
 
 QString RecordName(const TFileInfo& record)
 {
-    const char16_t* name = record.WideFileName;
+    // The record is packed and may sit at any address: the name is read bytewise.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
     size_t length = 0;
-    while (length < VANTREL_MAX_NAME && name[length] != 0)
+    while (length < VANTREL_MAX_NAME && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
         ++length;
-    return QString::fromUtf16(name, qsizetype(length));
+    QString name(qsizetype(length), Qt::Uninitialized);
+    std::memcpy(name.data(), bytes, length * sizeof(char16_t));
+    return name;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 TScriptedEngine* TScriptedEngine::s_active = nullptr;
@@ -69,8 +70,9 @@ TFileInfo TScriptedEngine::MakeFile(int64_t id, int64_t parentId, int64_t flags,
     record.DateModified = modified;
     record.Attributes = attributes;
     const qsizetype length = std::min<qsizetype>(name.size(), VANTREL_MAX_NAME - 1);
-    std::memcpy(record.WideFileName, name.utf16(), size_t(length) * sizeof(char16_t));
-    record.WideFileName[length] = 0;
+    // The record is packed: the name is copied bytewise; the zero fill ends it.
+    std::memcpy(reinterpret_cast<char*>(&record) + offsetof(TFileInfo, WideFileName), name.utf16(),
+                size_t(length) * sizeof(char16_t));
     return record;
 }
 

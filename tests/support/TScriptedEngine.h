@@ -136,7 +136,7 @@ private:
     size_t m_next = 0;
     int32_t m_initDisk = -1;
     bool m_fullScan = false;
-    TFileInfo m_current{};
+    alignas(8) TFileInfo m_current{};
 
     std::vector<std::pair<int64_t, TCopy>> m_copies;
     bool m_failRecoveryStart = false;
