@@ -80,9 +80,10 @@ bool TDiskCatalog::canOpenImage(const std::string& path, std::string& error)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
     tsk_error_reset();
-    TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+    std::string reason;
+    TSK_IMG_INFO* image = TTskVolume::openImage(path, reason);
     if (image == nullptr) {
-        error = "Cannot open " + path + " as a disk image: " + TTskVolume::takeLibraryError("unknown format");
+        error = "Cannot open " + path + " as a disk image: " + reason;
         return false;
     }
     tsk_img_close(image);
@@ -121,7 +122,8 @@ void TDiskCatalog::addImage(const std::string& path)
     {
         std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
         tsk_error_reset();
-        TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+        std::string reason;
+        TSK_IMG_INFO* image = TTskVolume::openImage(path, reason);
         if (image == nullptr) {
             tsk_error_reset();
             return;

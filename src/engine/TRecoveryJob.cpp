@@ -87,7 +87,8 @@ ssize_t readContiguous(TSK_FS_FILE* file, int64_t position, char* buffer, size_t
     if (source >= volumeEnd) {
         return -1;
     }
-    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), volumeEnd - source));
+    const size_t want =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), volumeEnd - source));
     return tsk_fs_read(fs, source, buffer, want);
 }
 

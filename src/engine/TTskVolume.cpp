@@ -1,5 +1,60 @@
 #include "engine/TTskVolume.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Tells the image format from its signature. The library's own detection tries
+// every format in turn and leaks memory on each format that does not match, on
+// every open; naming the format avoids that.
+TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return TSK_IMG_TYPE_UNSUPP;
+    }
+    struct stat status
+    {
+    };
+    unsigned char head[32] = {};
+    char footer[8] = {};
+    TSK_IMG_TYPE_ENUM type = TSK_IMG_TYPE_UNSUPP;
+    if (::fstat(fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) {
+        error = "not a file or block device";
+    } else {
+        const ssize_t got = ::pread(fd, head, sizeof head, 0);
+        const off_t size = S_ISREG(status.st_mode) ? status.st_size : ::lseek(fd, 0, SEEK_END);
+        const bool haveFooter =
+            size >= 512 && ::pread(fd, footer, sizeof footer, size - 512) == sizeof footer;
+        type = TSK_IMG_TYPE_RAW;
+        if (got >= 8 && (std::memcmp(head, "EVF\x09\x0d\x0a\xff\x00", 8) == 0 ||
+                         std::memcmp(head, "LVF\x09\x0d\x0a\xff\x00", 8) == 0)) {
+            type = TSK_IMG_TYPE_EWF_EWF;
+        } else if (got >= 7 && std::memcmp(head, "AFF10\r\n", 7) == 0) {
+            type = TSK_IMG_TYPE_AFF_ANY;
+        } else if ((got >= 8 && std::memcmp(head, "conectix", 8) == 0) ||
+                   (haveFooter && std::memcmp(footer, "conectix", 8) == 0)) {
+            type = TSK_IMG_TYPE_VHD_VHD;
+        } else if ((got >= 4 && std::memcmp(head, "KDMV", 4) == 0) ||
+                   (got >= 21 && std::memcmp(head, "# Disk DescriptorFile", 21) == 0)) {
+            type = TSK_IMG_TYPE_VMDK_VMDK;
+        }
+        if (type != TSK_IMG_TYPE_RAW && (tsk_img_type_supported() & type) == 0) {
+            error = "this image format is not supported by the installed library";
+            type = TSK_IMG_TYPE_UNSUPP;
+        }
+    }
+    ::close(fd);
+    return type;
+}
+
+} // namespace
+
 TTskVolume::~TTskVolume()
 {
     std::lock_guard<std::mutex> guard(libraryLock());
@@ -18,9 +73,10 @@ std::shared_ptr<TTskVolume> TTskVolume::open(const std::string& path, int64_t of
     volume->m_offset = offset;
     std::lock_guard<std::mutex> guard(libraryLock());
     tsk_error_reset();
-    volume->m_image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+    std::string reason;
+    volume->m_image = openImage(path, reason);
     if (volume->m_image == nullptr) {
-        error = "Cannot open " + path + ": " + takeLibraryError("unknown image format");
+        error = "Cannot open " + path + ": " + reason;
         return nullptr;
     }
     volume->m_fs = tsk_fs_open_img(volume->m_image, offset, TSK_FS_TYPE_DETECT);
@@ -30,6 +86,19 @@ std::shared_ptr<TTskVolume> TTskVolume::open(const std::string& path, int64_t of
         return nullptr;
     }
     return volume;
+}
+
+TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
+{
+    const TSK_IMG_TYPE_ENUM type = sniffFormat(path, error);
+    if (type == TSK_IMG_TYPE_UNSUPP) {
+        return nullptr;
+    }
+    TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), type, 0);
+    if (image == nullptr) {
+        error = takeLibraryError("unknown image format");
+    }
+    return image;
 }
 
 std::mutex& TTskVolume::libraryLock()

@@ -20,6 +20,10 @@ public:
     // Opens path and the file system at offset; nullptr with error set on failure.
     static std::shared_ptr<TTskVolume> open(const std::string& path, int64_t offset, std::string& error);
 
+    // Opens an image or device read-only, its format told by its first and last bytes.
+    // The caller holds libraryLock(). On failure error says why.
+    static TSK_IMG_INFO* openImage(const std::string& path, std::string& error);
+
     // The library keeps per-handle caches that are not safe to share between
     // threads; every call into it holds this lock.
     static std::mutex& libraryLock();

@@ -174,8 +174,8 @@ TVantrelHandle TVantrelEngine::startRecovery(const char16_t* target, void* windo
         int64_t address = record->Attributes;
         const int64_t mapped = m_enumerator->addressOf(record->TrueId);
         const TSK_FS_INFO* fs = m_enumerator->volume()->fs();
-        const bool inRange = address >= static_cast<int64_t>(fs->first_inum) &&
-                             address <= static_cast<int64_t>(fs->last_inum);
+        const bool inRange =
+            address >= static_cast<int64_t>(fs->first_inum) && address <= static_cast<int64_t>(fs->last_inum);
         if (!inRange || (record->Attributes == 0 && mapped > 0)) {
             address = mapped;
         }

@@ -320,6 +320,13 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
         readNtfsGeometry(boot, g);
         readNtfsVolumeFile(volume, g);
     }
+    if (TSK_FS_TYPE_ISEXT(type)) {
+        // The ext2/3/4 volume name: 16 bytes at offset 120 of the superblock at 1024.
+        char name[16] = {};
+        if (tsk_img_read(volume.image(), volume.offset() + 1024 + 120, name, sizeof name) == sizeof name) {
+            g.label = trimRight(std::string(name, strnlen(name, sizeof name)));
+        }
+    }
     if (haveBoot && (TSK_FS_TYPE_ISFAT(type) || type == TSK_FS_TYPE_NTFS)) {
         std::memcpy(info.OEM_ID, boot + 3, sizeof info.OEM_ID);
     }

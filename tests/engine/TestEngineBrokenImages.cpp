@@ -33,7 +33,7 @@ TEST_P(EngineBrokenImage, FailsCleanlyOrGivesWhatSurvives)
     if (m_manifest.expect() == "init-fails") {
         const TDriveInfo* info = m_session.drive(id);
         ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->Letter, 0) << "an unrecognised volume gets no letter";
+        EXPECT_EQ(+info->Letter, 0) << "an unrecognised volume gets no letter";
         EXPECT_STREQ(info->FileSystemName, "");
         EXPECT_FALSE(m_session.enumerate(id));
         EXPECT_STRNE(VantrelLastError(), "");

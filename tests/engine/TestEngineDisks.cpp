@@ -29,11 +29,11 @@ TEST(EngineDisks, IdsAreDenseAndLettersGoToRecognisedVolumesOnly)
     for (int32_t id = 0; id < 6; ++id) {
         const TDriveInfo* info = DiskGetInformation(id);
         ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->ID, id);
-        EXPECT_EQ(info->Letter, letters[id]) << id;
-        EXPECT_EQ(info->ParentID, parents[id]) << id;
-        EXPECT_EQ(info->DriveType, parents[id] < 0 ? DRIVE_TYPE_VIRTUAL : DRIVE_TYPE_LOGICAL) << id;
-        EXPECT_NE(info->Status, 0) << id;
+        EXPECT_EQ(+info->ID, id);
+        EXPECT_EQ(+info->Letter, letters[id]) << id;
+        EXPECT_EQ(+info->ParentID, parents[id]) << id;
+        EXPECT_EQ(+info->DriveType, parents[id] < 0 ? DRIVE_TYPE_VIRTUAL : DRIVE_TYPE_LOGICAL) << id;
+        EXPECT_NE(+info->Status, 0) << id;
         EXPECT_STRNE(VantrelDiskPath(id), "");
     }
     EXPECT_STREQ(DiskGetInformation(3)->FileSystemName, "FAT12");
@@ -58,6 +58,8 @@ TEST(EngineDisks, UnreadableImagesAreNotRegistered)
     TTempDir dir;
     EXPECT_EQ(VantrelRegisterImage(QFile::encodeName(dir.filePath("missing.img")).constData()), -1);
     EXPECT_STRNE(VantrelLastError(), "");
+    EXPECT_EQ(VantrelRegisterImage(QFile::encodeName(dir.path()).constData()), -1) << "a folder is no image";
+    EXPECT_EQ(VantrelRegisterImage("/dev/null"), -1) << "a character device is no image";
     EXPECT_EQ(VantrelRegisterImage(""), -1);
     EXPECT_EQ(VantrelRegisterImage(nullptr), -1);
     EXPECT_EQ(DisksRescan(), 0);
@@ -106,14 +108,14 @@ TEST(EngineDisks, PartitionTableGivesOneVolumePerPartition)
     ASSERT_EQ(DiskGetCount(), 3);
     const TDriveInfo* fatVolume = DiskGetInformation(1);
     const TDriveInfo* ntfsVolume = DiskGetInformation(2);
-    EXPECT_EQ(fatVolume->ParentID, 0);
-    EXPECT_EQ(ntfsVolume->ParentID, 0);
-    EXPECT_EQ(fatVolume->OffsetInPhysical, int64_t{fatStart} * 512);
-    EXPECT_EQ(ntfsVolume->OffsetInPhysical, int64_t{ntfsStart} * 512);
+    EXPECT_EQ(+fatVolume->ParentID, 0);
+    EXPECT_EQ(+ntfsVolume->ParentID, 0);
+    EXPECT_EQ(+fatVolume->OffsetInPhysical, int64_t{fatStart} * 512);
+    EXPECT_EQ(+ntfsVolume->OffsetInPhysical, int64_t{ntfsStart} * 512);
     EXPECT_STREQ(fatVolume->VolumeLabel, "FIXTURE12");
     EXPECT_STREQ(ntfsVolume->VolumeLabel, "FIXTURENTFS");
-    EXPECT_EQ(fatVolume->Letter, 'C');
-    EXPECT_EQ(ntfsVolume->Letter, 'D');
+    EXPECT_EQ(+fatVolume->Letter, 'C');
+    EXPECT_EQ(+ntfsVolume->Letter, 'D');
 
     ASSERT_TRUE(session.enumerate(2));
     EXPECT_EQ(session.find("Docs/Notes/Deep/Deeper/leaf.txt", false).size(), 1u);

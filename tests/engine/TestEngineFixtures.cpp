@@ -71,38 +71,39 @@ TEST_P(EngineFixture, DriveRecordsDescribeImageAndVolume)
 {
     const TDriveInfo* volume = m_session.drive(m_volumeId);
     ASSERT_NE(volume, nullptr);
-    const TDriveInfo* device = m_session.drive(volume->ParentID);
+    // Unary plus copies a packed field: bound by reference it may sit at an unaligned address.
+    const TDriveInfo* device = m_session.drive(+volume->ParentID);
     ASSERT_NE(device, nullptr);
 
-    EXPECT_EQ(device->ParentID, -1);
-    EXPECT_EQ(device->DriveType, DRIVE_TYPE_VIRTUAL);
-    EXPECT_EQ(device->Letter, 0);
-    EXPECT_NE(device->Status, 0);
-    EXPECT_EQ(device->SpaceTotal, QFileInfo(m_manifest.imagePath()).size());
-    EXPECT_EQ(device->ID + 1, volume->ID) << "a device is followed by its volumes";
+    EXPECT_EQ(+device->ParentID, -1);
+    EXPECT_EQ(+device->DriveType, DRIVE_TYPE_VIRTUAL);
+    EXPECT_EQ(+device->Letter, 0);
+    EXPECT_NE(+device->Status, 0);
+    EXPECT_EQ(+device->SpaceTotal, QFileInfo(m_manifest.imagePath()).size());
+    EXPECT_EQ(+device->ID + 1, +volume->ID) << "a device is followed by its volumes";
 
-    EXPECT_EQ(volume->Letter, 'C') << "the first recognised volume gets C:";
-    EXPECT_NE(volume->Status, 0);
+    EXPECT_EQ(+volume->Letter, 'C') << "the first recognised volume gets C:";
+    EXPECT_NE(+volume->Status, 0);
     EXPECT_STREQ(volume->FileSystemName, m_volume.filesystem.toLatin1().constData());
     EXPECT_STREQ(volume->VolumeLabel, m_volume.label.toUtf8().constData());
-    EXPECT_EQ(QString::number(static_cast<quint64>(volume->SerialNumber), 16).toUpper(), m_volume.serial);
-    EXPECT_EQ(volume->BytesPerSector, m_volume.bytesPerSector);
-    EXPECT_EQ(volume->SectorsPerCluster, m_volume.sectorsPerCluster);
-    EXPECT_EQ(volume->BytesPerCluster, m_volume.bytesPerSector * m_volume.sectorsPerCluster);
-    EXPECT_EQ(volume->OffsetInPhysical, m_volume.offset);
-    EXPECT_GT(volume->TotalClusters, 0);
-    EXPECT_EQ(volume->SpaceTotal, volume->TotalClusters * volume->BytesPerCluster);
-    EXPECT_LE(volume->SpaceTotal, m_volume.size);
-    EXPECT_GT(volume->SpaceTotal, m_volume.size / 2);
-    EXPECT_EQ(volume->SpaceFree, volume->TotalClustersFree * volume->BytesPerCluster);
-    EXPECT_LT(volume->SpaceFree, volume->SpaceTotal) << "the fixtures hold files";
-    EXPECT_GT(volume->TotalSectors, 0);
+    EXPECT_EQ(QString::number(static_cast<quint64>(+volume->SerialNumber), 16).toUpper(), m_volume.serial);
+    EXPECT_EQ(+volume->BytesPerSector, m_volume.bytesPerSector);
+    EXPECT_EQ(+volume->SectorsPerCluster, m_volume.sectorsPerCluster);
+    EXPECT_EQ(+volume->BytesPerCluster, m_volume.bytesPerSector * m_volume.sectorsPerCluster);
+    EXPECT_EQ(+volume->OffsetInPhysical, m_volume.offset);
+    EXPECT_GT(+volume->TotalClusters, 0);
+    EXPECT_EQ(+volume->SpaceTotal, +volume->TotalClusters * +volume->BytesPerCluster);
+    EXPECT_LE(+volume->SpaceTotal, m_volume.size);
+    EXPECT_GT(+volume->SpaceTotal, m_volume.size / 2);
+    EXPECT_EQ(+volume->SpaceFree, +volume->TotalClustersFree * +volume->BytesPerCluster);
+    EXPECT_LT(+volume->SpaceFree, +volume->SpaceTotal) << "the fixtures hold files";
+    EXPECT_GT(+volume->TotalSectors, 0);
     const QByteArray oem(volume->OEM_ID, sizeof volume->OEM_ID);
     EXPECT_EQ(oem, isFat() ? QByteArray("mkfs.fat") : QByteArray("NTFS    "));
-    EXPECT_TRUE(volume->FileSystemFlags & FILE_UNICODE_ON_DISK);
-    EXPECT_TRUE(volume->FileSystemFlags & FILE_CASE_PRESERVED_NAMES);
-    EXPECT_EQ((volume->FileSystemFlags & FILE_PERSISTENT_ACLS) != 0, !isFat());
-    EXPECT_EQ((volume->FileSystemFlags & FILE_NAMED_STREAMS) != 0, !isFat());
+    EXPECT_TRUE(+volume->FileSystemFlags & FILE_UNICODE_ON_DISK);
+    EXPECT_TRUE(+volume->FileSystemFlags & FILE_CASE_PRESERVED_NAMES);
+    EXPECT_EQ((+volume->FileSystemFlags & FILE_PERSISTENT_ACLS) != 0, !isFat());
+    EXPECT_EQ((+volume->FileSystemFlags & FILE_NAMED_STREAMS) != 0, !isFat());
 }
 
 TEST_P(EngineFixture, EveryManifestEntryIsEnumeratedWithItsDetails)
