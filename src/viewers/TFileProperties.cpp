@@ -1,0 +1,85 @@
+#include "viewers/TFileProperties.h"
+
+#include "disk/TBaseElement.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <limits>
+
+TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& locale)
+    : Caption(element.GetName() + QStringLiteral(" Properties")), Name(element.GetName()),
+      Id(QString::number(element.TrueID)), Status(StatusOf(element)), Type(element.GetFileType()),
+      Location(LocationOf(element)), Size(SizeText(element.Size, locale)),
+      SizeOnDisk(SizeOnDiskText(element.Size, locale)), Created(DateTimeText(element.DateCreated, locale)),
+      Modified(DateTimeText(element.DateModified, locale)),
+      Accessed(DateTimeText(element.DateAccessed, locale)), ImageIndex(IconOf(element))
+{
+}
+
+TFileProperties::Icon TFileProperties::IconOf(const TBaseElement& element)
+{
+    if (element.IsFolder()) {
+        if (element.IsDeleted())
+            return fpDeletedFolder;
+        return element.ContainDeleted() ? fpFolderWithDeleted : fpLiveFolder;
+    }
+    return element.IsDeleted() ? fpDeletedFile : fpLiveFile;
+}
+
+QString TFileProperties::StatusOf(const TBaseElement& element)
+{
+    if (element.IsDeleted())
+        return QStringLiteral("Deleted");
+    if (element.ContainDeleted())
+        return QStringLiteral("Live, but contain deleted");
+    return QStringLiteral("Live");
+}
+
+QString TFileProperties::LocationOf(const TBaseElement& element)
+{
+    if (!element.Parent)
+        return QStringLiteral("\\");
+    return element.Parent->GetPath();
+}
+
+QString TFileProperties::SizeText(int64_t size, const QLocale& locale)
+{
+    return FormatSize(size) + QStringLiteral(" (") + FormatBytes(size, locale) + QStringLiteral(" bytes)");
+}
+
+int64_t TFileProperties::RoundedSize(int64_t size)
+{
+    if (size < 0 || size % ClusterSize == 0)
+        return size;
+    // The next multiple would not fit in 64 bits: a damaged record, keep its size.
+    if (size > std::numeric_limits<int64_t>::max() - ClusterSize)
+        return size;
+    return (size / ClusterSize + 1) * ClusterSize;
+}
+
+QString TFileProperties::SizeOnDiskText(int64_t size, const QLocale& locale)
+{
+    const int64_t rounded = RoundedSize(size);
+    if (rounded == size)
+        return SizeText(size, locale);
+    return FormatSize(rounded) + QStringLiteral(" ( ") + FormatBytes(rounded, locale) +
+           QStringLiteral(" bytes)");
+}
+
+QString TFileProperties::DateTimeText(TDateTime value, const QLocale& locale)
+{
+    QDate date;
+    QTime time;
+    DecodeDateTime(value, date, time);
+    if (!date.isValid())
+        return QString();
+    QString text = locale.toString(date, QLocale::ShortFormat);
+    if (time.isValid() && (time.hour() != 0 || time.minute() != 0 || time.second() != 0)) {
+        // The long time format without its time-zone part: file times carry no zone.
+        QString format = locale.timeFormat(QLocale::LongFormat);
+        format.remove(QLatin1Char('t'));
+        text += QLatin1Char(' ') + locale.toString(time, format.simplified());
+    }
+    return text;
+}

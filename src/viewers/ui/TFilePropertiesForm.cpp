@@ -1,0 +1,174 @@
+#include "viewers/ui/TFilePropertiesForm.h"
+
+#include "disk/TBaseElement.h"
+#include "periphery/THelpWindow.h"
+#include "periphery/TImageLists.h"
+#include "viewers/TFileProperties.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QFrame* newBevel(QWidget* parent)
+{
+    auto* bevel = new QFrame(parent);
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    return bevel;
+}
+
+// File image list index of each of the window's five icons.
+constexpr int imageRoles[TFilePropertiesForm::ImageCount] = {
+    TImageLists::fiFile, TImageLists::fiDeletedFile, TImageLists::fiFolder, TImageLists::fiFolderWithDeleted,
+    TImageLists::fiDeletedFolder};
+
+} // namespace
+
+TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("PropertiesForm"));
+    setWindowTitle(QStringLiteral("Properties"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(359, 416);
+    if (TImageLists::FileImagesLarge().isEmpty())
+        TImageLists::LoadApplicationImages();
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+
+    auto* general = new QWidget();
+    general->setObjectName(QStringLiteral("GeneralTabSheet"));
+    auto* grid = new QGridLayout(general);
+    grid->setColumnMinimumWidth(0, 80);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+
+    for (int i = 0; i < ImageCount; ++i) {
+        GeneralFileImage[i] = new QLabel(general);
+        GeneralFileImage[i]->setObjectName(QStringLiteral("GeneralFileImage%1").arg(i));
+        GeneralFileImage[i]->setPixmap(TImageLists::FileIcon(imageRoles[i], true)
+                                           .pixmap(TImageLists::FileLargeSize, TImageLists::FileLargeSize));
+        GeneralFileImage[i]->setFixedSize(TImageLists::FileLargeSize, TImageLists::FileLargeSize);
+        GeneralFileImage[i]->hide();
+        grid->addWidget(GeneralFileImage[i], row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    GeneralFileNameEdit = newValue(QStringLiteral("GeneralFileNameEdit"));
+    grid->addWidget(GeneralFileNameEdit, row++, 1);
+    grid->addWidget(newBevel(general), row++, 0, 1, 2);
+
+    auto addRow = [&](const QString& caption, const QString& name) {
+        QLineEdit* edit = newValue(name);
+        auto* label = new QLabel(caption, general);
+        label->setBuddy(edit);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(edit, row++, 1);
+        return edit;
+    };
+    GeneralFileIdEdit = addRow(QStringLiteral("Id:"), QStringLiteral("GeneralFileIdEdit"));
+    GeneralFileStatusEdit = addRow(QStringLiteral("Status:"), QStringLiteral("GeneralFileStatusEdit"));
+    grid->addWidget(newBevel(general), row++, 0, 1, 2);
+    GeneralFileTypeEdit = addRow(QStringLiteral("Type:"), QStringLiteral("GeneralFileTypeEdit"));
+    GeneralFileLocationEdit = addRow(QStringLiteral("Location:"), QStringLiteral("GeneralFileLocationEdit"));
+    GeneralFileSizeEdit = addRow(QStringLiteral("Size:"), QStringLiteral("GeneralFileSizeEdit"));
+    GeneralFileSizeOnDiskEdit =
+        addRow(QStringLiteral("Size on disk"), QStringLiteral("GeneralFileSizeOnDiskEdit"));
+    grid->addWidget(newBevel(general), row++, 0, 1, 2);
+    GeneralFileCreatedEdit = addRow(QStringLiteral("Created:"), QStringLiteral("GeneralFileCreatedEdit"));
+    GeneralFileModifiedEdit = addRow(QStringLiteral("Modified:"), QStringLiteral("GeneralFileModifiedEdit"));
+    GeneralFileAccessedEdit = addRow(QStringLiteral("Accessed:"), QStringLiteral("GeneralFileAccessedEdit"));
+    grid->setRowStretch(row, 1);
+    PageControl->addTab(general, QStringLiteral("General"));
+
+    // Recovery details: laid out, but the page stays hidden and disabled.
+    auto* recovery = new QWidget();
+    recovery->setObjectName(QStringLiteral("RecoveryTabSheet"));
+    auto* recoveryLayout = new QVBoxLayout(recovery);
+    recoveryLayout->addWidget(new QLabel(QStringLiteral("Recovery is:"), recovery));
+    recoveryLayout->addWidget(new QLabel(QStringLiteral("Possible/Impossible/Partially possible"), recovery));
+    recoveryLayout->addWidget(new QLabel(QStringLiteral("Details:"), recovery));
+    auto* memo = new QPlainTextEdit(recovery);
+    memo->setObjectName(QStringLiteral("RecoveryMemo"));
+    memo->setReadOnly(true);
+    recoveryLayout->addWidget(memo);
+    recovery->setEnabled(false);
+    const int recoveryIndex = PageControl->addTab(recovery, QStringLiteral("Recovery"));
+    PageControl->setTabVisible(recoveryIndex, false);
+    PageControl->setTabEnabled(recoveryIndex, false);
+    PageControl->setCurrentIndex(0);
+
+    Button1 = new QPushButton(QStringLiteral("&OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    Button3 = new QPushButton(QStringLiteral("&Help"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setAutoDefault(false);
+    connect(Button3, &QPushButton::clicked, this, [this] { ShowHelpPage(QLatin1String(HelpKeyword), this); });
+
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl);
+    layout->addLayout(buttons);
+}
+
+QLineEdit* TFilePropertiesForm::newValue(const QString& name)
+{
+    auto* edit = new QLineEdit(QStringLiteral("---"), this);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setFrame(false);
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Button));
+    edit->setPalette(pal);
+    return edit;
+}
+
+void TFilePropertiesForm::FillFrom(const TFileProperties& properties)
+{
+    setWindowTitle(properties.Caption);
+    for (int i = 0; i < ImageCount; ++i)
+        GeneralFileImage[i]->setVisible(i == properties.ImageIndex);
+    GeneralFileNameEdit->setText(properties.Name);
+    GeneralFileIdEdit->setText(properties.Id);
+    GeneralFileStatusEdit->setText(properties.Status);
+    GeneralFileTypeEdit->setText(properties.Type);
+    GeneralFileLocationEdit->setText(properties.Location);
+    GeneralFileSizeEdit->setText(properties.Size);
+    GeneralFileSizeOnDiskEdit->setText(properties.SizeOnDisk);
+    GeneralFileCreatedEdit->setText(properties.Created);
+    GeneralFileModifiedEdit->setText(properties.Modified);
+    GeneralFileAccessedEdit->setText(properties.Accessed);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setCursorPosition(0);
+}
+
+void TFilePropertiesForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        ShowHelpPage(QLatin1String(HelpKeyword), this);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool ShowFileProperties(TBaseElement* element, QWidget* parent)
+{
+    if (!element)
+        return false;
+    TFilePropertiesForm form(parent);
+    form.FillFrom(TFileProperties(*element));
+    form.exec();
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class TBaseElement;
+class TFileProperties;
+
+// What is known about one found file or folder: its icon and name, id, status, type,
+// location, size, size on disk and the three dates. A second page for recovery
+// details exists but is hidden and never filled.
+class TFilePropertiesForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* HelpKeyword = "/files/howto.get-file-information.html";
+    static constexpr int ImageCount = 5;
+
+    explicit TFilePropertiesForm(QWidget* parent = nullptr);
+
+    void FillFrom(const TFileProperties& properties);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLineEdit* newValue(const QString& name);
+
+    QTabWidget* PageControl;
+    QLabel* GeneralFileImage[ImageCount];
+    QLineEdit* GeneralFileNameEdit;
+    QLineEdit* GeneralFileIdEdit;
+    QLineEdit* GeneralFileStatusEdit;
+    QLineEdit* GeneralFileTypeEdit;
+    QLineEdit* GeneralFileLocationEdit;
+    QLineEdit* GeneralFileSizeEdit;
+    QLineEdit* GeneralFileSizeOnDiskEdit;
+    QLineEdit* GeneralFileCreatedEdit;
+    QLineEdit* GeneralFileModifiedEdit;
+    QLineEdit* GeneralFileAccessedEdit;
+    QPushButton* Button1;
+    QPushButton* Button3;
+};
+
+// The window's name in language files and the rest of the program.
+using TPropertiesForm = TFilePropertiesForm;
+
+// Fills the properties window from the element, shows it modally and frees it. Returns
+// true; nothing is shown for a null element (false).
+bool ShowFileProperties(TBaseElement* element, QWidget* parent = nullptr);
