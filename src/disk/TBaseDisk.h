@@ -73,6 +73,13 @@ protected:
         if (m_progress && (PumpIntervalMs <= 0 || (Counter & 63) == 0))
             pumpIfDue(Counter);
     }
+    // An empty record slot: the position stays, but the window is kept responsive and
+    // Cancel is served during long runs of empty slots.
+    void SlotPassed(int64_t Counter)
+    {
+        if (m_progress && (PumpIntervalMs <= 0 || (Counter & 63) == 0))
+            pumpIfDue(m_position);
+    }
     // Shows the position of the last record and the last deleted entry found.
     void EndProgress();
 

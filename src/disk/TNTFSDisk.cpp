@@ -30,6 +30,8 @@ bool TNTFSDisk::AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan)
                                  !userRecord(record->TrueParentId) || !IdsIndexable(*record, Counter);
             if (!skipped)
                 HandleRecord(*record, record->TrueId != RootRecord);
+        } else {
+            SlotPassed(Counter);
         }
         if (StopScan || Counter > TotalFiles)
             break;
