@@ -1,0 +1,934 @@
+#include "mainwindow/TMainForm.h"
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/ui/TDiskSelectForm.h"
+#include "disk/ui/TDrivePropertiesForm.h"
+#include "disk/ui/TScanDiskForm.h"
+#include "mainwindow/TFileListModel.h"
+#include "mainwindow/TFilesListView.h"
+#include "mainwindow/TFoldersTreeView.h"
+#include "mainwindow/TMainCommands.h"
+#include "mainwindow/TMainViewRules.h"
+#include "periphery/TAboutForm.h"
+#include "periphery/THelpWindow.h"
+#include "periphery/TImageLists.h"
+#include "settings/Settings.h"
+#include "util/TUserPrompt.h"
+#include "util/Utils.h"
+#include "viewers/ui/TFilePropertiesForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <unordered_set>
+#include <vector>
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+TMainForm::TSelectDiskDrive g_selectDiskDrive;
+TMainForm::TFirstActivationHook g_firstActivation;
+
+// Restores the cursor set for a long fill when the scope ends, errors included.
+class TCursorGuard
+{
+public:
+    explicit TCursorGuard(bool busy) : m_busy(busy)
+    {
+        if (m_busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~TCursorGuard()
+    {
+        if (m_busy)
+            QApplication::restoreOverrideCursor();
+    }
+    TCursorGuard(const TCursorGuard&) = delete;
+    TCursorGuard& operator=(const TCursorGuard&) = delete;
+
+private:
+    bool m_busy;
+};
+
+// Suspends repainting of a widget for the scope.
+class TUpdatesGuard
+{
+public:
+    explicit TUpdatesGuard(QWidget* widget) : m_widget(widget), m_was(widget->updatesEnabled())
+    {
+        m_widget->setUpdatesEnabled(false);
+    }
+    ~TUpdatesGuard() { m_widget->setUpdatesEnabled(m_was); }
+    TUpdatesGuard(const TUpdatesGuard&) = delete;
+    TUpdatesGuard& operator=(const TUpdatesGuard&) = delete;
+
+private:
+    QWidget* m_widget;
+    bool m_was;
+};
+
+// More children than this show the hourglass while the list fills.
+constexpr int HourglassChildren = 1000;
+constexpr int TipsMinHeight = 60;
+constexpr int TipsMaxHeight = 200;
+constexpr int FoldersMinWidth = 100;
+
+} // namespace
+
+void TMainForm::SetSelectDiskDriveHook(TSelectDiskDrive hook)
+{
+    g_selectDiskDrive = std::move(hook);
+}
+
+void TMainForm::SetFirstActivationHook(TFirstActivationHook hook)
+{
+    g_firstActivation = std::move(hook);
+}
+
+// ---- Creation and destruction -----------------------------------------------------
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+{
+    MainForm = this;
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("Brevant Pro"));
+    setStatusTip(QStringLiteral("Press F1 for help"));
+    setProperty("HelpKeyword", QStringLiteral("/files/basics.contents.html"));
+    resize(766, 577);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    // The images come first: every control built below takes its icons from them.
+    if (!TImageLists::LoadApplicationImages())
+        throw std::runtime_error("Application images were not loaded.");
+
+    m_commands = std::make_unique<TMainCommands>(this);
+    buildLayout();
+    connectCommands();
+
+    if (!VerInfoProductName.isEmpty())
+        setWindowTitle(VerInfoProductName + QStringLiteral(" v. ") + VerInfoProductVersion);
+    applyStartupSettings();
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this)
+            CheckState();
+    });
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] {
+        if (TImageLists::LoadApplicationImages()) {
+            m_commands->ApplyImages();
+            m_model->ReloadImages();
+            m_tree->ReloadImages();
+        }
+    });
+    IsFirstActivation = true;
+    CheckState();
+}
+
+TMainForm::~TMainForm()
+{
+    // FormDestroy.
+    m_tree->clear();
+    m_model->Clear();
+    CloseCurDisk();
+    SaveAllSettings();
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::buildLayout()
+{
+    TMainCommands& c = *m_commands;
+
+    // Top bars: menu bar, tool bars, address bar.
+    m_topBars = new QWidget(this);
+    m_topBars->setObjectName(QStringLiteral("TopBarsPanel"));
+    auto* topLayout = new QVBoxLayout(m_topBars);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(0);
+    m_menuBar = new QMenuBar(m_topBars);
+    m_menuBar->setObjectName(QStringLiteral("ActionMainMenuBar"));
+    c.BuildMainMenu(m_menuBar);
+    topLayout->addWidget(m_menuBar);
+
+    m_toolBarPanel = new QWidget(m_topBars);
+    m_toolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
+    auto* toolLayout = new QHBoxLayout(m_toolBarPanel);
+    toolLayout->setContentsMargins(0, 0, 0, 0);
+    toolLayout->setSpacing(0);
+    for (QToolBar* bar : c.BuildToolBars(m_toolBarPanel))
+        toolLayout->addWidget(bar);
+    toolLayout->addStretch(1);
+    topLayout->addWidget(m_toolBarPanel);
+
+    m_addressBarPanel = new QWidget(m_topBars);
+    m_addressBarPanel->setObjectName(QStringLiteral("AddressBarPanel"));
+    auto* addressLayout = new QHBoxLayout(m_addressBarPanel);
+    addressLayout->setContentsMargins(4, 2, 4, 2);
+    auto* location = new QLabel(QStringLiteral("Location:"), m_addressBarPanel);
+    location->setObjectName(QStringLiteral("AddressLabel"));
+    m_address = new QComboBox(m_addressBarPanel);
+    m_address->setObjectName(QStringLiteral("AddressComboBox"));
+    m_address->setEditable(true);
+    m_address->setFrame(false);
+    m_address->setFocusPolicy(Qt::ClickFocus); // skipped by the Tab key
+    m_address->setInsertPolicy(QComboBox::NoInsert);
+    addressLayout->addWidget(location);
+    addressLayout->addWidget(m_address, 1);
+    topLayout->addWidget(m_addressBarPanel);
+    setMenuWidget(m_topBars);
+
+    m_toolbarPopup = c.BuildToolbarPopupMenu(this);
+    m_topBars->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_topBars, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_toolbarPopup->popup(m_topBars->mapToGlobal(pos)); });
+
+    // Left: the folder panel; centre: file list over the tips panel.
+    m_foldersSplitter = new QSplitter(Qt::Horizontal, this);
+    m_foldersSplitter->setObjectName(QStringLiteral("FoldersSplitter"));
+    m_foldersSplitter->setHandleWidth(4);
+    m_foldersSplitter->setChildrenCollapsible(false);
+
+    m_foldersPanel = new QWidget(m_foldersSplitter);
+    m_foldersPanel->setObjectName(QStringLiteral("FoldersPanel"));
+    m_foldersPanel->setMinimumWidth(FoldersMinWidth);
+    auto* foldersLayout = new QVBoxLayout(m_foldersPanel);
+    foldersLayout->setContentsMargins(0, 0, 0, 0);
+    foldersLayout->setSpacing(0);
+    auto* foldersHeader = new QHBoxLayout;
+    foldersHeader->setContentsMargins(4, 2, 2, 2);
+    auto* foldersLabel = new QLabel(QStringLiteral("Folders Tree:"), m_foldersPanel);
+    foldersLabel->setObjectName(QStringLiteral("FoldersLabel"));
+    auto* foldersClose = new QToolButton(m_foldersPanel);
+    foldersClose->setObjectName(QStringLiteral("FoldersCloseButton"));
+    foldersClose->setText(QStringLiteral("x"));
+    foldersClose->setAutoRaise(true);
+    foldersClose->setFocusPolicy(Qt::NoFocus);
+    foldersClose->setToolTip(QStringLiteral("Close"));
+    foldersClose->setStatusTip(QStringLiteral("Close folders tree panel"));
+    connect(foldersClose, &QToolButton::clicked, this, &TMainForm::actViewFoldersExecute);
+    foldersHeader->addWidget(foldersLabel, 1);
+    foldersHeader->addWidget(foldersClose);
+    foldersLayout->addLayout(foldersHeader);
+    m_tree = new TFoldersTreeView(m_foldersPanel);
+    m_tree->setObjectName(QStringLiteral("FoldersTreeView"));
+    foldersLayout->addWidget(m_tree, 1);
+
+    auto* filesPanel = new QWidget(m_foldersSplitter);
+    filesPanel->setObjectName(QStringLiteral("FilesPanel"));
+    auto* filesLayout = new QVBoxLayout(filesPanel);
+    filesLayout->setContentsMargins(0, 0, 0, 0);
+    m_tipsSplitter = new QSplitter(Qt::Vertical, filesPanel);
+    m_tipsSplitter->setObjectName(QStringLiteral("TipsSplitter"));
+    m_tipsSplitter->setHandleWidth(4);
+    m_tipsSplitter->setChildrenCollapsible(false);
+    m_model = new TFileListModel(this);
+    m_list = new TFilesListView(m_model, m_tipsSplitter);
+    m_list->setObjectName(QStringLiteral("FilesListView"));
+    m_tipsPanel = new QWidget(m_tipsSplitter);
+    m_tipsPanel->setObjectName(QStringLiteral("TipsPanel"));
+    m_tipsPanel->setMinimumHeight(1);
+    m_tipsPanel->setAutoFillBackground(true);
+    m_tipsPanel->setBackgroundRole(QPalette::ToolTipBase);
+    m_tipsSplitter->addWidget(m_list);
+    m_tipsSplitter->addWidget(m_tipsPanel);
+    m_tipsSplitter->setStretchFactor(0, 1);
+    m_tipsSplitter->setStretchFactor(1, 0);
+    m_tipsSplitter->setSizes({400, 75});
+    filesLayout->addWidget(m_tipsSplitter);
+
+    m_foldersSplitter->addWidget(m_foldersPanel);
+    m_foldersSplitter->addWidget(filesPanel);
+    m_foldersSplitter->setStretchFactor(0, 0);
+    m_foldersSplitter->setStretchFactor(1, 1);
+    m_foldersSplitter->setSizes({209, 553});
+    setCentralWidget(m_foldersSplitter);
+
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar"));
+    setStatusBar(m_statusBar);
+
+    m_filesPopup = c.BuildElementPopupMenu(this, QStringLiteral("FilesPopupMenu"));
+    m_foldersPopup = c.BuildElementPopupMenu(this, QStringLiteral("FoldersPopupMenu"));
+
+    // The tips panel keeps its height within 60..200 while the user drags its splitter.
+    connect(m_tipsSplitter, &QSplitter::splitterMoved, this, [this] {
+        const QList<int> sizes = m_tipsSplitter->sizes();
+        const int height = sizes.value(1);
+        if (height < TipsMinHeight || height > TipsMaxHeight) {
+            const int total = sizes.value(0) + height;
+            m_tipsSplitter->setSizes({total - m_lastTipsHeight, m_lastTipsHeight});
+        } else {
+            m_lastTipsHeight = height;
+            m_tipsHeightNow = height;
+        }
+    });
+}
+
+void TMainForm::connectCommands()
+{
+    TMainCommands& c = *m_commands;
+    connect(c.actDriveSelectDrive, &QAction::triggered, this, &TMainForm::actDriveSelectDriveExecute);
+    connect(c.actDriveClose, &QAction::triggered, this, &TMainForm::actDriveCloseExecute);
+    connect(c.actDriveFindFile, &QAction::triggered, this, &TMainForm::actDriveFindFileExecute);
+    connect(c.actDriveInfo, &QAction::triggered, this, &TMainForm::actDriveInfoExecute);
+    connect(c.actDriveSearchData, &QAction::triggered, this, &TMainForm::actDriveSearchDataExecute);
+    connect(c.actDriveExit, &QAction::triggered, this, &TMainForm::actDriveExitExecute);
+    connect(c.actFileRecover, &QAction::triggered, this, &TMainForm::actFileRecoverExecute);
+    connect(c.actFileProperties, &QAction::triggered, this, &TMainForm::actFilePropertiesExecute);
+    // The menu bar always stays; its command only keeps its check mark.
+    connect(c.actViewMenuBar, &QAction::triggered, this,
+            [this] { m_commands->actViewMenuBar->setChecked(true); });
+    connect(c.actViewToolBar, &QAction::triggered, this, &TMainForm::actViewToolBarExecute);
+    connect(c.actViewAddressBar, &QAction::triggered, this, &TMainForm::actViewAddressBarExecute);
+    connect(c.actViewFolders, &QAction::triggered, this, &TMainForm::actViewFoldersExecute);
+    connect(c.actViewTips, &QAction::triggered, this, &TMainForm::actViewTipsExecute);
+    connect(c.actViewStatusBar, &QAction::triggered, this, &TMainForm::actViewStatusBarExecute);
+    connect(c.actViewOnlyDeleted, &QAction::triggered, this, &TMainForm::actViewOnlyDeletedExecute);
+    const QList<QAction*> styles = c.viewStyleActions();
+    for (int i = 0; i < styles.size(); ++i)
+        connect(styles[i], &QAction::triggered, this, [this, i] { SetViewStyle(i); });
+    for (int i = 0; i < c.ViewStyleMenuItems.size(); ++i)
+        connect(c.ViewStyleMenuItems[i], &QAction::triggered, this, [this, i] { SetViewStyle(i); });
+    const QList<QAction*> columns = c.sortColumnActions();
+    for (int i = 0; i < columns.size(); ++i)
+        connect(columns[i], &QAction::triggered, this, [this, i] { FilesListViewColumnClick(i); });
+    connect(c.actViewArrangeIconsByAZ, &QAction::triggered, this, [this] {
+        GlobalMainSortOrderAZ = false;
+        FilesListViewColumnClick(TMainViewRules::ValidColumn(LastColumn) ? LastColumn : 0);
+    });
+    connect(c.actViewArrangeIconsByZA, &QAction::triggered, this, [this] {
+        GlobalMainSortOrderAZ = true;
+        FilesListViewColumnClick(TMainViewRules::ValidColumn(LastColumn) ? LastColumn : 0);
+    });
+    connect(c.actOptionsPreferences, &QAction::triggered, this, &TMainForm::actOptionsPreferencesExecute);
+    connect(c.actHelpContents, &QAction::triggered, this, &TMainForm::actHelpContentsExecute);
+    connect(c.actHelpRecoveryGuide, &QAction::triggered, this, &TMainForm::actHelpRecoveryGuideExecute);
+    connect(c.actHelpSearchForHelpOn, &QAction::triggered, this, &TMainForm::actHelpSearchForHelpOnExecute);
+    connect(c.actHelpHomepage, &QAction::triggered, this, &TMainForm::actHelpHomepageExecute);
+    connect(c.actHelpAbout, &QAction::triggered, this, &TMainForm::actHelpAboutExecute);
+
+    connect(c.tbSelectDrive, &QToolButton::clicked, this, &TMainForm::actDriveSelectDriveExecute);
+    connect(c.tbRecover, &QToolButton::clicked, this, &TMainForm::actFileRecoverExecute);
+    connect(c.tbSearch, &QToolButton::clicked, this, &TMainForm::actDriveFindFileExecute);
+    connect(c.tbBack, &QToolButton::clicked, this, &TMainForm::tbBackClick);
+    connect(c.tbForward, &QToolButton::clicked, this, &TMainForm::tbForwardClick);
+    connect(c.tbUp, &QToolButton::clicked, this, &TMainForm::tbUpClick);
+    connect(c.tbViewStyle, &QToolButton::clicked, this, &TMainForm::tbViewStyleClick);
+    connect(c.ToolbarViewStylePopupMenu, &QMenu::aboutToShow, this,
+            &TMainForm::ToolbarViewStylePopupMenuPopup);
+    connect(c.tbPreferences, &QToolButton::clicked, this, &TMainForm::actOptionsPreferencesExecute);
+    connect(c.tbHomepage, &QToolButton::clicked, this, &TMainForm::actHelpHomepageExecute);
+    connect(c.tbHelp, &QToolButton::clicked, this, &TMainForm::actHelpContentsExecute);
+    connect(c.tbAbout, &QToolButton::clicked, this, &TMainForm::actHelpAboutExecute);
+
+    connect(m_tree, &TFoldersTreeView::SelectionReported, this, [this] { FoldersTreeViewClick(false); });
+    connect(m_tree, &TFoldersTreeView::Clicked, this, [this] { FoldersTreeViewClick(false); });
+    connect(m_tree, &TFoldersTreeView::Expanding, this, &TMainForm::FoldersTreeViewExpanding);
+    connect(m_tree, &TFoldersTreeView::MouseDown, this, &TMainForm::FoldersTreeViewMouseDown);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (QTreeWidgetItem* item = m_tree->itemAt(pos))
+            m_tree->setCurrentItem(item);
+        CheckState();
+        m_foldersPopup->popup(m_tree->viewport()->mapToGlobal(pos));
+    });
+
+    connect(m_list, &TFilesListView::ColumnClicked, this, &TMainForm::FilesListViewColumnClick);
+    connect(m_list, &TFilesListView::DoubleClicked, this, &TMainForm::FilesListViewDblClick);
+    connect(m_list, &TFilesListView::EnterPressed, this, [this] { FilesListViewKeyDown(Qt::Key_Return); });
+    connect(m_list, &TFilesListView::BackspacePressed, this,
+            [this] { FilesListViewKeyDown(Qt::Key_Backspace); });
+    connect(m_list, &TFilesListView::Clicked, this, &TMainForm::CheckState);
+    connect(m_list, &TFilesListView::SelectionChanged, this, &TMainForm::CheckState);
+    connect(m_list, &TFilesListView::ContextMenuRequested, this, [this](const QPoint& globalPos) {
+        CheckState();
+        m_filesPopup->popup(globalPos);
+    });
+}
+
+void TMainForm::applyStartupSettings()
+{
+    TMainCommands& c = *m_commands;
+    // A stored sort column outside the five columns falls back to Name.
+    if (!TMainViewRules::ValidColumn(GlobalMainSortColumn))
+        GlobalMainSortColumn = 0;
+    int style = GlobalMainViewStyle;
+    if (style < 0 || style >= TMainViewRules::ViewStyleCount)
+        style = TFilesListView::vsDetails;
+    SetViewStyle(style);
+    c.actViewOnlyDeleted->setChecked(GlobalShowOnlyDeleted);
+    m_tree->SetOnlyDeleted(GlobalShowOnlyDeleted);
+    m_model->SetSortMark(GlobalMainSortColumn, GlobalMainSortOrderAZ);
+    LastColumn = GlobalMainSortColumn;
+    updateSortChecks();
+}
+
+void TMainForm::updateSortChecks()
+{
+    TMainCommands& c = *m_commands;
+    (GlobalMainSortOrderAZ ? c.actViewArrangeIconsByAZ : c.actViewArrangeIconsByZA)->setChecked(true);
+    const QList<QAction*> columns = c.sortColumnActions();
+    if (TMainViewRules::ValidColumn(GlobalMainSortColumn))
+        columns[GlobalMainSortColumn]->setChecked(true);
+}
+
+void TMainForm::SaveAllSettings()
+{
+    // The window layout is written by its own store (RegWritePosition) when present.
+    RegSettingsWrite();
+}
+
+// ---- Activation, hints, closing -----------------------------------------------------
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    if (event->type() == QEvent::WindowActivate && IsFirstActivation) {
+        // Run after the activation is delivered: the start-up action may open a dialog.
+        QTimer::singleShot(0, this, &TMainForm::FormActivate);
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::ShowHint(const QString& hint)
+{
+    const QString text = TMainViewRules::LongHint(hint);
+    m_statusBar->showMessage(text.isEmpty() ? statusTip() : text);
+}
+
+void TMainForm::FormActivate()
+{
+    if (!IsFirstActivation)
+        return;
+    IsFirstActivation = false;
+    if (g_firstActivation)
+        g_firstActivation(*this);
+    if (GlobalStartupDefaultAction == sdaSelectDisk)
+        actDriveSelectDriveExecute();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // A running analysis still uses this window; it has to end (Cancel) first.
+    if (m_scanning) {
+        event->ignore();
+        return;
+    }
+    if (GlobalConfirmExit &&
+        !TUserPrompt::Current().Confirm(QStringLiteral("Are you sure you want to quit Brevant?"),
+                                        TUserPrompt::Buttons::YesNo)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---- State ---------------------------------------------------------------------------
+
+bool TMainForm::listHasFocus() const
+{
+    return m_list->HasFocus();
+}
+
+bool TMainForm::treeHasFocus() const
+{
+    return m_tree->hasFocus();
+}
+
+void TMainForm::CheckState()
+{
+    TMainViewRules::TStateInput in;
+    in.DriveOpen = CurDisk != nullptr;
+    in.ListFocusedOnElement = listHasFocus() && m_model->ElementAt(m_list->SelectedRow()) != nullptr;
+    TBaseElement* node = m_tree->SelectedElement();
+    in.TreeFocusedOnElement = treeHasFocus() && node != nullptr;
+    if (CurDisk) {
+        in.BackAvailable = !CurDisk->MoveHistory.BackElements.IsEmpty();
+        in.ForwardAvailable = !CurDisk->MoveHistory.ForwardElements.IsEmpty();
+    }
+    in.TreeNodeHasElement = node != nullptr;
+    if (node && node->Parent) {
+        in.ElementHasParent = true;
+        in.ParentIsTopRoot = node->Parent->TrueID == 5 && node->Parent->TrueParentID == -1;
+    }
+    const TMainViewRules::TState s = TMainViewRules::ComputeState(in);
+
+    TMainCommands& c = *m_commands;
+    c.actFileRecover->setEnabled(s.Recover);
+    c.tbRecover->setEnabled(s.Recover);
+    c.actFileProperties->setEnabled(s.Properties);
+    c.actFileView->setEnabled(s.View);
+    c.actFileViewAsHex->setEnabled(s.View);
+    c.actFileViewAsText->setEnabled(s.View);
+    for (QAction* action : {c.actDriveClose, c.actDriveFindFile, c.actDriveInfo})
+        action->setEnabled(s.DriveCommands);
+    c.tbSearch->setEnabled(s.DriveCommands);
+    m_tree->setEnabled(s.DriveCommands);
+    m_list->setEnabled(s.DriveCommands);
+    c.tbBack->setEnabled(s.Back);
+    c.tbForward->setEnabled(s.Forward);
+    c.tbUp->setEnabled(s.Up);
+}
+
+// ---- Opening and closing a drive -----------------------------------------------------
+
+void TMainForm::actDriveSelectDriveExecute()
+{
+    if (m_scanning)
+        return;
+    bool fullScan = GlobalRecoveryFull;
+    const int id = g_selectDiskDrive ? g_selectDiskDrive(this, fullScan) : SelectDiskDrive(fullScan);
+    if (id != -1) {
+        GlobalRecoveryFull = fullScan;
+        StartScan(id, fullScan);
+    }
+    CheckState();
+}
+
+void TMainForm::actDriveCloseExecute()
+{
+    if (m_scanning)
+        return;
+    m_tree->clear();
+    m_model->Clear();
+    m_address->clearEditText();
+    CloseCurDisk();
+    CheckState();
+}
+
+void TMainForm::StartScan(int ADriveId, bool AFullScan)
+{
+    if (m_scanning)
+        return;
+    DriveId = ADriveId;
+    DriveChar = GetDriveLetterById(ADriveId);
+
+    m_tree->clear();
+    m_model->Clear();
+    m_menuBar->setEnabled(false);
+    m_toolBarPanel->setEnabled(false);
+
+    auto scanForm = std::make_unique<TScanDiskForm>(this);
+    ScanDiskForm = scanForm.get();
+    scanForm->show();
+    scanForm->repaint();
+
+    actDriveCloseExecute();
+    m_scanning = true;
+
+    scanForm->Step1Label->setText(scanForm->Step1LabelHidden->text().replace(
+        QStringLiteral("%s"), QString(QChar::fromLatin1(DriveChar))));
+
+    try {
+        CurDisk = CreateDisk(ADriveId);
+        if (CurDisk->AnalyzeDisk(scanForm.get(), AFullScan)) {
+            scanForm->hide();
+            addDriveTopNode();
+        } else {
+            m_scanning = false;
+            actDriveCloseExecute();
+        }
+    } catch (const std::exception& e) {
+        // A model the analysis could not finish is not shown as an open drive.
+        m_scanning = false;
+        actDriveCloseExecute();
+        TUserPrompt::Current().ShowError(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+    } catch (...) {
+        m_scanning = false;
+        actDriveCloseExecute();
+    }
+
+    ScanDiskForm = nullptr;
+    scanForm.reset();
+    // The scan window had the activation; the main window takes it back.
+    activateWindow();
+    m_scanning = false;
+    m_menuBar->setEnabled(true);
+    m_toolBarPanel->setEnabled(true);
+    CheckState();
+}
+
+void TMainForm::addDriveTopNode()
+{
+    if (!CurDisk)
+        return;
+    QTreeWidgetItem* top = nullptr;
+    {
+        TUpdatesGuard updates(m_tree);
+        top = AddDriveToTree(CurDisk.get(), m_tree);
+        if (!top)
+            return;
+        top->setExpanded(true);
+    }
+    m_tree->setFocus(Qt::OtherFocusReason);
+    m_tree->setCurrentItem(top);
+}
+
+void TMainForm::rebuildTree()
+{
+    m_tree->clear();
+    m_model->Clear();
+    m_tree->SetOnlyDeleted(GlobalShowOnlyDeleted);
+    if (CurDisk)
+        addDriveTopNode();
+}
+
+// ---- Browsing ------------------------------------------------------------------------
+
+void TMainForm::FoldersTreeViewClick(bool fromTryGo)
+{
+    showFolderOf(m_tree->currentItem(), !fromTryGo);
+    CheckState();
+}
+
+void TMainForm::showFolderOf(QTreeWidgetItem* node, bool record)
+{
+    TBaseElement* element = TFoldersTreeView::ElementOf(node);
+    if (!element)
+        return;
+    if (record && CurDisk)
+        CurDisk->MoveHistory.NewFolder(element);
+    m_address->setEditText(element->GetPath());
+
+    TUpdatesGuard updates(m_list);
+    TCursorGuard cursor(element->GetChildrensCount() > HourglassChildren);
+    std::vector<TBaseElement*> rows;
+    rows.reserve(static_cast<size_t>(element->GetChildrensCount()));
+    for (TBaseElement* child : element->ChildrenFolders) {
+        if (child && TMainViewRules::PassesFilter(child->Flags, GlobalShowOnlyDeleted))
+            rows.push_back(child);
+    }
+    for (TBaseElement* child : element->ChildrenFiles) {
+        if (child && TMainViewRules::PassesFilter(child->Flags, GlobalShowOnlyDeleted))
+            rows.push_back(child);
+    }
+    m_model->SetElements(std::move(rows));
+    sortList();
+    if (m_model->rowCount() > 0)
+        m_list->SelectOnly(0);
+}
+
+void TMainForm::FoldersTreeViewExpanding(QTreeWidgetItem* node)
+{
+    try {
+        m_tree->AddDirToTree(node);
+    } catch (const std::exception& e) {
+        node->setExpanded(false);
+        TUserPrompt::Current().ShowError(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void TMainForm::FoldersTreeViewMouseDown(Qt::MouseButton button, bool onItem)
+{
+    if (button == Qt::LeftButton && onItem) {
+        if (QTreeWidgetItem* item = m_tree->currentItem())
+            item->setExpanded(true);
+    }
+    CheckState();
+}
+
+void TMainForm::FilesListViewDblClick()
+{
+    TBaseElement* element = m_model->ElementAt(m_list->SelectedRow());
+    if (element && m_tree->FindNode(element))
+        ChangeFolder(element);
+}
+
+void TMainForm::FilesListViewKeyDown(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        FilesListViewDblClick();
+    else if (key == Qt::Key_Backspace)
+        tbUpClick();
+}
+
+void TMainForm::tbUpClick()
+{
+    TBaseElement* element = m_tree->SelectedElement();
+    if (element && element->Parent && m_tree->FindNode(element->Parent))
+        ChangeFolder(element->Parent);
+}
+
+void TMainForm::ChangeFolder(TBaseElement* element)
+{
+    {
+        TUpdatesGuard treeUpdates(m_tree);
+        TUpdatesGuard listUpdates(m_list);
+        std::vector<TBaseElement*> targets;
+        std::unordered_set<const TBaseElement*> seen;
+        if (element && element->IsFolder())
+            targets.push_back(element);
+        // Up to the top; a chain that loops back is cut where it repeats.
+        for (TBaseElement* up = element ? element->Parent : nullptr; up && seen.insert(up).second;
+             up = up->Parent)
+            targets.push_back(up);
+        for (auto it = targets.rbegin(); it != targets.rend(); ++it)
+            TryGo(*it);
+    }
+    CheckState();
+}
+
+void TMainForm::TryGo(TBaseElement* element)
+{
+    QTreeWidgetItem* node = m_tree->FindNode(element);
+    if (!node)
+        return;
+    m_tree->setCurrentItem(node);
+    FoldersTreeViewClick(true);
+    m_list->SetFocus();
+    node->setExpanded(true);
+}
+
+void TMainForm::SelectElementInLIst(TBaseElement* element)
+{
+    if (element && element->Parent && CurDisk) {
+        TUpdatesGuard treeUpdates(m_tree);
+        TUpdatesGuard listUpdates(m_list);
+        if (element->IsFolder()) {
+            ChangeFolder(element);
+            CurDisk->MoveHistory.NewFolder(element);
+        } else {
+            ChangeFolder(element->Parent);
+            CurDisk->MoveHistory.NewFolder(element->Parent);
+            m_list->ClearSelection();
+            const int row = m_model->RowOf(element);
+            if (row >= 0) {
+                m_list->SelectOnly(row);
+                m_list->ScrollToRow(row);
+            }
+        }
+    }
+    CheckState();
+}
+
+QList<TBaseElement*> TMainForm::SelectedElements() const
+{
+    QList<TBaseElement*> elements;
+    if (listHasFocus()) {
+        for (int row : m_list->SelectedRows()) {
+            if (TBaseElement* element = m_model->ElementAt(row))
+                elements.append(element);
+        }
+    } else if (TBaseElement* folder = m_tree->SelectedElement()) {
+        elements.append(folder);
+    }
+    return elements;
+}
+
+void TMainForm::actViewOnlyDeletedExecute()
+{
+    GlobalShowOnlyDeleted = !GlobalShowOnlyDeleted;
+    m_commands->actViewOnlyDeleted->setChecked(GlobalShowOnlyDeleted);
+    rebuildTree();
+    CheckState();
+}
+
+// ---- Sorting and view styles -----------------------------------------------------------
+
+void TMainForm::sortList()
+{
+    if (TMainViewRules::ValidColumn(GlobalMainSortColumn))
+        m_model->Sort(GlobalMainSortColumn, GlobalMainSortOrderAZ);
+}
+
+void TMainForm::FilesListViewColumnClick(int column)
+{
+    if (!TMainViewRules::ValidColumn(column))
+        return;
+    TMainViewRules::ApplyColumnClick(column, LastColumn, GlobalMainSortColumn, GlobalMainSortOrderAZ);
+    sortList();
+    m_model->SetSortMark(GlobalMainSortColumn, GlobalMainSortOrderAZ);
+    updateSortChecks();
+    CheckState();
+}
+
+void TMainForm::SetViewStyle(int style)
+{
+    m_list->SetViewStyle(style);
+    GlobalMainViewStyle = static_cast<decltype(GlobalMainViewStyle)>(m_list->GetViewStyle());
+    m_commands->viewStyleActions().at(m_list->GetViewStyle())->setChecked(true);
+}
+
+void TMainForm::tbViewStyleClick()
+{
+    SetViewStyle(TMainViewRules::NextViewStyle(m_list->GetViewStyle()));
+}
+
+void TMainForm::ToolbarViewStylePopupMenuPopup()
+{
+    m_commands->ViewStyleMenuItems.at(m_list->GetViewStyle())->setChecked(true);
+}
+
+// ---- History ---------------------------------------------------------------------------
+
+void TMainForm::tbBackClick()
+{
+    if (CurDisk) {
+        if (TBaseElement* element = CurDisk->MoveHistory.MoveBack())
+            ChangeFolder(element);
+    }
+}
+
+void TMainForm::tbForwardClick()
+{
+    if (CurDisk) {
+        if (TBaseElement* element = CurDisk->MoveHistory.MoveForward())
+            ChangeFolder(element);
+    }
+}
+
+// ---- Bars and panels -------------------------------------------------------------------
+
+void TMainForm::actViewToolBarExecute()
+{
+    m_toolBarPanel->setVisible(m_toolBarPanel->isHidden());
+    m_commands->actViewToolBar->setChecked(!m_toolBarPanel->isHidden());
+}
+
+void TMainForm::actViewAddressBarExecute()
+{
+    m_addressBarPanel->setVisible(m_addressBarPanel->isHidden());
+    m_commands->actViewAddressBar->setChecked(!m_addressBarPanel->isHidden());
+}
+
+void TMainForm::actViewStatusBarExecute()
+{
+    m_statusBar->setVisible(m_statusBar->isHidden());
+    m_commands->actViewStatusBar->setChecked(!m_statusBar->isHidden());
+}
+
+void TMainForm::actViewFoldersExecute()
+{
+    m_foldersPanel->setVisible(m_foldersPanel->isHidden());
+    const bool shown = !m_foldersPanel->isHidden();
+    m_commands->actViewFolders->setChecked(shown);
+    m_foldersSplitter->setHandleWidth(shown ? 4 : 0);
+    CheckState();
+}
+
+void TMainForm::SetTipsPanelHeight(int height)
+{
+    const QList<int> sizes = m_tipsSplitter->sizes();
+    const int total = std::max(sizes.value(0) + sizes.value(1), height + 1);
+    m_tipsSplitter->setSizes({total - height, height});
+    m_tipsHeightNow = height;
+    if (height >= TipsMinHeight && height <= TipsMaxHeight)
+        m_lastTipsHeight = height;
+}
+
+void TMainForm::actViewTipsExecute()
+{
+    if (m_tipsHeightNow == 1) {
+        int height = m_tipsTag;
+        if (height <= 20 || height >= 200)
+            height = 75;
+        SetTipsPanelHeight(height);
+        m_tipsSplitter->setHandleWidth(4);
+    } else {
+        m_tipsTag = m_tipsHeightNow;
+        SetTipsPanelHeight(1);
+        m_tipsSplitter->setHandleWidth(1);
+    }
+    m_commands->actViewTips->setChecked(m_tipsHeightNow > 1);
+}
+
+// ---- Other commands ----------------------------------------------------------------------
+
+void TMainForm::notAvailable(const QString& feature)
+{
+    TUserPrompt::Current().Ask(feature + QStringLiteral(" is not available in this build."),
+                               QStringLiteral("Information"), TUserPrompt::Buttons::Ok,
+                               TUserPrompt::Icon::Information);
+}
+
+void TMainForm::actDriveFindFileExecute()
+{
+    notAvailable(QStringLiteral("Finding files"));
+    CheckState();
+}
+
+void TMainForm::actDriveInfoExecute()
+{
+    if (CurDisk)
+        ShowDriveProperties(this);
+    CheckState();
+}
+
+void TMainForm::actDriveSearchDataExecute()
+{
+    ExecuteProgram(GetProgramDir() + QStringLiteral("TollmarkPro.exe"), QString(), false);
+}
+
+void TMainForm::actDriveExitExecute()
+{
+    close();
+}
+
+void TMainForm::actFileRecoverExecute()
+{
+    notAvailable(QStringLiteral("The recovery wizard"));
+    CheckState();
+}
+
+void TMainForm::actFilePropertiesExecute()
+{
+    const QList<TBaseElement*> elements = SelectedElements();
+    if (!elements.isEmpty())
+        ShowFileProperties(elements.first(), this);
+    CheckState();
+}
+
+void TMainForm::actOptionsPreferencesExecute()
+{
+    notAvailable(QStringLiteral("The preferences window"));
+}
+
+void TMainForm::actHelpContentsExecute()
+{
+    ShowHelpPage(QStringLiteral("/files/basics.contents.html"), this);
+}
+
+void TMainForm::actHelpRecoveryGuideExecute()
+{
+    ShowHelpPage(QStringLiteral("/files/basics.quickstart.html"), this);
+}
+
+void TMainForm::actHelpSearchForHelpOnExecute()
+{
+    ShowHelpIndex(this);
+}
+
+void TMainForm::actHelpHomepageExecute()
+{
+    ExecuteProgram(QString::fromLatin1(TMainCommands::HomepageAddress), QString(), true);
+}
+
+void TMainForm::actHelpAboutExecute()
+{
+    ShowAboutBox(this);
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QSplitter;
+class QStatusBar;
+class QToolButton;
+class QTreeWidgetItem;
+class TBaseElement;
+class TFileListModel;
+class TFilesListView;
+class TFoldersTreeView;
+class TMainCommands;
+
+// The main window: menu bar and tool bars, address bar, folder tree, file list, tips
+// panel and status bar over the open drive (CurDisk). Handlers keep the names of the
+// commands and events they serve and call CheckState after each change.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Drive selection, replaceable so tests can answer without a modal window: returns
+    // the engine id of the chosen drive or -1, and passes the full-scan choice in and out.
+    using TSelectDiskDrive = std::function<int(QWidget* parent, bool& fullScan)>;
+    static void SetSelectDiskDriveHook(TSelectDiskDrive hook);
+
+    // Work done on the first activation besides the start-up action (restoring the
+    // layout, showing the next tip); runs before the start-up action.
+    using TFirstActivationHook = std::function<void(TMainForm& form)>;
+    static void SetFirstActivationHook(TFirstActivationHook hook);
+
+    // Runs FormCreate.
+    explicit TMainForm(QWidget* parent = nullptr);
+    // Runs FormDestroy: closes the drive, saves the settings.
+    ~TMainForm() override;
+
+    // Fields.
+    int LastColumn = -1;
+    QString TipMoreInfoPage;
+    bool IsFirstActivation = true;
+    int DriveId = -1;
+    char DriveChar = '?';
+
+    // Lifecycle and state.
+    void FormActivate();
+    void CheckState();
+    void StartScan(int ADriveId, bool AFullScan);
+    bool IsScanning() const { return m_scanning; }
+    void SaveAllSettings();
+    void ShowHint(const QString& hint);
+
+    // Browsing.
+    void FoldersTreeViewClick(bool fromTryGo = false);
+    void FoldersTreeViewExpanding(QTreeWidgetItem* node);
+    void FoldersTreeViewMouseDown(Qt::MouseButton button, bool onItem);
+    void FilesListViewDblClick();
+    void FilesListViewKeyDown(int key);
+    void tbUpClick();
+    void ChangeFolder(TBaseElement* element);
+    void TryGo(TBaseElement* element);
+    void SelectElementInLIst(TBaseElement* element);
+
+    // Sorting and view styles.
+    void FilesListViewColumnClick(int column);
+    void SetViewStyle(int style);
+    void tbViewStyleClick();
+    void ToolbarViewStylePopupMenuPopup();
+
+    // History.
+    void tbBackClick();
+    void tbForwardClick();
+
+    // Command handlers.
+    void actDriveSelectDriveExecute();
+    void actDriveCloseExecute();
+    void actDriveFindFileExecute();
+    void actDriveInfoExecute();
+    void actDriveSearchDataExecute();
+    void actDriveExitExecute();
+    void actFileRecoverExecute();
+    void actFilePropertiesExecute();
+    void actViewToolBarExecute();
+    void actViewAddressBarExecute();
+    void actViewStatusBarExecute();
+    void actViewFoldersExecute();
+    void actViewTipsExecute();
+    void actViewOnlyDeletedExecute();
+    void actOptionsPreferencesExecute();
+    void actHelpContentsExecute();
+    void actHelpRecoveryGuideExecute();
+    void actHelpSearchForHelpOnExecute();
+    void actHelpHomepageExecute();
+    void actHelpAboutExecute();
+
+    // The element the file-related commands act on: the file list's selected rows in
+    // list order when the list has the focus, else the tree's selected folder.
+    QList<TBaseElement*> SelectedElements() const;
+
+    TMainCommands& Commands() const { return *m_commands; }
+    TFoldersTreeView* FoldersTreeView() const { return m_tree; }
+    TFilesListView* FilesListView() const { return m_list; }
+    TFileListModel* FilesModel() const { return m_model; }
+    QComboBox* AddressComboBox() const { return m_address; }
+    QWidget* TipsPanel() const { return m_tipsPanel; }
+
+    // The tips panel's height; 1 while it is hidden.
+    int TipsPanelHeight() const { return m_tipsHeightNow; }
+    void SetTipsPanelHeight(int height);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void buildLayout();
+    void connectCommands();
+    void applyStartupSettings();
+    void rebuildTree();
+    void addDriveTopNode();
+    void showFolderOf(QTreeWidgetItem* node, bool record);
+    void sortList();
+    void updateSortChecks();
+    void notAvailable(const QString& feature);
+    bool listHasFocus() const;
+    bool treeHasFocus() const;
+
+    std::unique_ptr<TMainCommands> m_commands;
+    QWidget* m_topBars = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_toolBarPanel = nullptr;
+    QWidget* m_addressBarPanel = nullptr;
+    QComboBox* m_address = nullptr;
+    QSplitter* m_foldersSplitter = nullptr;
+    QWidget* m_foldersPanel = nullptr;
+    TFoldersTreeView* m_tree = nullptr;
+    QSplitter* m_tipsSplitter = nullptr;
+    TFileListModel* m_model = nullptr;
+    TFilesListView* m_list = nullptr;
+    QWidget* m_tipsPanel = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QMenu* m_filesPopup = nullptr;
+    QMenu* m_foldersPopup = nullptr;
+    QMenu* m_toolbarPopup = nullptr;
+
+    bool m_scanning = false;
+    int m_tipsHeightNow = 75;  // the tips panel's height (1: hidden)
+    int m_tipsTag = 75;        // the height remembered while the tips panel is hidden
+    int m_lastTipsHeight = 75; // the last tips height a splitter drag was allowed to leave
+};
+
+// The one main window, while it exists.
+extern TMainForm* MainForm;

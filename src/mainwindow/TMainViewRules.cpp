@@ -1,0 +1,86 @@
+#include "mainwindow/TMainViewRules.h"
+
+#include "engine/VantrelLib.h"
+#include "util/Utils.h"
+
+#include <QLocale>
+
+TMainViewRules::TState TMainViewRules::ComputeState(const TStateInput& in)
+{
+    TState s;
+    s.Recover = in.ListFocusedOnElement || in.TreeFocusedOnElement;
+    s.Properties = s.Recover;
+    s.View = in.ListFocusedOnElement;
+    s.DriveCommands = in.DriveOpen;
+    s.Back = in.DriveOpen && in.BackAvailable;
+    s.Forward = in.DriveOpen && in.ForwardAvailable;
+    s.Up = in.DriveOpen && in.TreeNodeHasElement && in.ElementHasParent && !in.ParentIsTopRoot;
+    return s;
+}
+
+void TMainViewRules::ApplyColumnClick(int column, int& lastColumn, int& sortColumn, bool& orderAZ)
+{
+    orderAZ = !orderAZ;
+    sortColumn = column;
+    if (sortColumn != lastColumn)
+        orderAZ = true;
+    lastColumn = sortColumn;
+}
+
+int TMainViewRules::ListImageIndex(int64_t flags)
+{
+    const bool deleted = flags & flag_IS_DELETED;
+    if (flags & flag_IS_DIRECTORY) {
+        if (deleted)
+            return imgDeletedFolder;
+        return (flags & flag_HAS_CHILD_DELETED) ? imgFolderWithDeleted : imgFolder;
+    }
+    return deleted ? imgDeletedFile : imgFile;
+}
+
+int TMainViewRules::TreeImageIndex(int64_t flags)
+{
+    // The tree looks at "contains deleted" first, the list at "deleted" first; the
+    // analysis never sets both on one element.
+    if (flags & flag_HAS_CHILD_DELETED)
+        return imgFolderWithDeleted;
+    if (flags & flag_IS_DELETED)
+        return imgDeletedFolder;
+    return imgFolder;
+}
+
+int TMainViewRules::TreeSelectedImageIndex(int64_t flags)
+{
+    return TreeImageIndex(flags) + 1;
+}
+
+bool TMainViewRules::PassesFilter(int64_t flags, bool onlyDeleted)
+{
+    return !onlyDeleted || (flags & (flag_IS_DELETED | flag_HAS_CHILD_DELETED));
+}
+
+QString TMainViewRules::DateTimeText(double dateTime)
+{
+    QDate date;
+    QTime time;
+    DecodeDateTime(dateTime, date, time);
+    if (!date.isValid())
+        return QString();
+    // The default locale is the user's unless the program chose another.
+    const QLocale locale;
+    QString text = locale.toString(date, locale.dateFormat(QLocale::ShortFormat));
+    if (time.isValid() && time.msecsSinceStartOfDay() != 0) {
+        // The long time format without the zone name: the value carries no zone.
+        QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+        timeFormat.remove(QLatin1Char('t'));
+        text += QLatin1Char(' ');
+        text += locale.toString(time, timeFormat.trimmed());
+    }
+    return text;
+}
+
+QString TMainViewRules::LongHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}

@@ -1,0 +1,116 @@
+#include "support/TManifest.h"
+#include "support/TScriptedPrompt.h"
+#include "support/TTempDir.h"
+#include "TestApp.h"
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/TVantrelApi.h"
+#include "mainwindow/TFileListModel.h"
+#include "mainwindow/TFoldersTreeView.h"
+#include "mainwindow/TMainForm.h"
+#include "settings/Settings.h"
+#include "settings/TRegistryStore.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QSet>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// The main window over a fixture image read by the real engine.
+
+namespace {
+
+// The engine id of the first lettered volume of a registered image, -1 if none.
+int volumeOf(const QString& imagePath)
+{
+    const TVantrelApi& api = TVantrelApi::Library();
+    const int count = api.DisksRescan();
+    const QString wanted = QFileInfo(imagePath).canonicalFilePath();
+    for (int id = 0; id < count; ++id) {
+        const TDriveInfo* info = api.DiskGetInformation(id);
+        if (!info || info->ParentID < 0 || info->Letter == 0)
+            continue;
+        if (QFileInfo(QString::fromUtf8(api.DiskPath(id))).canonicalFilePath() == wanted)
+            return id;
+    }
+    return -1;
+}
+
+TBaseElement* childNamed(TBaseElement* folder, const QString& name)
+{
+    for (TBaseElement* child : folder->ChildrenFolders) {
+        if (child->GetName() == name)
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(MainFormImage, BrowsesAFatImage)
+{
+    testApp();
+    TTempDir temp;
+    TRegistryStore::SetFilePath(temp.filePath(QStringLiteral("settings.conf")));
+    resetSettingsToInitialValues();
+    GlobalStartupDefaultAction = sdaNothing;
+    GlobalConfirmInterrupt = false;
+    TScriptedPrompt prompt;
+    TVantrelApi::Install(nullptr);
+
+    const TManifest manifest = TManifest::load(QStringLiteral("fat16"));
+    ASSERT_TRUE(manifest.isValid()) << manifest.errorString().toStdString();
+    const QByteArray path = QFile::encodeName(manifest.imagePath());
+    ASSERT_EQ(TVantrelApi::Library().RegisterImage(path.constData()), 0)
+        << TVantrelApi::Library().LastError();
+    const int id = volumeOf(manifest.imagePath());
+    ASSERT_GE(id, 0);
+
+    TMainForm::SetSelectDiskDriveHook([id](QWidget*, bool&) { return id; });
+    {
+        TMainForm form;
+        form.show();
+        form.findChild<QAction*>(QStringLiteral("actDriveSelectDrive"))->trigger();
+        form.FoldersTreeView()->FlushChangeReport();
+        ASSERT_NE(CurDisk, nullptr);
+        EXPECT_EQ(prompt.asked().size(), 0);
+
+        // Walk down to Docs/Notes by the tree and check the live entries the image holds.
+        TBaseElement* root = childNamed(CurDisk->RootElement, QString(QLatin1Char(form.DriveChar)) + ':');
+        ASSERT_NE(root, nullptr);
+        TBaseElement* docs = childNamed(root, QStringLiteral("Docs"));
+        ASSERT_NE(docs, nullptr);
+        TBaseElement* notes = childNamed(docs, QStringLiteral("Notes"));
+        ASSERT_NE(notes, nullptr);
+        form.ChangeFolder(notes);
+        form.FoldersTreeView()->FlushChangeReport();
+        EXPECT_EQ(form.FoldersTreeView()->SelectedElement(), notes);
+        EXPECT_EQ(form.AddressComboBox()->currentText(),
+                  QStringLiteral("%1:\\Docs\\Notes\\").arg(QLatin1Char(form.DriveChar)));
+
+        QSet<QString> listed;
+        for (int r = 0; r < form.FilesModel()->rowCount(); ++r)
+            listed.insert(form.FilesModel()->Text(r, TFileListModel::colName));
+        int checked = 0;
+        for (const TManifest::Entry& e : manifest.volumes().first().entries) {
+            if (e.parentPath() == QStringLiteral("Docs/Notes") && !e.deleted) {
+                EXPECT_TRUE(listed.contains(e.name())) << e.path.toStdString();
+                ++checked;
+            }
+        }
+        EXPECT_GT(checked, 1);
+
+        // The deleted draft is listed as deleted.
+        bool deletedSeen = false;
+        for (int r = 0; r < form.FilesModel()->rowCount(); ++r)
+            deletedSeen |=
+                form.FilesModel()->Text(r, TFileListModel::colCondition) == QStringLiteral("Deleted");
+        EXPECT_TRUE(deletedSeen);
+    }
+    EXPECT_EQ(CurDisk, nullptr);
+    TMainForm::SetSelectDiskDriveHook(nullptr);
+    TRegistryStore::SetFilePath(QString());
+}
