@@ -96,7 +96,7 @@ void appendClean(QByteArray& out, const char* data, qsizetype size)
         const auto byte = static_cast<unsigned char>(data[i]);
         if (byte < 0x20 || byte == 0x7F) {
             out += '?';
-        } else if (byte == 0xC2 && i + 1 < size && static_cast<unsigned char>(data[i + 1]) <= 0x9F) {
+        } else if (byte == 0xC2 && i + 1 < size && (static_cast<unsigned char>(data[i + 1]) & 0xE0) == 0x80) {
             out += '?';
             ++i;
         } else {
@@ -152,9 +152,14 @@ void appendTwo(char* at, int value)
     at[1] = static_cast<char>('0' + value % 10);
 }
 
-// "YYYY-MM-DDTHH:MM:SS", or nothing for a value that is no calendar date.
+// "YYYY-MM-DDTHH:MM:SS", or nothing for a value that is no calendar date or stands for
+// "no time": 0, which invented folders and the FAT root carry, and the file time 0.
 bool appendDateTime(QByteArray& out, TDateTime value)
 {
+    static const TDateTime noFileTime = ConvertFileTimeToDateTime(0);
+    if (value == 0 || value == noFileTime) {
+        return false;
+    }
     QDate date;
     QTime time;
     DecodeDateTime(value, date, time);

@@ -56,7 +56,8 @@ public:
 
     // Control characters (U+0000..U+001F, U+007F..U+009F) replaced by '?'.
     static QString CleanText(const QString& text);
-    // "YYYY-MM-DDTHH:MM:SS"; empty for a value that is no calendar date.
+    // "YYYY-MM-DDTHH:MM:SS"; empty for a value that is no calendar date and for the two
+    // values that mean no time is known (0 and the file time 0, 1601-01-01 00:00:00).
     static QString FormatDateTime(TDateTime value);
     // A JSON string literal, quotes included, UTF-8.
     static QByteArray JsonString(const QString& text);

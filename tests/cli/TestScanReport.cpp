@@ -128,7 +128,7 @@ TEST_F(ScanReportTest, ListsFoldersDepthFirstThenFilesThenUnattachedTrees)
     EXPECT_EQ(lines[4],
               "5\t2\tDeleted\tf\t30\t2024-03-05T10:20:30\t2024-03-07T08:09:10\t2024-03-06T00:00:00\t"
               "D:\\Docs\\Old\\gone.txt");
-    EXPECT_TRUE(lines[1].startsWith("0\t-1\tContain Deleted\td\t0\t"));
+    EXPECT_EQ(lines[1], "0\t-1\tContain Deleted\td\t0\t\t\t\tD:\\"); // the root has no times
 }
 
 TEST_F(ScanReportTest, DeletedOnlyKeepsDeletedEntriesAndTheFoldersAboveThem)
@@ -274,10 +274,15 @@ TEST(ScanReportFormat, DateTimesAreCalendarTextOrEmpty)
 {
     EXPECT_EQ(TScanReport::FormatDateTime(EncodeDateTime(QDate(2024, 3, 5), QTime(10, 20, 30, 999))),
               "2024-03-05T10:20:30");
-    EXPECT_EQ(TScanReport::FormatDateTime(0), "1899-12-30T00:00:00");
     EXPECT_EQ(TScanReport::FormatDateTime(EncodeDateTime(QDate(1601, 1, 1), QTime(6, 0))),
               "1601-01-01T06:00:00");
-    EXPECT_EQ(TScanReport::FormatDateTime(ConvertFileTimeToDateTime(0)), "1601-01-01T00:00:00");
+    EXPECT_EQ(TScanReport::FormatDateTime(EncodeDateTime(QDate(1899, 12, 29), QTime(23, 59, 59))),
+              "1899-12-29T23:59:59");
+    EXPECT_EQ(TScanReport::FormatDateTime(EncodeDateTime(QDate(1899, 12, 30), QTime(0, 0, 1))),
+              "1899-12-30T00:00:01");
+    // No time known: never set (invented folders) or the file time 0.
+    EXPECT_EQ(TScanReport::FormatDateTime(0), "");
+    EXPECT_EQ(TScanReport::FormatDateTime(ConvertFileTimeToDateTime(0)), "");
     EXPECT_EQ(TScanReport::FormatDateTime(MaxDateTime), "9999-12-31T23:59:59");
     EXPECT_EQ(TScanReport::FormatDateTime(ConvertFileTimeToDateTime(~0ULL)), "9999-12-31T23:59:59");
     EXPECT_EQ(TScanReport::FormatDateTime(std::numeric_limits<double>::quiet_NaN()), "");
