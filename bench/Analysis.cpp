@@ -11,7 +11,6 @@
 
 #include <malloc.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -85,11 +84,23 @@ const TFileInfo* Next()
     r.DateAccessed = r.DateCreated + 10000000ULL;
     r.DateModified = r.DateCreated;
     r.Attributes = 0x20;
-    char name[32];
-    const int length =
-        std::snprintf(name, sizeof(name), folder ? "Folder%lld" : "file%lld.txt", (long long)id);
-    for (int i = 0; i < length; ++i)
-        r.WideFileName[i] = char16_t(name[i]);
+    // "Folder<id>" or "file<id>.txt", written without the cost of formatted output.
+    const char16_t* prefix = folder ? u"Folder" : u"file";
+    int length = 0;
+    while (prefix[length]) {
+        r.WideFileName[length] = prefix[length];
+        ++length;
+    }
+    char16_t digits[20];
+    int count = 0;
+    for (int64_t rest = id; rest > 0 || count == 0; rest /= 10)
+        digits[count++] = char16_t(u'0' + rest % 10);
+    while (count > 0)
+        r.WideFileName[length++] = digits[--count];
+    if (!folder) {
+        for (const char16_t c : {u'.', u't', u'x', u't'})
+            r.WideFileName[length++] = c;
+    }
     r.WideFileName[length] = 0;
     return &r;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 #include <vector>
 
 class TBaseElement;
@@ -38,10 +37,21 @@ private:
     // Short lists are scanned; from this length on, GetItem builds an id index.
     static constexpr size_t IndexThreshold = 16;
 
+    // One entry of the id index: an id and the list index of its last entry (-1: free).
+    struct Slot
+    {
+        int64_t id;
+        int32_t index;
+    };
+
     void buildIndex() const;
+    void indexEntry(int64_t id, int32_t index) const;
+    const Slot* findSlot(int64_t id) const;
 
     std::vector<TBaseElement*> m_items;
-    // Id -> index of its last entry. Built by the first lookup in a long list, kept up
-    // to date by appends, and dropped by removals (rebuilt on the next lookup).
-    mutable std::unique_ptr<std::unordered_map<int64_t, int32_t>> m_index;
+    // Id -> index of its last entry, open addressing over a power-of-two table. Built by
+    // the first lookup in a long list, kept up to date by appends, and dropped by
+    // removals (rebuilt on the next lookup).
+    mutable std::vector<Slot> m_index;
+    mutable size_t m_indexed = 0;
 };
