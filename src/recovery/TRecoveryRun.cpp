@@ -1,0 +1,308 @@
+#include "recovery/TRecoveryRun.h"
+
+#include "disk/TBaseElement.h"
+#include "disk/TVantrelApi.h"
+#include "recovery/TDeviceCheck.h"
+#include "recovery/TTargetName.h"
+#include "util/FileUtils.h"
+#include "util/TUserPrompt.h"
+#include "util/Utils.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+// Length of one wait turn for the engine's handle, in milliseconds.
+constexpr int32_t WaitTurnMs = 10;
+
+// The drive's root folder is named by its letter ("D:"); it stands for the destination.
+bool isDriveRoot(const QString& name)
+{
+    return name.size() == 2 && name[1] == QLatin1Char(':') && name[0].isLetter();
+}
+
+QString engineReason(int32_t result)
+{
+    switch (result) {
+    case VANTREL_RECOVERY_READ_ERROR:
+        return QStringLiteral("the source could not be read");
+    case VANTREL_RECOVERY_WRITE_ERROR:
+        return QStringLiteral("the target could not be written");
+    case VANTREL_RECOVERY_CANCELLED:
+        return QStringLiteral("the copy was cancelled");
+    case VANTREL_RECOVERY_RUNNING:
+        return QStringLiteral("the engine did not finish the copy");
+    default:
+        return QStringLiteral("the engine refused the request");
+    }
+}
+
+// Unregisters the run's progress callback however the run ends.
+class TProgressRegistration
+{
+public:
+    explicit TProgressRegistration(TVantrelProgressCallback callback)
+    {
+        if (TVantrelApi::Current().SetProgressCallback)
+            TVantrelApi::Current().SetProgressCallback(callback);
+    }
+    ~TProgressRegistration()
+    {
+        if (TVantrelApi::Current().SetProgressCallback)
+            TVantrelApi::Current().SetProgressCallback(nullptr);
+    }
+    TProgressRegistration(const TProgressRegistration&) = delete;
+    TProgressRegistration& operator=(const TProgressRegistration&) = delete;
+};
+
+} // namespace
+
+TRecoveryRun::TRecoveryRun(TRecoverySink& sink) : m_sink(sink), m_record(std::make_unique<TFileInfo>()) {}
+
+TRecoveryRun::~TRecoveryRun() = default;
+
+QString TRecoveryRun::SameDriveText()
+{
+    return QStringLiteral("Destination folder is on the same drive as source.  Click \"Back\" and change "
+                          "destination location of recovered files.");
+}
+
+bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destination, char driveLetter,
+                                 int32_t driveId)
+{
+    m_sink.AddLogLine(QStringLiteral("Recovery started."));
+    m_counters = TRecoveryCounters();
+
+    if (destinationRefused(destination, driveLetter, driveId)) {
+        m_sink.AddLogLine(QStringLiteral("Recovery encountered fatal error."));
+        return false;
+    }
+
+    const std::vector<TStateTree::NodeId> order = tree.IndexOrder();
+    std::vector<const TBaseElement*> ticked;
+    for (const TStateTree::NodeId node : order) {
+        const TBaseElement* element = tree.Data(node);
+        if (tree.StateIndex(node) != 2 || !element)
+            continue;
+        ticked.push_back(element);
+        if (!element->IsFolder()) {
+            ++m_counters.TotalFiles;
+            m_counters.TotalSize += element->Size;
+        }
+    }
+    m_sink.ShowCounters(m_counters);
+
+    TProgressRegistration registration(&TRecoveryRun::progressCallback);
+    for (const TBaseElement* element : ticked) {
+        if (element->IsFolder())
+            recoverFolder(element);
+        else
+            recoverFile(element);
+    }
+    m_sink.AddLogLine(QStringLiteral("Recovery finished."));
+    return true;
+}
+
+bool TRecoveryRun::destinationRefused(const QString& destination, char driveLetter, int32_t driveId)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    // The text rule for drive-letter paths, then the device rule: the destination's file
+    // system must not live on the device being recovered or on its disk.
+    const QString root = (QString(QLatin1Char(driveLetter)) + QStringLiteral(":\\")).toUpper();
+    bool sameDrive = destination.toUpper().contains(root);
+    if (!sameDrive && destination.startsWith(QLatin1Char('/'))) {
+        QStringList sources;
+        if (api.DiskPath) {
+            sources << QFile::decodeName(api.DiskPath(driveId));
+            if (api.DiskGetInformation) {
+                if (const TDriveInfo* info = api.DiskGetInformation(driveId); info && info->ParentID >= 0)
+                    sources << QFile::decodeName(api.DiskPath(info->ParentID));
+            }
+        }
+        sameDrive = TDeviceCheck::OnSourceDevice(destination, sources);
+    }
+    if (sameDrive) {
+        TUserPrompt::Current().Ask(SameDriveText(), QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
+                                   TUserPrompt::Icon::Warning);
+        m_sink.AddLogLine(SameDriveText());
+        return true;
+    }
+
+    // Only a full path is a destination: an empty or relative one would put the files
+    // wherever the program happens to run.
+    const bool posix = destination.startsWith(QLatin1Char('/'));
+    const bool windows = destination.startsWith(QStringLiteral("\\\\")) ||
+                         (destination.size() >= 3 && destination[1] == QLatin1Char(':') &&
+                          destination[2] == QLatin1Char('\\'));
+    if (!posix && !windows) {
+        m_sink.AddLogLine(QStringLiteral("Destination folder \"%1\" is not a full path.  Click \"Back\" and "
+                                         "choose a folder for the recovered files.")
+                              .arg(destination));
+        return true;
+    }
+    m_separator = posix ? QLatin1Char('/') : QLatin1Char('\\');
+    m_destination = destination;
+    if (!m_destination.endsWith(m_separator))
+        m_destination += m_separator;
+    m_windowsRules = posix && TTargetName::RulesFor(destination) == TTargetName::Rules::Windows;
+    return false;
+}
+
+QString TRecoveryRun::targetFolder(const TBaseElement* element) const
+{
+    // The element's chain of display names from the top, cut where the chain ends the
+    // way an element's path does: at the drive's top element, at an element seen before,
+    // and after the NTFS root record.
+    std::vector<const TBaseElement*> chain;
+    std::unordered_set<const TBaseElement*> seen;
+    for (const TBaseElement* current = element; current; current = current->Parent) {
+        if (current->TrueID == -1 || !seen.insert(current).second)
+            break;
+        chain.push_back(current);
+        if (current->TrueID == 5 && current->TrueParentID == 5)
+            break;
+    }
+    const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
+    QString folder = m_destination;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const QString name = (*it)->GetName();
+        if (it == chain.rbegin() && isDriveRoot(name))
+            continue;
+        folder += TTargetName::SafeLevel(name, rules);
+        folder += m_separator;
+    }
+    return folder;
+}
+
+void TRecoveryRun::recoverFolder(const TBaseElement* folder)
+{
+    const QString target = targetFolder(folder);
+    m_sink.AddLogLine(QStringLiteral("Creating folder: ") + target);
+    if (!MyFolderValid(target, true))
+        m_sink.AddLogLine(QStringLiteral("Cant create folder ") + target);
+}
+
+void TRecoveryRun::recoverFile(const TBaseElement* file)
+{
+    const QString folder = targetFolder(file->Parent);
+    if (!MyFolderValid(folder, false)) {
+        m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
+        if (!MyFolderValid(folder, true))
+            m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder);
+    }
+    const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
+    const QString target = folder + TTargetName::SafeLevel(file->GetName(), rules);
+
+    QString problem = TTargetName::LengthProblem(target, m_separator);
+    if (problem.isEmpty()) {
+        const QFileInfo existing(target);
+        if ((existing.exists() || existing.isSymLink()) && !overwriteAgreed(target)) {
+            m_sink.AddLogLine(QStringLiteral("File skipped ") + target);
+            ++m_counters.SkippedFiles;
+            return;
+        }
+        problem = copyFile(file, target);
+    }
+    if (problem.isEmpty()) {
+        m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
+        ++m_counters.ProcessedFiles;
+        m_counters.ProcessedSize += file->Size;
+    } else {
+        m_sink.AddLogLine(QStringLiteral("Can't recover file: ") + target + QStringLiteral(" (") + problem +
+                          QStringLiteral(")"));
+        ++m_counters.FailedFiles;
+    }
+    fileDone(file);
+}
+
+bool TRecoveryRun::overwriteAgreed(const QString& target)
+{
+    switch (m_overwrite) {
+    case TOverwrite::Always:
+        return true;
+    case TOverwrite::Skip:
+        return false;
+    case TOverwrite::Ask:
+        break;
+    }
+    return TUserPrompt::Current().Ask(
+               QStringLiteral("File \"%1\" already exists. Do you want to overwrite it?").arg(target),
+               QStringLiteral("Confirmation"), TUserPrompt::Buttons::YesNo,
+               TUserPrompt::Icon::Question) == TUserPrompt::Answer::Yes;
+}
+
+QString TRecoveryRun::copyFile(const TBaseElement* file, const QString& target)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    TFileInfo& record = *m_record;
+    std::memset(&record, 0, sizeof record);
+    record.TrueId = file->TrueID;
+    record.TrueParentId = file->TrueParentID;
+    record.Flags = file->Flags;
+    record.Size = file->Size;
+    record.Attributes = file->Attributes;
+
+    // The target fits: LengthProblem refused anything longer than the engine takes.
+    char16_t path[VANTREL_MAX_TARGET] = {};
+    std::memcpy(path, target.utf16(), size_t(target.size()) * sizeof(char16_t));
+
+    m_progressCount = 0;
+    m_progressShown = 0;
+    const TVantrelHandle handle = api.FileRecovery(path, this, &record);
+    if (handle <= 0) {
+        const char* reason = api.LastError ? api.LastError() : nullptr;
+        return reason && *reason ? QString::fromUtf8(reason)
+                                 : QStringLiteral("the engine could not start the copy");
+    }
+    int32_t waited = VANTREL_WAIT_TIMEOUT;
+    for (;;) {
+        waited = api.Wait(handle, WaitTurnMs);
+        deliverProgress();
+        if (waited != VANTREL_WAIT_TIMEOUT)
+            break;
+        m_sink.PumpMessages();
+    }
+    if (waited != VANTREL_WAIT_DONE) {
+        api.CloseHandle(handle);
+        return QStringLiteral("waiting for the engine failed");
+    }
+    char message[512] = {};
+    const int32_t result = api.RecoveryResult(handle, message, int32_t(sizeof message));
+    api.CloseHandle(handle);
+    if (result == VANTREL_RECOVERY_OK)
+        return QString();
+    const QString reason = QString::fromUtf8(message).trimmed();
+    return reason.isEmpty() ? engineReason(result) : reason;
+}
+
+void TRecoveryRun::fileDone(const TBaseElement* file)
+{
+    m_sink.SetCurrentFileLabel(file->GetName() + QStringLiteral(" (") + FormatSize(file->Size) +
+                               QStringLiteral(")"));
+    m_sink.ShowCounters(m_counters);
+}
+
+void TRecoveryRun::deliverProgress()
+{
+    const uint32_t count = m_progressCount.load(std::memory_order_acquire);
+    if (count == m_progressShown)
+        return;
+    m_progressShown = count;
+    m_sink.RefreshProgress(m_progressTotal.load(std::memory_order_relaxed),
+                           m_progressPosition.load(std::memory_order_relaxed));
+}
+
+void TRecoveryRun::progressCallback(void* window, int64_t total, int64_t position)
+{
+    // Called on the engine's worker thread; the values are shown on the run's thread.
+    auto* run = static_cast<TRecoveryRun*>(window);
+    if (!run)
+        return;
+    run->m_progressTotal.store(total, std::memory_order_relaxed);
+    run->m_progressPosition.store(position, std::memory_order_relaxed);
+    run->m_progressCount.fetch_add(1, std::memory_order_release);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The run counters, reset at the start of every run.
+struct TRecoveryCounters
+{
+    int32_t TotalFiles = 0;     // ticked files counted before the run
+    int32_t ProcessedFiles = 0; // files the engine copied successfully
+    int64_t TotalSize = 0;      // bytes of the ticked files
+    int64_t ProcessedSize = 0;  // bytes of the files copied successfully
+    int32_t FailedFiles = 0;    // files whose copy failed or whose target was refused
+    int32_t SkippedFiles = 0;   // existing files the user chose not to overwrite
+};
+
+// What a recovery run shows while it works. The wizard's Progress page implements it,
+// the command line prints, tests record. Every call comes on the thread that runs the
+// recovery.
+class TRecoverySink
+{
+public:
+    virtual ~TRecoverySink() = default;
+
+    // One line for the log; lines are never taken back.
+    virtual void AddLogLine(const QString& line) = 0;
+    // The four counters changed: total and processed files as numbers, total and
+    // processed sizes with FormatSize; the total bar stands for TotalSize bytes and is at
+    // ProcessedSize.
+    virtual void ShowCounters(const TRecoveryCounters& counters) = 0;
+    // The current-file label: the last file handled, as name and size.
+    virtual void SetCurrentFileLabel(const QString& text) = 0;
+    // The engine's progress of the file being copied: its bar's maximum and position.
+    virtual void RefreshProgress(int64_t total, int64_t position) = 0;
+    // Lets pending window messages run; called after every 10 ms wait that timed out.
+    virtual void PumpMessages() = 0;
+};

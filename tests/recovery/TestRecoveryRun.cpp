@@ -1,0 +1,514 @@
+#include "recovery/TCheckTreeFiller.h"
+#include "QtPrinters.h"
+#include "recovery/TRecoveryRun.h"
+#include "recovery/TStateTree.h"
+#include "recovery/TTargetName.h"
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "support/TScriptedEngine.h"
+#include "support/TScriptedPrompt.h"
+#include "support/TTempDir.h"
+#include "util/Utils.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace {
+
+// A drive D: whose model the test builds by hand.
+class TModelDisk : public TBaseDisk
+{
+public:
+    TModelDisk() : TBaseDisk(1)
+    {
+        RootElement = CreateElement();
+        RootElement->Name = QStringLiteral("D: logical drive");
+        RootElement->Flags = flag_IS_DIRECTORY;
+        RootElement->Drive = this;
+    }
+    bool AnalyzeDisk(TScanProgress*, bool) override { return true; }
+
+    TBaseElement* Add(TBaseElement* parent, const QString& name, int64_t flags, int64_t size = 0)
+    {
+        TBaseElement* e = CreateElement();
+        e->TrueID = m_nextId++;
+        e->TrueParentID = parent && parent != RootElement ? parent->TrueID : -1;
+        e->Name = name;
+        e->Flags = flags;
+        e->Size = size;
+        e->Attributes = 0x20 + e->TrueID;
+        e->Drive = this;
+        e->Parent = parent == RootElement ? nullptr : parent;
+        if (parent)
+            (e->IsFolder() ? parent->ChildrenFolders : parent->ChildrenFiles).Add(e);
+        return e;
+    }
+
+private:
+    int64_t m_nextId = 10;
+};
+
+// Records what the run shows.
+class TRecordingSink final : public TRecoverySink
+{
+public:
+    void AddLogLine(const QString& line) override { log << line; }
+    void ShowCounters(const TRecoveryCounters& c) override { counters.push_back(c); }
+    void SetCurrentFileLabel(const QString& text) override { labels << text; }
+    void RefreshProgress(int64_t total, int64_t position) override { progress.emplace_back(total, position); }
+    void PumpMessages() override { ++pumps; }
+
+    QStringList log;
+    std::vector<TRecoveryCounters> counters;
+    QStringList labels;
+    std::vector<std::pair<int64_t, int64_t>> progress;
+    int pumps = 0;
+};
+
+constexpr int32_t DriveId = 1;
+constexpr int64_t Deleted = flag_IS_DELETED;
+constexpr int64_t Folder = flag_IS_DIRECTORY;
+
+// Drive D: with
+//   D:\Docs\            (live, contains deleted)
+//   D:\Docs\Old\        (deleted)   b.txt (deleted, 3 bytes)
+//   D:\Docs\a.txt       (deleted, 5 bytes)
+//   D:\c.txt            (live, 2 bytes)
+//   lost_folder_99\x.bin (deleted, 4 bytes)
+class RecoveryRun : public ::testing::Test
+{
+protected:
+    RecoveryRun()
+    {
+        disk = std::make_unique<TModelDisk>();
+        root = disk->Add(disk->RootElement, QStringLiteral("D:"), Folder | flag_HAS_CHILD_DELETED);
+        docs = disk->Add(root, QStringLiteral("Docs"), Folder | flag_HAS_CHILD_DELETED);
+        old = disk->Add(docs, QStringLiteral("Old"), Folder | Deleted);
+        b = disk->Add(old, QStringLiteral("b.txt"), Deleted, 3);
+        a = disk->Add(docs, QStringLiteral("a.txt"), Deleted, 5);
+        c = disk->Add(root, QStringLiteral("c.txt"), 0, 2);
+        lost = disk->Add(disk->RootElement, QStringLiteral("lost_folder_99"), Folder | Deleted);
+        x = disk->Add(lost, QStringLiteral("x.bin"), Deleted, 4);
+        engine.SetCopy(b->TrueID, "bbb");
+        engine.SetCopy(a->TrueID, "aaaaa");
+        engine.SetCopy(c->TrueID, "cc");
+        engine.SetCopy(x->TrueID, "xxxx");
+        out = dest.path() + QStringLiteral("/out");
+    }
+
+    // The image (or device) and the volume the engine reports for drive D:.
+    void addDisks(const QString& devicePath, const QString& volumePath)
+    {
+        engine.AddDisk(
+            TScriptedEngine::MakeDrive(0, -1, 0, QString(), QString(), 1 << 20, DRIVE_TYPE_VIRTUAL),
+            devicePath);
+        engine.AddDisk(TScriptedEngine::MakeDrive(DriveId, 0, 'D', QStringLiteral("DATA"),
+                                                  QStringLiteral("FAT32"), 1 << 20),
+                       volumePath);
+        m_disksAdded = true;
+    }
+    void fill()
+    {
+        if (!m_disksAdded)
+            addDisks(image.filePath(QStringLiteral("disk.img")), image.filePath(QStringLiteral("disk.img")));
+        tree.setStateRecursion(true);
+        TCheckTreeFiller::AddElement(tree, -1, disk->RootElement);
+    }
+    bool run(TRecoveryRun::TOverwrite mode = TRecoveryRun::TOverwrite::Ask, const QString& to = QString())
+    {
+        TRecoveryRun recovery(sink);
+        recovery.SetOverwrite(mode);
+        const bool result = recovery.StartRecovery(tree, to.isNull() ? out : to, 'D', DriveId);
+        counters = recovery.Counters();
+        return result;
+    }
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    TTempDir image;
+    TTempDir dest;
+    TScriptedEngine engine;
+    TScriptedPrompt prompt{TUserPrompt::Answer::No};
+    std::unique_ptr<TModelDisk> disk;
+    TBaseElement *root, *docs, *old, *b, *a, *c, *lost, *x;
+    QString out;
+    TStateTree tree;
+    TRecordingSink sink;
+    TRecoveryCounters counters;
+
+private:
+    bool m_disksAdded = false;
+};
+
+} // namespace
+
+TEST_F(RecoveryRun, RecreatesFoldersAndRecoversEveryTickedFile)
+{
+    fill();
+    tree.CheckAll();
+    ASSERT_TRUE(run());
+    const QString o = out + QLatin1Char('/');
+    EXPECT_EQ(sink.log, (QStringList{
+                            QStringLiteral("Recovery started."),
+                            QStringLiteral("Creating folder: ") + o,
+                            QStringLiteral("Creating folder: ") + o,
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("Docs/"),
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("Docs/Old/"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/Old/b.txt"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/a.txt"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("c.txt"),
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("lost_folder_99/"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("lost_folder_99/x.bin"),
+                            QStringLiteral("Recovery finished."),
+                        }));
+    EXPECT_EQ(read(o + QStringLiteral("Docs/Old/b.txt")), "bbb");
+    EXPECT_EQ(read(o + QStringLiteral("Docs/a.txt")), "aaaaa");
+    EXPECT_EQ(read(o + QStringLiteral("c.txt")), "cc");
+    EXPECT_EQ(read(o + QStringLiteral("lost_folder_99/x.bin")), "xxxx");
+
+    EXPECT_EQ(counters.TotalFiles, 4);
+    EXPECT_EQ(counters.ProcessedFiles, 4);
+    EXPECT_EQ(counters.TotalSize, 14);
+    EXPECT_EQ(counters.ProcessedSize, 14);
+    EXPECT_EQ(counters.FailedFiles, 0);
+    ASSERT_EQ(sink.counters.size(), 5u); // after counting, then after each file
+    EXPECT_EQ(sink.counters.front().TotalFiles, 4);
+    EXPECT_EQ(sink.counters.front().ProcessedFiles, 0);
+    EXPECT_EQ(sink.labels.back(), QStringLiteral("x.bin (") + FormatSize(4) + QStringLiteral(")"));
+    EXPECT_TRUE(sink.labels.front().startsWith(QStringLiteral("b.txt (")));
+
+    // The engine got the element's ids, flags, size and attributes, nothing else, and
+    // every handle was closed.
+    ASSERT_EQ(engine.Recovered().size(), 4);
+    const TFileInfo& record = engine.Recovered().front().Record;
+    EXPECT_EQ(record.TrueId, b->TrueID);
+    EXPECT_EQ(record.TrueParentId, old->TrueID);
+    EXPECT_EQ(record.Flags, Deleted);
+    EXPECT_EQ(record.Size, 3);
+    EXPECT_EQ(record.Attributes, b->Attributes);
+    EXPECT_EQ(record.DateModified, 0u);
+    EXPECT_EQ(record.WideFileName[0], 0);
+    EXPECT_EQ(engine.OpenHandles(), 0);
+    // The scripted engine reports each copy's progress; the run passes it on.
+    ASSERT_FALSE(sink.progress.empty());
+    EXPECT_EQ(sink.progress.front(), (std::pair<int64_t, int64_t>{3, 3}));
+}
+
+TEST_F(RecoveryRun, OnlyTickedNodesAndFoldersCreatedOnDemand)
+{
+    fill();
+    tree.CheckDeletedOnly(); // D: is grey; Docs, Old and the lost folder hold only deleted content
+    ASSERT_TRUE(run());
+    const QString o = out + QLatin1Char('/');
+    EXPECT_EQ(sink.log, (QStringList{
+                            QStringLiteral("Recovery started."),
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("Docs/"),
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("Docs/Old/"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/Old/b.txt"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/a.txt"),
+                            QStringLiteral("Creating folder: ") + o + QStringLiteral("lost_folder_99/"),
+                            QStringLiteral("Recovering file: ") + o + QStringLiteral("lost_folder_99/x.bin"),
+                            QStringLiteral("Recovery finished."),
+                        }));
+    EXPECT_FALSE(QFile::exists(o + QStringLiteral("c.txt")));
+    EXPECT_EQ(counters.TotalFiles, 3);
+
+    // A ticked file whose folder is missing gets its folder first, with one line.
+    sink.log.clear();
+    QDir(out).removeRecursively();
+    tree.UncheckAll();
+    tree.SetStateIndex(4, 2); // b.txt
+    ASSERT_EQ(tree.Data(4), b);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(sink.log.mid(1, 2),
+              (QStringList{QStringLiteral("Creating folder: ") + o + QStringLiteral("Docs/Old/"),
+                           QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/Old/b.txt")}));
+}
+
+TEST_F(RecoveryRun, ExistingFilesAreOverwrittenOnlyWhenAgreed)
+{
+    fill();
+    tree.UncheckAll();
+    tree.SetStateIndex(6, 2); // c.txt
+    ASSERT_EQ(tree.Data(6), c);
+    QDir().mkpath(out);
+    const QString target = out + QStringLiteral("/c.txt");
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+    file.close();
+
+    prompt.queue(TUserPrompt::Answer::No);
+    ASSERT_TRUE(run());
+    ASSERT_EQ(prompt.asked().size(), 1);
+    EXPECT_EQ(prompt.asked()[0].text,
+              QStringLiteral("File \"%1\" already exists. Do you want to overwrite it?").arg(target));
+    EXPECT_EQ(prompt.asked()[0].caption, QStringLiteral("Confirmation"));
+    EXPECT_EQ(prompt.asked()[0].buttons, TUserPrompt::Buttons::YesNo);
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("File skipped ") + target));
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    EXPECT_EQ(counters.SkippedFiles, 1);
+    EXPECT_EQ(read(target), "keep");
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Skip)); // no question, kept
+    EXPECT_EQ(prompt.asked().size(), 1);
+    EXPECT_EQ(read(target), "keep");
+
+    prompt.queue(TUserPrompt::Answer::Yes);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(prompt.asked().size(), 2);
+    EXPECT_EQ(read(target), "cc");
+    EXPECT_EQ(counters.ProcessedFiles, 1);
+
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always));
+    EXPECT_EQ(prompt.asked().size(), 2);
+    EXPECT_EQ(engine.Calls.FileRecovery, 2);
+}
+
+TEST_F(RecoveryRun, RefusesADestinationOnTheSourceDrive)
+{
+    fill();
+    tree.CheckAll();
+    // The letter rule, ignoring case, anywhere in the text.
+    for (const QString& to : {QStringLiteral("d:\\out"), out + QStringLiteral("/D:\\x")}) {
+        sink.log.clear();
+        EXPECT_FALSE(run(TRecoveryRun::TOverwrite::Ask, to));
+        EXPECT_EQ(sink.log, (QStringList{QStringLiteral("Recovery started."), TRecoveryRun::SameDriveText(),
+                                         QStringLiteral("Recovery encountered fatal error.")}));
+        ASSERT_FALSE(prompt.asked().isEmpty());
+        EXPECT_EQ(prompt.asked().last().text, TRecoveryRun::SameDriveText());
+        EXPECT_EQ(prompt.asked().last().buttons, TUserPrompt::Buttons::Ok);
+    }
+    // Empty and relative destinations are refused too: they name no place of the user's.
+    for (const QString& to : {QString(""), QStringLiteral("out")}) {
+        sink.log.clear();
+        EXPECT_FALSE(run(TRecoveryRun::TOverwrite::Ask, to));
+        EXPECT_EQ(sink.log.last(), QStringLiteral("Recovery encountered fatal error."));
+    }
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+// A block device node standing for the file system the destination is on.
+static QString makeDeviceNode(const TTempDir& where, const QString& of)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(of).constData(), &status) != 0)
+        return QString();
+    const QString node = where.filePath(QStringLiteral("blockdev"));
+    if (::mknod(QFile::encodeName(node).constData(), S_IFBLK | 0600, status.st_dev) != 0)
+        return QString();
+    return node;
+}
+
+TEST_F(RecoveryRun, AllowsADestinationBesideTheSourceImage)
+{
+    addDisks(dest.filePath(QStringLiteral("disk.img")), dest.filePath(QStringLiteral("disk.img")));
+    QFile imageFile(dest.filePath(QStringLiteral("disk.img")));
+    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
+    imageFile.close();
+    fill();
+    tree.CheckAll();
+    ASSERT_TRUE(run());
+    EXPECT_EQ(counters.ProcessedFiles, 4);
+}
+
+TEST_F(RecoveryRun, RefusesADestinationOnTheSourceDevice)
+{
+    const QString node = makeDeviceNode(image, dest.path());
+    if (node.isEmpty())
+        GTEST_SKIP() << "block device nodes cannot be made here";
+    addDisks(node, QStringLiteral("/nonexistent/partition"));
+    fill();
+    tree.CheckAll();
+    // The volume's parent device holds the destination, which does not exist yet.
+    EXPECT_FALSE(run(TRecoveryRun::TOverwrite::Always, out + QStringLiteral("/new/deeper")));
+    EXPECT_EQ(sink.log.mid(1), (QStringList{TRecoveryRun::SameDriveText(),
+                                            QStringLiteral("Recovery encountered fatal error.")}));
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST_F(RecoveryRun, RefusesADestinationOnTheSourceVolume)
+{
+    const QString node = makeDeviceNode(image, dest.path());
+    if (node.isEmpty())
+        GTEST_SKIP() << "block device nodes cannot be made here";
+    addDisks(QStringLiteral("/nonexistent/disk"), node);
+    fill();
+    tree.CheckAll();
+    EXPECT_FALSE(run(TRecoveryRun::TOverwrite::Always));
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+}
+
+namespace {
+
+// The scripted engine with a wait that times out a number of times, or fails.
+struct TWaitScript
+{
+    static inline int timeouts = 0;
+    static inline bool fail = false;
+    static inline TVantrelApi api{};
+    static inline const TVantrelApi* base = nullptr;
+
+    static int32_t wait(TVantrelHandle handle, int32_t timeoutMs)
+    {
+        if (fail)
+            return VANTREL_WAIT_FAILED;
+        if (timeouts > 0) {
+            --timeouts;
+            return VANTREL_WAIT_TIMEOUT;
+        }
+        return base->Wait(handle, timeoutMs);
+    }
+    static void install(int timeoutCount, bool failing)
+    {
+        timeouts = timeoutCount;
+        fail = failing;
+        base = &TVantrelApi::Current();
+        api = *base;
+        api.Wait = &wait;
+        TVantrelApi::Install(&api);
+    }
+    static void uninstall() { TVantrelApi::Install(base); }
+};
+
+} // namespace
+
+TEST_F(RecoveryRun, FailedCopiesAreLoggedAndNotCounted)
+{
+    engine.SetCopy(a->TrueID, "aaaaa", VANTREL_RECOVERY_READ_ERROR);
+    engine.SetCopy(c->TrueID, "cc", VANTREL_RECOVERY_WRITE_ERROR);
+    fill();
+    tree.CheckAll();
+    ASSERT_TRUE(run());
+    const QString o = out + QLatin1Char('/');
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + o +
+                                  QStringLiteral("Docs/a.txt (The source could not be read.)")));
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + o +
+                                  QStringLiteral("c.txt (The target could not be written.)")));
+    EXPECT_FALSE(sink.log.contains(QStringLiteral("Recovering file: ") + o + QStringLiteral("Docs/a.txt")));
+    EXPECT_EQ(counters.TotalFiles, 4);
+    EXPECT_EQ(counters.ProcessedFiles, 2);
+    EXPECT_EQ(counters.ProcessedSize, 7);
+    EXPECT_EQ(counters.FailedFiles, 2);
+    EXPECT_EQ(sink.log.last(), QStringLiteral("Recovery finished."));
+    EXPECT_EQ(engine.OpenHandles(), 0);
+
+    // A copy the engine cannot start.
+    sink.log.clear();
+    engine.SetFailRecoveryStart(true);
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always));
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    EXPECT_EQ(counters.FailedFiles, 4);
+    EXPECT_EQ(sink.log.filter(QStringLiteral("Can't recover file: ")).size(), 4);
+}
+
+TEST_F(RecoveryRun, WaitsInTurnsPumpingAndGivesUpWhenTheWaitFails)
+{
+    fill();
+    tree.UncheckAll();
+    tree.SetStateIndex(6, 2); // c.txt
+    TWaitScript::install(3, false);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(sink.pumps, 3);
+    EXPECT_EQ(counters.ProcessedFiles, 1);
+
+    TWaitScript::fail = true;
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always));
+    TWaitScript::uninstall();
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    EXPECT_EQ(counters.FailedFiles, 1);
+    EXPECT_EQ(sink.log.at(sink.log.size() - 2), QStringLiteral("Can't recover file: ") + out +
+                                                    QStringLiteral("/c.txt (waiting for the engine failed)"));
+    EXPECT_EQ(engine.OpenHandles(), 0);
+}
+
+TEST_F(RecoveryRun, NamesFromTheDiskCannotLeaveTheDestination)
+{
+    TBaseElement* up = disk->Add(root, QStringLiteral(".."), Folder | Deleted);
+    disk->Add(up, QStringLiteral(".."), Deleted, 1);
+    disk->Add(up, QStringLiteral("."), Deleted, 1);
+    TBaseElement* slash = disk->Add(root, QStringLiteral("a/../../b"), Folder | Deleted);
+    disk->Add(slash, QStringLiteral("..\\..\\evil"), Deleted, 1);
+    disk->Add(slash, QStringLiteral("tab\tnew\nline\x01"), Deleted, 1);
+    disk->Add(slash, QStringLiteral("Gr\u00fc\u00dfe \u6587\u4ef6.txt"), Deleted, 1);
+    fill();
+    tree.CheckAll();
+    const QString o = out + QLatin1Char('/');
+    ASSERT_TRUE(run());
+    EXPECT_EQ(counters.FailedFiles, 0);
+    EXPECT_EQ(counters.ProcessedFiles, 9);
+    const QStringList written = sink.log.filter(QStringLiteral("Recovering file: "));
+    for (const QString& expected :
+         {QStringLiteral("__/__"), QStringLiteral("__/_"), QStringLiteral("a_.._.._b/.._.._evil"),
+          QStringLiteral("a_.._.._b/tab_new_line_"),
+          QStringLiteral("a_.._.._b/Gr\u00fc\u00dfe \u6587\u4ef6.txt")}) {
+        EXPECT_TRUE(written.contains(QStringLiteral("Recovering file: ") + o + expected))
+            << expected.toStdString();
+        EXPECT_TRUE(QFile::exists(o + expected)) << expected.toStdString();
+    }
+    // Nothing appeared beside the destination.
+    EXPECT_EQ(QDir(dest.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"out"});
+}
+
+TEST_F(RecoveryRun, TargetsTooLongAreRefusedNotShortened)
+{
+    TBaseElement* longName = disk->Add(root, QString(256, QLatin1Char('n')), Deleted, 1);
+    TBaseElement* deep = root;
+    for (int level = 0; level < 20; ++level)
+        deep = disk->Add(deep, QString(240, QLatin1Char('d')), Folder | Deleted);
+    TBaseElement* deepFile = disk->Add(deep, QStringLiteral("deep.txt"), Deleted, 1);
+    fill();
+    tree.UncheckAll();
+    for (TStateTree::NodeId node = 0; node < tree.Count(); ++node) {
+        if (tree.Data(node) == longName || tree.Data(node) == deepFile)
+            tree.SetStateIndex(node, 2);
+    }
+    ASSERT_TRUE(run());
+    EXPECT_EQ(counters.FailedFiles, 2);
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    const QStringList refused = sink.log.filter(QStringLiteral("Can't recover file: "));
+    ASSERT_EQ(refused.size(), 2) << sink.log.join(QLatin1Char('\n')).toStdString();
+    // Folders come before files: the deep file first.
+    EXPECT_TRUE(refused[1].endsWith(QStringLiteral("(a name in the path is longer than 255 bytes)")))
+        << refused[1].toStdString();
+    EXPECT_TRUE(refused[0].contains(QStringLiteral("/deep.txt (the path is longer than")))
+        << refused[0].right(120).toStdString();
+    // Nothing was written anywhere under a shortened name.
+    QDirIterator files(dest.path(), QDir::Files, QDirIterator::Subdirectories);
+    EXPECT_FALSE(files.hasNext());
+}
+
+TEST(TargetName, SafeLevels)
+{
+    EXPECT_EQ(TTargetName::SafeLevel(QString()), QStringLiteral("_"));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral(".")), QStringLiteral("_"));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("..")), QStringLiteral("__"));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("...")), QStringLiteral("..."));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
+    EXPECT_EQ(TTargetName::SafeLevel(QString::fromUtf16(u"a\0b\x7f\x85"
+                                                        u"c",
+                                                        6)),
+              QStringLiteral("a_b__c"));
+    EXPECT_EQ(TTargetName::SafeLevel(QString::fromUtf16(u"x\xD800y")), QStringLiteral("x_y"));
+    EXPECT_EQ(TTargetName::SafeLevel(QString::fromUtf16(u"\U0001F600.txt")),
+              QString::fromUtf16(u"\U0001F600.txt"));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("a:b?.txt")), QStringLiteral("a:b?.txt"));
+    EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("a:b?<>|\"*.txt. "), TTargetName::Rules::Windows),
+              QStringLiteral("a_b______.txt__"));
+}
