@@ -27,7 +27,6 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -361,17 +360,6 @@ void TDiskSelectForm::selectFirstNode()
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
         m_tree->setFocus();
     }
-}
-
-bool TDiskSelectForm::selectNodeById(int32_t id)
-{
-    for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
-        if ((*it)->data(0, IdRole).toInt() == id) {
-            m_tree->setCurrentItem(*it);
-            return true;
-        }
-    }
-    return false;
 }
 
 void TDiskSelectForm::FillDrivesList()

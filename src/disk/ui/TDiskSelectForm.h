@@ -41,8 +41,6 @@ public:
 
     // Selects the first node of the list and gives the list the focus.
     void selectFirstNode();
-    // Selects the node of an engine id; false when the list has none.
-    bool selectNodeById(int32_t id);
 
     // Fills the list again and selects the first node, as on every activation.
     void FormActivate();
