@@ -67,13 +67,32 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnu
     const TSK_FS_INFO* fs = m_volume->fs();
     const uint64_t records = fs->last_inum;
     m_count = static_cast<int64_t>(std::min<uint64_t>(records, std::numeric_limits<int32_t>::max()));
+
+    // The record size is in the boot sector: clusters per record, or a negative power of two in bytes.
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    int8_t perRecord = 0;
+    if (tsk_img_read(m_volume->image(), m_volume->offset() + 0x40, reinterpret_cast<char*>(&perRecord), 1) ==
+        1) {
+        if (perRecord > 0) {
+            m_recordSize = static_cast<int64_t>(perRecord) * fs->block_size;
+        } else if (perRecord < 0 && perRecord > -31) {
+            m_recordSize = int64_t{1} << -perRecord;
+        }
+    }
+    if (m_recordSize >= 256) {
+        m_mft = tsk_fs_file_open_meta(m_volume->fs(), nullptr, 0);
+    }
+    tsk_error_reset();
 }
 
 TNtfsEnumerator::~TNtfsEnumerator()
 {
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
     if (m_file != nullptr) {
-        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
         tsk_fs_file_close(m_file);
+    }
+    if (m_mft != nullptr) {
+        tsk_fs_file_close(m_mft);
     }
 }
 
@@ -92,9 +111,33 @@ const TFileInfo* TNtfsEnumerator::next()
     return fillRecord(recordNumber) ? &m_record : nullptr;
 }
 
+bool TNtfsEnumerator::isExtensionRecord(int64_t recordNumber)
+{
+    // Record header: "FILE" signature at 0, base record reference at 0x20.
+    constexpr size_t kHeader = 0x28;
+    if (m_mft == nullptr) {
+        return false;
+    }
+    uint8_t header[kHeader] = {};
+    if (tsk_fs_file_read(m_mft, recordNumber * m_recordSize, reinterpret_cast<char*>(header), kHeader,
+                         TSK_FS_FILE_READ_FLAG_NONE) != static_cast<ssize_t>(kHeader)) {
+        tsk_error_reset();
+        return false;
+    }
+    if (std::memcmp(header, "FILE", 4) != 0) {
+        return false;
+    }
+    uint64_t base = 0;
+    std::memcpy(&base, header + 0x20, sizeof base);
+    return (base & kRecordNumberMask) != 0;
+}
+
 bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    if (isExtensionRecord(recordNumber)) {
+        return false;
+    }
     // The file structure is reused from record to record; the library keeps its
     // allocations, which saves most of the per-record cost.
     TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(recordNumber));

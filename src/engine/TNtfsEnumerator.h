@@ -19,8 +19,13 @@ public:
 
 private:
     bool fillRecord(int64_t recordNumber);
+    // True when the raw record is an extension of another record (its attributes
+    // continue a file whose base record lies elsewhere).
+    bool isExtensionRecord(int64_t recordNumber);
 
     int64_t m_count = 0;
     int64_t m_next = 0;
     TSK_FS_FILE* m_file = nullptr;
+    TSK_FS_FILE* m_mft = nullptr; // $MFT itself, to read record headers
+    int64_t m_recordSize = 0;
 };

@@ -238,7 +238,17 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
             return fail(VANTREL_RECOVERY_READ_ERROR);
         }
         int error = 0;
-        if (!writeAll(fd, buffer.data(), static_cast<size_t>(got), error)) {
+        const size_t length = static_cast<size_t>(got);
+        // Runs of zeros (sparse or never-written parts) become holes in a regular target.
+        const bool zeros =
+            regular && buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, length - 1) == 0;
+        if (zeros) {
+            if (::lseek(fd, got, SEEK_CUR) < 0) {
+                error = errno;
+                message = errnoText(("Writing " + request.target + " failed").c_str(), error);
+                return fail(VANTREL_RECOVERY_WRITE_ERROR);
+            }
+        } else if (!writeAll(fd, buffer.data(), length, error)) {
             message = errnoText(("Writing " + request.target + " failed").c_str(), error);
             return fail(VANTREL_RECOVERY_WRITE_ERROR);
         }
@@ -246,6 +256,11 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
         if (request.progress != nullptr) {
             request.progress(request.window, total, position);
         }
+    }
+    // A file that ends in a hole gets its full length here.
+    if (regular && ::ftruncate(fd, total) != 0) {
+        message = errnoText(("Writing " + request.target + " failed").c_str(), errno);
+        return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }
     if (regular && ::futimens(fd, times) != 0) {
         message = errnoText("Cannot set the file times", errno);

@@ -89,7 +89,10 @@ void TEngineSession::buildPaths()
                 break;
             }
             const auto found = byId.find(parent);
-            if (found == byId.end()) {
+            if (found == byId.end() || !(found->second->Info.Flags & flag_IS_DIRECTORY)) {
+                // The parent is gone or is no folder any more: name it by its id.
+                parts.prepend('#' + QString::number(parent));
+                reached = true;
                 break;
             }
             parts.prepend(found->second->Name);

@@ -18,7 +18,9 @@ public:
     {
         TFileInfo Info; // header fields only; the name is kept in Name
         QString Name;
-        QString Path; // "/"-separated from the volume root; empty when it does not reach the root
+        // "/"-separated from the volume root; an entry whose parent is missing or is no folder
+        // starts with "#" and the parent's id; empty for a loop.
+        QString Path;
     };
     struct TRecovery
     {
