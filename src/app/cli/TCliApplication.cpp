@@ -1,6 +1,7 @@
 #include "TCliApplication.h"
 
 #include "TDrivesCommand.h"
+#include "TRecoverCommand.h"
 #include "TScanCommand.h"
 
 #include "disk/TSourceSpec.h"
@@ -14,6 +15,18 @@
 
 int TCliApplication::run(const QStringList& arguments)
 {
+    // "recover" reads options of its own.
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--") || !arguments[i].startsWith(QLatin1Char('-'))) {
+            if (arguments[i] == QLatin1String("recover")) {
+                QStringList rest = arguments;
+                rest.removeAt(i);
+                return TRecoverCommand(*this).run(rest);
+            }
+            break;
+        }
+    }
+
     TOptions options;
     QString error;
     if (!parseArguments(arguments, options, error)) {
@@ -64,8 +77,8 @@ bool TCliApplication::parseArguments(const QStringList& arguments, TOptions& opt
     }
     if (!options.Command.isEmpty() && options.Command != QLatin1String("drives") &&
         options.Command != QLatin1String("scan")) {
-        error =
-            QStringLiteral("Unknown command \"%1\"; the commands are drives and scan.").arg(options.Command);
+        error = QStringLiteral("Unknown command \"%1\"; the commands are drives, scan and recover.")
+                    .arg(options.Command);
         return false;
     }
     if (options.Command == QLatin1String("drives") && (options.DeletedOnly || options.Json)) {
@@ -84,6 +97,8 @@ QString TCliApplication::usage()
     return QStringLiteral(
         "Usage: brevant-cli drives [--devices] [IMAGE...]\n"
         "       brevant-cli scan [--deleted-only] [--json] [--devices] SOURCE...\n"
+        "       brevant-cli recover [--deleted-only] [--mask MASK] [--overwrite ask|skip|always]\n"
+        "                           [--devices] SOURCE --to DIR\n"
         "       brevant-cli --help\n"
         "\n"
         "Lists drives and the live and deleted files and folders their file systems still record.\n"
@@ -100,6 +115,17 @@ QString TCliApplication::usage()
         "                      a file; times as YYYY-MM-DDTHH:MM:SS as the file system stores them;\n"
         "                      an empty time, null in JSON, means none is recorded; a folder's\n"
         "                      path ends in \\). A summary goes to standard error.\n"
+        "  recover SOURCE --to DIR\n"
+        "                      Analyse the source as scan does and copy its files into DIR, each under\n"
+        "                      its folder path (the root folder's content directly in DIR, lost\n"
+        "                      folders as lost_folder_N). Names are made safe for the target: '/',\n"
+        "                      '\\' and control characters become '_'. The log goes to standard\n"
+        "                      output, a summary (files recovered, failed, skipped, bytes, seconds,\n"
+        "                      MB/s) to standard error. DIR must not be on the device recovered.\n"
+        "                      --deleted-only  only the deleted files (and deleted folders)\n"
+        "                      --mask MASK     only the files whose name matches MASK (* ? [a-z] [!x])\n"
+        "                      --overwrite     for files that exist: ask (the default; without a\n"
+        "                                      terminal the file is kept), skip, or always\n"
         "\n"
         "SOURCE is one of:\n"
         "  IMAGE               an image file: its first volume that has a drive letter\n"
@@ -125,7 +151,8 @@ QString TCliApplication::usage()
         "with nine tab-separated fields. The JSON output keeps names exact, in JSON escapes.\n"
         "\n"
         "Exit status: 0 success, 1 a scan failed or could not start, 2 wrong arguments, an unknown\n"
-        "source or an image that cannot be opened, 130 interrupted.\n");
+        "source or an image that cannot be opened, 130 interrupted. recover: 1 when a file could\n"
+        "not be recovered, 2 also for an invalid mask or a refused destination.\n");
 }
 
 void TCliApplication::configureEngine(bool devices)

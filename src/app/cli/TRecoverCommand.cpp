@@ -1,0 +1,222 @@
+#include "TRecoverCommand.h"
+
+#include "TCliApplication.h"
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/TScanProgress.h"
+#include "disk/TSourceSpec.h"
+#include "disk/TVantrelApi.h"
+#include "recovery/TCheckTreeFiller.h"
+#include "recovery/TStateTree.h"
+#include "search/TMask.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+// An analysis without a display: the command prints only the recovery's log.
+class TQuietScanProgress final : public TScanProgress
+{
+public:
+    void SetMaximum(int64_t) override {}
+    void SetPosition(int64_t) override {}
+    void SetFileLabel(const QString&) override {}
+    void PumpMessages() override {}
+};
+
+// The run's log on standard output, one line per entry, as it happens.
+class TCliRecoverySink final : public TRecoverySink
+{
+public:
+    void AddLogLine(const QString& line) override
+    {
+        const QByteArray text = line.toUtf8() + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fflush(stdout);
+    }
+    void ShowCounters(const TRecoveryCounters&) override {}
+    void SetCurrentFileLabel(const QString&) override {}
+    void RefreshProgress(int64_t, int64_t) override {}
+    void PumpMessages() override {}
+};
+
+} // namespace
+
+bool TRecoverCommand::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
+{
+    options = TOptions();
+    QStringList operands;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument.size() == 1) {
+            operands << argument;
+            continue;
+        }
+        // Options with a value take it from the next argument or after "=".
+        QString name = argument;
+        std::optional<QString> value;
+        if (const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            argument.startsWith(QLatin1String("--")) && equals > 0) {
+            name = argument.left(equals);
+            value = argument.mid(equals + 1);
+        }
+        auto takeValue = [&]() -> bool {
+            if (value)
+                return true;
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value.").arg(name);
+                return false;
+            }
+            value = arguments[++i];
+            return true;
+        };
+        if (name == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.Help = true;
+        } else if (name == QLatin1String("--devices")) {
+            options.Devices = true;
+        } else if (name == QLatin1String("--deleted-only")) {
+            options.DeletedOnly = true;
+        } else if (name == QLatin1String("--to")) {
+            if (!takeValue())
+                return false;
+            options.Destination = *value;
+        } else if (name == QLatin1String("--mask")) {
+            if (!takeValue())
+                return false;
+            options.HasMask = true;
+            options.Mask = *value;
+        } else if (name == QLatin1String("--overwrite")) {
+            if (!takeValue())
+                return false;
+            if (*value == QLatin1String("ask")) {
+                options.Overwrite = TRecoveryRun::TOverwrite::Ask;
+            } else if (*value == QLatin1String("skip")) {
+                options.Overwrite = TRecoveryRun::TOverwrite::Skip;
+            } else if (*value == QLatin1String("always")) {
+                options.Overwrite = TRecoveryRun::TOverwrite::Always;
+            } else {
+                error = QStringLiteral("--overwrite takes ask, skip or always, not \"%1\".").arg(*value);
+                return false;
+            }
+        } else {
+            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
+            return false;
+        }
+    }
+    if (options.Help)
+        return true;
+    if (operands.size() != 1) {
+        error = QStringLiteral("recover needs exactly one SOURCE.");
+        return false;
+    }
+    options.Source = operands.front();
+    if (options.Destination.isEmpty()) {
+        error = QStringLiteral("recover needs a destination folder: --to DIR.");
+        return false;
+    }
+    return true;
+}
+
+int TRecoverCommand::run(const QStringList& arguments)
+{
+    TOptions options;
+    QString error;
+    if (!parseArguments(arguments, options, error)) {
+        TCliApplication::printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
+        return TCliApplication::ExitBadInput;
+    }
+    if (options.Help) {
+        const QByteArray text = TCliApplication::usage().toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        return TCliApplication::ExitOk;
+    }
+    std::unique_ptr<TMask> mask;
+    if (options.HasMask) {
+        try {
+            mask = std::make_unique<TMask>(options.Mask);
+        } catch (const EMaskException& e) {
+            TCliApplication::printError(e.Message());
+            return TCliApplication::ExitBadInput;
+        }
+    }
+    // The run takes full paths only; a relative one is meant from the current folder.
+    const QString destination = QDir::cleanPath(QDir::current().absoluteFilePath(options.Destination));
+    // Without a terminal nobody can answer; existing files are then kept.
+    if (options.Overwrite == TRecoveryRun::TOverwrite::Ask && !isatty(STDIN_FILENO))
+        options.Overwrite = TRecoveryRun::TOverwrite::Skip;
+
+    TSourceSpec spec;
+    if (!TSourceSpec::Parse(options.Source, spec, error)) {
+        TCliApplication::printError(error);
+        return TCliApplication::ExitBadInput;
+    }
+    TCliApplication::configureEngine(options.Devices);
+    if (spec.isImage() && !m_application.registerImage(spec.imagePath()))
+        return TCliApplication::ExitBadInput;
+    const TVantrelApi& api = TVantrelApi::Current();
+    api.DisksRescan();
+    const int32_t driveId = spec.Resolve(api, error);
+    if (driveId < 0) {
+        TCliApplication::printError(error);
+        return TCliApplication::ExitBadInput;
+    }
+
+    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
+    TQuietScanProgress progress;
+    if (!disk->AnalyzeDisk(&progress, false) || !disk->RootElement) {
+        const char* reason = api.LastError ? api.LastError() : nullptr;
+        TCliApplication::printError(
+            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
+                           "FAT, exFAT or NTFS file system and that you may read it.")
+                .arg(options.Source,
+                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
+        return TCliApplication::ExitFailed;
+    }
+
+    // The selection, made the way the wizard's buttons and clicks make it.
+    TStateTree tree;
+    tree.setStateRecursion(true);
+    TCheckTreeFiller::AddElement(tree, -1, disk->RootElement);
+    if (!mask) {
+        if (options.DeletedOnly)
+            tree.CheckDeletedOnly();
+        else
+            tree.CheckAll();
+    } else {
+        tree.UncheckAll();
+        for (TStateTree::NodeId node = 0; node < tree.Count(); ++node) {
+            const TBaseElement* element = tree.Data(node);
+            if (element->IsFolder() || (options.DeletedOnly && !element->IsDeleted()))
+                continue;
+            if (mask->Matches(tree.Text(node)))
+                tree.SetStateIndex(node, 2);
+        }
+    }
+
+    TCliRecoverySink sink;
+    TRecoveryRun recovery(sink);
+    recovery.SetOverwrite(options.Overwrite);
+    QElapsedTimer timer;
+    timer.start();
+    const bool ran = recovery.StartRecovery(tree, destination, disk->DriveLetter, driveId);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const TRecoveryCounters& counters = recovery.Counters();
+    std::fprintf(stderr, "%s: %d files recovered, %d failed, %d skipped; %lld bytes in %.3f s, %.1f MB/s\n",
+                 options.Source.toUtf8().constData(), counters.ProcessedFiles, counters.FailedFiles,
+                 counters.SkippedFiles, static_cast<long long>(counters.ProcessedSize), seconds,
+                 seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
+    std::fflush(stderr);
+    if (!ran)
+        return TCliApplication::ExitBadInput;
+    return counters.FailedFiles > 0 ? TCliApplication::ExitFailed : TCliApplication::ExitOk;
+}

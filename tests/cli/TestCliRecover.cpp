@@ -1,0 +1,294 @@
+// Runs "brevant-cli recover" against the fixture images and checks the recovered files
+// against the images' manifests.
+#include "TestConfig.h"
+#include "support/TManifest.h"
+#include "support/TTempDir.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TRecoverRun
+{
+    int Exit = -1;
+    bool Crashed = true;
+    QString Out;
+    QString Err;
+};
+
+TRecoverRun runCli(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("BREVANT_IMAGES_ONLY", "1");
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(BREVANT_CLI_PATH), arguments);
+    TRecoverRun run;
+    if (!process.waitForStarted(30000)) {
+        run.Err = process.errorString();
+        return run;
+    }
+    process.closeWriteChannel();
+    process.waitForFinished(300000);
+    run.Crashed = process.exitStatus() != QProcess::NormalExit;
+    run.Exit = process.exitCode();
+    run.Out = QString::fromUtf8(process.readAllStandardOutput());
+    run.Err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+std::string describe(const TRecoverRun& run)
+{
+    return QStringLiteral("exit %1%2\n--- stderr:\n%3--- stdout (start):\n%4")
+        .arg(run.Exit)
+        .arg(run.Crashed ? QStringLiteral(" (crashed)") : QString())
+        .arg(run.Err, run.Out.left(3000))
+        .toStdString();
+}
+
+// Files below folder, as "/"-separated paths relative to it, sorted.
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+QString sha256Of(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<unreadable>");
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// Where a recovered entry lands below the destination: its volume path, or below the lost
+// folder invented for the record of a parent that is gone.
+QString expectedPath(const TManifest::Volume& volume, const TManifest::Entry& entry)
+{
+    const QStringList parts = entry.path.split(QLatin1Char('/'));
+    for (qsizetype i = parts.size() - 1; i >= 0; --i) {
+        const TManifest::Entry* level = volume.findAny(parts.mid(0, i + 1).join(QLatin1Char('/')));
+        if (level && level->parentLost)
+            return (QStringList{QStringLiteral("lost_folder_%1").arg(level->parentRecord)} + parts.mid(i))
+                .join(QLatin1Char('/'));
+    }
+    return entry.path;
+}
+
+// The recovered file for an entry: a name that lost its first character on the disk
+// matches on the rest of the name.
+QString findRecovered(const QStringList& files, const QString& expected, bool firstCharLost)
+{
+    if (files.contains(expected))
+        return expected;
+    if (!firstCharLost)
+        return QString();
+    const qsizetype slash = expected.lastIndexOf(QLatin1Char('/'));
+    const QString folder = expected.left(slash + 1);
+    const QString rest = expected.mid(slash + 2);
+    for (const QString& file : files) {
+        if (file.startsWith(folder) && file.size() == expected.size() && file.endsWith(rest) &&
+            !file.mid(folder.size()).contains(QLatin1Char('/')))
+            return file;
+    }
+    return QString();
+}
+
+QStringList goodImages()
+{
+    QStringList names;
+    for (const QString& name : TManifest::available()) {
+        const TManifest manifest = TManifest::load(name);
+        if (manifest.isValid() && !manifest.broken())
+            names << name;
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(CliRecover, EveryDeletedFileOfEachFixtureComesBackInItsFolder)
+{
+    const QStringList names = goodImages();
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        const TManifest manifest = TManifest::load(name);
+        for (const TManifest::Volume& volume : manifest.volumes()) {
+            SCOPED_TRACE((name + " volume " + QString::number(volume.index)).toStdString());
+            TTempDir dir;
+            const QString out = dir.filePath(QStringLiteral("out"));
+            const TRecoverRun run =
+                runCli({"recover", QStringLiteral("%1@%2").arg(manifest.imagePath()).arg(volume.index),
+                        "--to", out, "--deleted-only"});
+            ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
+            EXPECT_TRUE(run.Out.startsWith(QStringLiteral("Recovery started.\n"))) << describe(run);
+            EXPECT_TRUE(run.Out.endsWith(QStringLiteral("Recovery finished.\n"))) << describe(run);
+            EXPECT_TRUE(run.Err.contains(QStringLiteral(" 0 failed"))) << run.Err.toStdString();
+
+            const QStringList files = filesBelow(out);
+            const bool isFat = volume.filesystem != QLatin1String("NTFS");
+            int checked = 0;
+            QStringList recovered;
+            for (const TManifest::Entry& entry : volume.entries) {
+                if (entry.isDir || !entry.deleted)
+                    continue;
+                const QString found =
+                    findRecovered(files, expectedPath(volume, entry), entry.nameFirstCharLost);
+                ASSERT_FALSE(found.isEmpty()) << "not recovered: " << entry.path.toStdString() << "\nhave:\n"
+                                              << files.join(QLatin1Char('\n')).toStdString();
+                EXPECT_TRUE(
+                    run.Out.contains(QStringLiteral("Recovering file: ") + out + QLatin1Char('/') + found))
+                    << found.toStdString();
+                recovered << found;
+                const QString path = out + QLatin1Char('/') + found;
+                EXPECT_EQ(QFileInfo(path).size(), entry.size) << found.toStdString();
+                if (entry.reused || !entry.recoverable)
+                    continue;
+                EXPECT_EQ(sha256Of(path), entry.sha256) << found.toStdString();
+                if (entry.mtime.isValid()) {
+                    // FAT times are local calendar fields, written back as such.
+                    const QDateTime modified = QFileInfo(path).lastModified();
+                    const QDateTime asWritten =
+                        isFat ? QDateTime(modified.date(), modified.time(), Qt::UTC) : modified.toUTC();
+                    EXPECT_EQ(asWritten, entry.mtime) << found.toStdString();
+                }
+                ++checked;
+            }
+            // Nothing live came back.
+            for (const TManifest::Entry& entry : volume.entries) {
+                const QString path = expectedPath(volume, entry);
+                if (!entry.isDir && !entry.deleted && !recovered.contains(path)) {
+                    EXPECT_FALSE(files.contains(path)) << entry.path.toStdString();
+                }
+            }
+            if (!volume.deletedEntries().isEmpty()) {
+                EXPECT_GT(checked, 0);
+            }
+        }
+    }
+}
+
+TEST(CliRecover, MaskSelectsFilesByName)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    TTempDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const TRecoverRun run = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "*.TXT"});
+    ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
+    const QStringList files = filesBelow(out);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& file : files) {
+        EXPECT_TRUE(file.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive)) << file.toStdString();
+    }
+    for (const TManifest::Entry& entry : manifest.volumes()[0].entries) {
+        if (entry.isDir || entry.nameFirstCharLost)
+            continue;
+        EXPECT_EQ(files.contains(entry.path),
+                  entry.name().endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+            << entry.path.toStdString();
+    }
+
+    // With --deleted-only, only deleted files that match.
+    const QString deletedOut = dir.filePath(QStringLiteral("deleted"));
+    const TRecoverRun deleted =
+        runCli({"recover", "--deleted-only", "--mask=*.bin", manifest.imagePath(), "--to", deletedOut});
+    ASSERT_TRUE(!deleted.Crashed && deleted.Exit == 0) << describe(deleted);
+    EXPECT_EQ(filesBelow(deletedOut), QStringList{QStringLiteral("Old/Sub/Charlie file.bin")});
+
+    // An invalid mask is refused before anything is read.
+    const TRecoverRun invalid = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "[]"});
+    EXPECT_FALSE(invalid.Crashed);
+    EXPECT_EQ(invalid.Exit, 2);
+    EXPECT_TRUE(invalid.Err.contains(QStringLiteral("'[]' is an invalid mask at (2)")))
+        << invalid.Err.toStdString();
+    EXPECT_TRUE(invalid.Out.isEmpty());
+}
+
+TEST(CliRecover, ExistingFilesAndFailures)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    TTempDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    QFile kept(out + QStringLiteral("/Deleted empty.txt"));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write("mine");
+    kept.close();
+    auto content = [&]() {
+        QFile file(out + QStringLiteral("/Deleted empty.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+
+    // Asked without a terminal: existing files are kept.
+    const TRecoverRun asked = runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only"});
+    EXPECT_EQ(asked.Exit, 0) << describe(asked);
+    EXPECT_TRUE(
+        asked.Out.contains(QStringLiteral("File skipped ") + out + QStringLiteral("/Deleted empty.txt")))
+        << describe(asked);
+    EXPECT_TRUE(asked.Err.contains(QStringLiteral(" 0 failed, 1 skipped"))) << asked.Err.toStdString();
+    EXPECT_TRUE(asked.Err.contains(QStringLiteral("MB/s"))) << asked.Err.toStdString();
+    EXPECT_EQ(content(), "mine");
+
+    // A folder where a file goes: that copy fails, the run goes on, the exit status says so.
+    ASSERT_TRUE(QFile::remove(out + QStringLiteral("/Deleted report.txt")));
+    ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/Deleted report.txt")));
+    const TRecoverRun failed =
+        runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only", "--overwrite", "always"});
+    EXPECT_FALSE(failed.Crashed);
+    EXPECT_EQ(failed.Exit, 1) << describe(failed);
+    EXPECT_TRUE(failed.Out.contains(QStringLiteral("Can't recover file: ") + out +
+                                    QStringLiteral("/Deleted report.txt (")))
+        << describe(failed);
+    EXPECT_FALSE(failed.Out.contains(QStringLiteral("Recovering file: ") + out +
+                                     QStringLiteral("/Deleted report.txt\n")));
+    EXPECT_TRUE(failed.Out.endsWith(QStringLiteral("Recovery finished.\n")));
+    EXPECT_TRUE(failed.Err.contains(QStringLiteral(" 1 failed, 0 skipped"))) << failed.Err.toStdString();
+    EXPECT_EQ(content(), ""); // overwritten with the empty deleted file
+
+    ASSERT_TRUE(QDir(out + QStringLiteral("/Deleted report.txt")).removeRecursively());
+    const TRecoverRun skipped =
+        runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only", "--overwrite", "skip"});
+    EXPECT_EQ(skipped.Exit, 0) << describe(skipped);
+    EXPECT_FALSE(
+        skipped.Out.contains(QStringLiteral("Recovering file: ") + out + QStringLiteral("/Deleted empty")));
+    EXPECT_TRUE(
+        skipped.Out.contains(QStringLiteral("Recovering file: ") + out + QStringLiteral("/Deleted report")));
+}
+
+TEST(CliRecover, ArgumentErrors)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    TTempDir dir;
+    const QList<QStringList> bad = {
+        {"recover", manifest.imagePath()},
+        {"recover", "--to", dir.path()},
+        {"recover", manifest.imagePath(), "--to"},
+        {"recover", manifest.imagePath(), "--to", dir.path(), "--overwrite", "never"},
+        {"recover", manifest.imagePath(), manifest.imagePath(), "--to", dir.path()},
+        {"recover", manifest.imagePath(), "--to", dir.path(), "--json"},
+    };
+    for (const QStringList& arguments : bad) {
+        const TRecoverRun run = runCli(arguments);
+        EXPECT_FALSE(run.Crashed);
+        EXPECT_EQ(run.Exit, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.Out.isEmpty());
+        EXPECT_TRUE(run.Err.startsWith(QStringLiteral("brevant-cli: "))) << run.Err.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
