@@ -65,17 +65,32 @@ const QHash<QString, QString>& pageTexts()
     return texts;
 }
 
+// Topics in reading order; pages not named here follow, grouped by kind, by name.
 int pageRank(const QString& page)
 {
-    if (page == QLatin1String(THelpWindow::ContentsPage))
-        return 0;
+    static const QStringList order = {
+        QLatin1String(THelpWindow::ContentsPage),
+        QStringLiteral("/files/basics.quickstart.html"),
+        QStringLiteral("/files/basics.open-drive.html"),
+        QStringLiteral("/files/basics.main-window.html"),
+        QStringLiteral("/files/basics.conditions.html"),
+        QStringLiteral("/files/howto.recover.html"),
+        QStringLiteral("/files/howto.find-files.html"),
+        QStringLiteral("/files/howto.get-information.html"),
+        QStringLiteral("/files/howto.get-file-information.html"),
+        QStringLiteral("/files/basics.command-line.html"),
+        QStringLiteral("/files/prefs.html"),
+    };
+    const int known = order.indexOf(page);
+    if (known >= 0)
+        return known;
     if (page.startsWith(QLatin1String("/files/basics.")))
-        return 1;
+        return order.size();
     if (page.startsWith(QLatin1String("/files/howto.")))
-        return 2;
+        return order.size() + 1;
     if (page.startsWith(QLatin1String("/files/prefs")))
-        return 3;
-    return 4;
+        return order.size() + 2;
+    return order.size() + 3;
 }
 
 QPointer<THelpWindow>& instancePointer()

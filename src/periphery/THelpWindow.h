@@ -45,7 +45,7 @@ public:
     static QString NormalizePage(const QString& page);
     static QString PageResource(const QString& page);
     static bool PageExists(const QString& page);
-    // Every page path, contents first, then the basics, how-to and preference pages.
+    // Every page path in reading order: contents, basics, how-to, preferences.
     static QStringList Pages();
     static QString PageTitle(const QString& page);
     // Pages whose text contains every word of words (case-insensitive), in Pages() order.

@@ -1,0 +1,145 @@
+// Renders the program's windows to PNG files for the documentation. Runs only when
+// BREVANT_SCREENSHOT_DIR names the output folder (scripts/screenshots.sh sets it, with
+// BREVANT_SCREENSHOT_IMAGES listing the demo images, separated by ':').
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/TVantrelApi.h"
+#include "disk/ui/TDiskSelectForm.h"
+#include "disk/ui/TDrivePropertiesForm.h"
+#include "disk/ui/TScanDiskForm.h"
+#include "mainwindow/TMainForm.h"
+#include "periphery/TAboutForm.h"
+#include "periphery/THelpWindow.h"
+#include "periphery/TSplashForm.h"
+#include "viewers/TFileProperties.h"
+#include "viewers/ui/TFilePropertiesForm.h"
+
+#include "TestApp.h"
+#include "support/TScriptedPrompt.h"
+#include "support/TTempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+void shoot(QWidget& w, const QString& dir, const QString& name)
+{
+    w.show();
+    settle();
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
+    ASSERT_TRUE(w.grab().save(path, "PNG")) << qPrintable(path);
+    std::printf("wrote %s\n", qPrintable(path));
+}
+
+// The first element of the open drive that satisfies pred, in id order.
+template<class Pred> TBaseElement* findElement(Pred pred)
+{
+    for (int32_t i = 0; CurDisk && i < CurDisk->Elements.Count(); ++i) {
+        TBaseElement* e = CurDisk->Elements.GetItem(i);
+        if (e && pred(*e))
+            return e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Screenshots, RenderEveryWindow)
+{
+    const QString out = qEnvironmentVariable("BREVANT_SCREENSHOT_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "BREVANT_SCREENSHOT_DIR not set";
+    testApp();
+    ASSERT_TRUE(QDir().mkpath(out));
+    // The main window saves its settings when it closes; keep them out of the user's.
+    TTempDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    TScriptedPrompt prompt; // any message is recorded, never shown
+    ReadVerInfo();
+
+    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
+    const QStringList images =
+        qEnvironmentVariable("BREVANT_SCREENSHOT_IMAGES").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(images.isEmpty()) << "BREVANT_SCREENSHOT_IMAGES lists no image";
+
+    TSplashForm splash;
+    shoot(splash, out, QStringLiteral("splash"));
+
+    int32_t driveId = -1;
+    {
+        TDiskSelectForm select;
+        select.show();
+        settle();
+        for (const QString& image : images)
+            ASSERT_TRUE(select.addImage(image)) << qPrintable(image);
+        driveId = select.SelectedId;
+        shoot(select, out, QStringLiteral("drive-selection"));
+    }
+    ASSERT_GE(driveId, 0);
+
+    {
+        TScanDiskForm scan;
+        scan.Step1Label->setText(QStringLiteral("Searching for lost files and folders on drive %1:")
+                                     .arg(QLatin1Char(GetDriveLetterById(driveId))));
+        scan.SetMaximum(1000);
+        scan.SetPosition(420);
+        scan.SetFileLabel(QStringLiteral("Pictures\\Holiday 2023\\IMG_0004.jpg"));
+        shoot(scan, out, QStringLiteral("scan"));
+    }
+
+    TMainForm::SetSelectDiskDriveHook([](QWidget*, bool&) { return -1; });
+    {
+        TMainForm form;
+        form.resize(900, 600);
+        form.show();
+        settle();
+        form.StartScan(driveId, false);
+        settle();
+        ASSERT_TRUE(CurDisk);
+        if (TBaseElement* documents = findElement([](const TBaseElement& e) {
+                return e.IsFolder() && e.ContainDeleted() && e.GetName() == QLatin1String("Documents");
+            }))
+            form.ChangeFolder(documents);
+        shoot(form, out, QStringLiteral("main-window"));
+
+        if (TBaseElement* deleted = findElement([](const TBaseElement& e) {
+                return !e.IsFolder() && e.IsDeleted() && e.Size > 0 && e.Parent;
+            })) {
+            TFilePropertiesForm properties;
+            properties.FillFrom(TFileProperties(*deleted));
+            shoot(properties, out, QStringLiteral("file-properties"));
+        }
+
+        const TDriveInfo* info = TVantrelApi::Current().DiskGetInformation(CurDisk->DriveId);
+        ASSERT_NE(info, nullptr);
+        TDrivePropertiesForm drive;
+        drive.FillFrom(*info);
+        shoot(drive, out, QStringLiteral("drive-properties"));
+        drive.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(2);
+        shoot(drive, out, QStringLiteral("drive-properties-capabilities"));
+        form.close();
+    }
+    TMainForm::SetSelectDiskDriveHook({});
+
+    TAboutForm about;
+    shoot(about, out, QStringLiteral("about"));
+
+    THelpWindow help;
+    help.resize(820, 580);
+    ASSERT_TRUE(help.OpenPage(QStringLiteral("/files/basics.quickstart.html")));
+    shoot(help, out, QStringLiteral("help"));
+}
