@@ -105,7 +105,8 @@ void TBaseDisk::CreateRootElement()
 
 bool TBaseDisk::IdsIndexable(const TFileInfo& record, int64_t Counter) const
 {
-    const int64_t limit = std::min<int64_t>(INT32_MAX - 1, std::max(m_totalFiles, Counter) * 2 + IdHeadroom);
+    const int64_t expected = std::min<int64_t>(std::max(m_totalFiles, Counter), INT32_MAX);
+    const int64_t limit = std::min<int64_t>(INT32_MAX - 1, expected * 2 + IdHeadroom);
     return record.TrueId <= limit && record.TrueParentId <= limit;
 }
 

@@ -228,6 +228,15 @@ TEST_F(FATAnalysis, RecordsThatCannotBePlacedAreDroppedButCounted)
     EXPECT_EQ(progress.Position, 9);
 }
 
+TEST_F(FATAnalysis, HugeAnnouncedCountIsHarmless)
+{
+    engine.SetTotalFiles(DiskId, INT64_MAX);
+    add(7, 0, 0, "only.txt");
+    EXPECT_TRUE(analyze());
+    EXPECT_EQ(progress.Maximum, INT64_MAX);
+    EXPECT_EQ(Names(at(0)->ChildrenFiles), QStringList{"only.txt"});
+}
+
 TEST_F(FATAnalysis, EntriesNamingThemselvesAsParentDoNotLoop)
 {
     add(20, 20, Dir, "self folder");
