@@ -1,0 +1,126 @@
+#include "recovery/ui/TFileRecoveryLoadForm.h"
+
+#include "periphery/TAnimatedProgressBar.h"
+#include "periphery/THelpWindow.h"
+#include "settings/Settings.h"
+#include "util/TUserPrompt.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+
+int TFileRecoveryLoadForm::PumpIntervalMs = 30;
+
+TFileRecoveryLoadForm::TFileRecoveryLoadForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FileRecoveryLoadForm"));
+    setWindowTitle(QStringLiteral("Loading file list... "));
+    setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
+    setFixedSize(305, 93);
+
+    Step1Label = new QLabel(QStringLiteral("Please wait..."), this);
+    Step1Label->setObjectName(QStringLiteral("Step1Label"));
+    Step1Label->setGeometry(12, 8, 281, 17);
+
+    Step1ProgressBar = new TAnimatedProgressBar(this);
+    Step1ProgressBar->setObjectName(QStringLiteral("Step1ProgressBar"));
+    Step1ProgressBar->setGeometry(12, 27, 281, 16);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    // Names come from the disk: never let one be read as markup.
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setGeometry(12, 46, 281, 17);
+
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    ButtonCancel->setGeometry(115, 64, 75, 25);
+    ButtonCancel->setDefault(true);
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFileRecoveryLoadForm::ButtonCancelClick);
+
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this,
+            [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
+
+    FormCreate();
+}
+
+void TFileRecoveryLoadForm::FormCreate()
+{
+    StopLoad = false;
+    Step1ProgressBar->Stop();
+    Label1->clear();
+    hide();
+}
+
+void TFileRecoveryLoadForm::ButtonCancelClick()
+{
+    close();
+}
+
+void TFileRecoveryLoadForm::FormClose()
+{
+    if (GlobalConfirmInterrupt &&
+        TUserPrompt::Current().Ask(QStringLiteral("Are you sure you want to stop file list load?"),
+                                   QStringLiteral("Confirmation"), TUserPrompt::Buttons::OkCancel,
+                                   TUserPrompt::Icon::Question) != TUserPrompt::Answer::Ok)
+        return;
+    StopLoad = true;
+    hide();
+}
+
+void TFileRecoveryLoadForm::reject()
+{
+    FormClose();
+}
+
+void TFileRecoveryLoadForm::closeEvent(QCloseEvent* event)
+{
+    // The window is never closed, only hidden; its owner frees it.
+    event->ignore();
+    FormClose();
+}
+
+void TFileRecoveryLoadForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Step1ProgressBar->Start();
+}
+
+void TFileRecoveryLoadForm::hideEvent(QHideEvent* event)
+{
+    Step1ProgressBar->Stop();
+    QDialog::hideEvent(event);
+}
+
+bool TFileRecoveryLoadForm::event(QEvent* event)
+{
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::WindowDeactivate && isVisible()) {
+        // Taken back once the activation change is complete.
+        QPointer<TFileRecoveryLoadForm> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                self->takeActivationBack();
+        });
+    }
+    return handled;
+}
+
+void TFileRecoveryLoadForm::takeActivationBack()
+{
+    if (!isVisible() || isActiveWindow())
+        return;
+    // The stop confirmation must keep the activation to be answered.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this)
+        return;
+    raise();
+    activateWindow();
+    ButtonCancel->setFocus();
+}

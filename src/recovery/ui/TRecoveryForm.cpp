@@ -1,0 +1,659 @@
+#include "recovery/ui/TRecoveryForm.h"
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/TElementsList.h"
+#include "periphery/TFolderBrowse.h"
+#include "periphery/THelpWindow.h"
+#include "periphery/TImageLists.h"
+#include "recovery/TCheckTreeFiller.h"
+#include "recovery/TRecoveryRun.h"
+#include "recovery/ui/TFileRecoveryLoadForm.h"
+#include "recovery/ui/TStateTreeView.h"
+#include "settings/Settings.h"
+#include "util/Utils.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+TRecoveryForm::TModalHook& modalHook()
+{
+    static TRecoveryForm::TModalHook hook;
+    return hook;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    // Names come from the disk: never let one be read as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* makeBoldLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                      qreal scale = 1.0)
+{
+    QLabel* label = makeLabel(parent, name, text, geometry);
+    QFont font = label->font();
+    font.setBold(true);
+    if (scale != 1.0)
+        font.setPointSizeF(font.pointSizeF() * scale);
+    label->setFont(font);
+    return label;
+}
+
+// The picture at the wizard's left side.
+QPixmap wizardPicture(const QSize& size)
+{
+    QPixmap picture(size);
+    QPainter painter(&picture);
+    QLinearGradient gradient(0, 0, 0, size.height());
+    gradient.setColorAt(0.0, QColor(0x1f, 0x3c, 0x6e));
+    gradient.setColorAt(1.0, QColor(0x7f, 0xa7, 0xd9));
+    painter.fillRect(picture.rect(), gradient);
+    const QIcon drive = TImageLists::FileIcon(TImageLists::fiDrive, true);
+    if (!drive.isNull())
+        drive.paint(&painter, QRect(size.width() / 2 - 24, 40, 48, 48));
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 100, size.width(), 60), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                     QStringLiteral("Recovery Wizard"));
+    return picture;
+}
+
+} // namespace
+
+// ---- Window ------------------------------------------------------------------------------
+
+TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("RecoveryForm"));
+    setWindowTitle(QStringLiteral("Recovery Wizard"));
+    setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
+    setFixedSize(606, 390);
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("WizardImage"));
+    picture->setGeometry(0, 0, 150, 350);
+    picture->setPixmap(wizardPicture(QSize(150, 350)));
+
+    PageControl = new QStackedWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->setGeometry(158, 8, 440, 342);
+    const char* const pageNames[] = {"FilesPage", "DestinationPage", "ProgressPage", "FinishPage"};
+    for (const char* name : pageNames) {
+        auto* page = new QWidget(PageControl);
+        page->setObjectName(QLatin1String(name));
+        PageControl->addWidget(page);
+    }
+    buildFilesPage(PageControl->widget(pgFiles));
+    buildDestinationPage(PageControl->widget(pgDestination));
+    buildProgressPage(PageControl->widget(pgProgress));
+    buildFinishPage(PageControl->widget(pgFinish));
+    PageControl->setCurrentIndex(pgFiles);
+
+    BackButton = makeButton(this, "BackButton", QStringLiteral("< &Back"), QRect(272, 358, 75, 25));
+    NextButton = makeButton(this, "NextButton", QStringLiteral("&Next >"), QRect(349, 358, 75, 25));
+    NextButton->setAutoDefault(true);
+    NextButton->setDefault(true);
+    CloseButton = makeButton(this, "CloseButton", QStringLiteral("&Close"), QRect(436, 358, 75, 25));
+    HelpButton = makeButton(this, "HelpButton", QStringLiteral("&Help"), QRect(523, 358, 75, 25));
+
+    connect(BackButton, &QPushButton::clicked, this, &TRecoveryForm::BackButtonClick);
+    connect(NextButton, &QPushButton::clicked, this, &TRecoveryForm::NextButtonClick);
+    connect(CloseButton, &QPushButton::clicked, this, &TRecoveryForm::reject);
+    connect(FilesCheckAllButton, &QPushButton::clicked, this, &TRecoveryForm::FilesCheckAllButtonClick);
+    connect(FilesCheckDeletedButton, &QPushButton::clicked, this,
+            &TRecoveryForm::FilesCheckDeletedButtonClick);
+    connect(FilesUncheckButton, &QPushButton::clicked, this, &TRecoveryForm::FilesUncheckButtonClick);
+    connect(DestinationFolderBrowseButton, &QPushButton::clicked, this,
+            &TRecoveryForm::DestinationFolderBrowseButtonClick);
+    connect(FinishButtonExplore, &QPushButton::clicked, this, &TRecoveryForm::FinishButtonExploreClick);
+    connect(FinishButtonFeedback, &QPushButton::clicked, this, &TRecoveryForm::FinishButtonFeedbackClick);
+    // Checking a destination by click or by program recomputes the controls.
+    for (QRadioButton* radio :
+         {DestinationFolderRadioButton, DestinationFTPRadioButton, DestinationEmailRadioButton})
+        connect(radio, &QRadioButton::toggled, this, [this](bool checked) {
+            if (checked)
+                CheckState();
+        });
+
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this,
+            [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
+
+    FormCreate();
+    CheckState();
+}
+
+TRecoveryForm::~TRecoveryForm() = default;
+
+void TRecoveryForm::buildFilesPage(QWidget* page)
+{
+    makeLabel(page, "FilesLabel", QStringLiteral("Files selected for recovery:"), QRect(0, 4, 440, 17));
+    FilesTreeView = new TStateTreeView(page);
+    FilesTreeView->setObjectName(QStringLiteral("FilesTreeView"));
+    FilesTreeView->setGeometry(0, 24, 440, 262);
+    FilesTreeView->setIndentation(19);
+    FilesTreeView->SetStateIgnore(0);
+    FilesTreeView->setStateRecursion(true);
+    FilesCheckAllButton =
+        makeButton(page, "FilesCheckAllButton", QStringLiteral("Check all"), QRect(0, 292, 110, 25));
+    FilesCheckDeletedButton = makeButton(page, "FilesCheckDeletedButton",
+                                         QStringLiteral("Check deleted only"), QRect(116, 292, 130, 25));
+    FilesUncheckButton =
+        makeButton(page, "FilesUncheckButton", QStringLiteral("Uncheck all"), QRect(252, 292, 110, 25));
+    makeLabel(page, "FilesNextLabel", QStringLiteral("Click Next to continue..."), QRect(0, 324, 440, 17));
+}
+
+void TRecoveryForm::buildDestinationPage(QWidget* page)
+{
+    m_destinationGroup = new QButtonGroup(this);
+    auto radio = [&](const char* name, const QString& text, int top) {
+        auto* button = new QRadioButton(text, page);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(0, top, 440, 20);
+        m_destinationGroup->addButton(button);
+        return button;
+    };
+    auto edit = [&](const char* name, int top) {
+        auto* line = new QLineEdit(page);
+        line->setObjectName(QLatin1String(name));
+        line->setGeometry(18, top, 330, 23);
+        return line;
+    };
+    DestinationFolderRadioButton =
+        radio("DestinationFolderRadioButton", QStringLiteral("Use this local or network folder:"), 8);
+    DestinationFolderEdit = edit("DestinationFolderEdit", 32);
+    DestinationFolderBrowseButton = makeButton(page, "DestinationFolderBrowseButton",
+                                               QStringLiteral("Browse..."), QRect(354, 31, 80, 25));
+
+    // Upload and e-mail destinations are not offered; their controls stay hidden.
+    DestinationFTPRadioButton = radio("DestinationFTPRadioButton", QStringLiteral("Upload to FTP"), 68);
+    DestinationFTPEdit = edit("DestinationFTPEdit", 92);
+    DestinationFTPAdvancedButton = makeButton(page, "DestinationFTPAdvancedButton",
+                                              QStringLiteral("Advanced..."), QRect(354, 91, 80, 25));
+    DestinationEmailRadioButton = radio("DestinationEmailRadioButton", QStringLiteral("Send to e-mail"), 128);
+    DestinationEmailEdit = edit("DestinationEmailEdit", 152);
+    DestinationEmailAdvancedButton = makeButton(page, "DestinationEmailAdvancedButton",
+                                                QStringLiteral("Advanced..."), QRect(354, 151, 80, 25));
+    AdditionalRecoverAlternativeDataStreamsCheckBox =
+        new QCheckBox(QStringLiteral("Recover alternative data streams (NTFS only)"), page);
+    AdditionalRecoverAlternativeDataStreamsCheckBox->setObjectName(
+        QStringLiteral("AdditionalRecoverAlternativeDataStreamsCheckBox"));
+    AdditionalRecoverAlternativeDataStreamsCheckBox->setGeometry(0, 192, 440, 20);
+    AdditionalRecoverSecurityCheckBox = new QCheckBox(QStringLiteral("Recover security (NTFS only)"), page);
+    AdditionalRecoverSecurityCheckBox->setObjectName(QStringLiteral("AdditionalRecoverSecurityCheckBox"));
+    AdditionalRecoverSecurityCheckBox->setGeometry(0, 214, 440, 20);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{
+             DestinationFTPRadioButton, DestinationFTPEdit, DestinationFTPAdvancedButton,
+             DestinationEmailRadioButton, DestinationEmailEdit, DestinationEmailAdvancedButton,
+             AdditionalRecoverAlternativeDataStreamsCheckBox, AdditionalRecoverSecurityCheckBox})
+        hidden->setVisible(false);
+
+    makeLabel(page, "DestinationNextLabel", QStringLiteral("Click Next to continue..."),
+              QRect(0, 324, 440, 17));
+}
+
+void TRecoveryForm::buildProgressPage(QWidget* page)
+{
+    auto bar = [&](const char* name, int top) {
+        auto* progress = new QProgressBar(page);
+        progress->setObjectName(QLatin1String(name));
+        progress->setGeometry(0, top, 440, 16);
+        progress->setTextVisible(false);
+        progress->setRange(0, 1);
+        progress->setValue(0);
+        return progress;
+    };
+    makeBoldLabel(page, "ProgressCurrentLabel", QStringLiteral("Current file:"), QRect(0, 4, 440, 17));
+    ProgressCurrentFilenameLabel =
+        makeLabel(page, "ProgressCurrentFilenameLabel", QStringLiteral("#"), QRect(0, 22, 440, 17));
+    ProgressCurrentProgressBar = bar("ProgressCurrentProgressBar", 42);
+
+    makeBoldLabel(page, "ProgressTotalLabel", QStringLiteral("Total progress:"), QRect(0, 68, 440, 17));
+    makeLabel(page, "ProgressTotalFilesCaption", QStringLiteral("Total files:"), QRect(0, 88, 95, 17));
+    ProgressTotalFilesLabel =
+        makeLabel(page, "ProgressTotalFilesLabel", QStringLiteral("#"), QRect(95, 88, 120, 17));
+    makeLabel(page, "ProgressProcessedFilesCaption", QStringLiteral("Processed:"), QRect(220, 88, 95, 17));
+    ProgressProcessedFilesLabel =
+        makeLabel(page, "ProgressProcessedFilesLabel", QStringLiteral("#"), QRect(315, 88, 125, 17));
+    makeLabel(page, "ProgressTotalSizeCaption", QStringLiteral("Total size:"), QRect(0, 106, 95, 17));
+    ProgressTotalSizeLabel =
+        makeLabel(page, "ProgressTotalSizeLabel", QStringLiteral("#"), QRect(95, 106, 120, 17));
+    makeLabel(page, "ProgressProcessedSizeCaption", QStringLiteral("Processed size:"),
+              QRect(220, 106, 95, 17));
+    ProgressProcessedSizeLabel =
+        makeLabel(page, "ProgressProcessedSizeLabel", QStringLiteral("#"), QRect(315, 106, 125, 17));
+    ProgressTotalProgressBar = bar("ProgressTotalProgressBar", 128);
+
+    ProgressLog = new QPlainTextEdit(page);
+    ProgressLog->setObjectName(QStringLiteral("ProgressLog"));
+    ProgressLog->setGeometry(0, 152, 440, 188);
+    ProgressLog->setReadOnly(true);
+    ProgressLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ProgressLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ProgressLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void TRecoveryForm::buildFinishPage(QWidget* page)
+{
+    makeBoldLabel(page, "FinishLabel", QStringLiteral("Recovery finished!"), QRect(0, 4, 440, 24), 1.4);
+    makeLabel(page, "FinishLabel1", QStringLiteral("You have recovered files:"), QRect(0, 44, 180, 17));
+    FinishLabel2 = makeBoldLabel(page, "FinishLabel2", QStringLiteral("0"), QRect(185, 44, 200, 17));
+    FinishButtonExplore = makeButton(page, "FinishButtonExplore", QStringLiteral("Explore Recovered Files"),
+                                     QRect(0, 72, 180, 25));
+    QLabel* feedbackText =
+        makeLabel(page, "FinishFeedbackLabel",
+                  QStringLiteral("We appreciate if you write one-two lines about the files you "
+                                 "have recovered. We post this information on our web site for "
+                                 "others people view."),
+                  QRect(0, 130, 440, 52));
+    feedbackText->setWordWrap(true);
+    FinishButtonFeedback = makeButton(page, "FinishButtonFeedback",
+                                      QStringLiteral("Send your feedback to us!"), QRect(0, 186, 200, 25));
+    QLabel* note =
+        makeLabel(page, "FinishFeedbackNote",
+                  QStringLiteral("The button opens our web site in your browser."), QRect(0, 216, 440, 34));
+    note->setWordWrap(true);
+}
+
+// ---- Handlers ----------------------------------------------------------------------------
+
+void TRecoveryForm::FormCreate()
+{
+    ScanMode = false;
+    ScanComplete = false;
+    FirstActivation = true;
+}
+
+void TRecoveryForm::FormActivate()
+{
+    if (!FirstActivation)
+        return;
+    FirstActivation = false;
+    QCoreApplication::processEvents();
+    FilesCheckDeletedButtonClick();
+}
+
+bool TRecoveryForm::event(QEvent* event)
+{
+    if (event->type() == RecoveryProgressMessage) {
+        RefreshProgress(*static_cast<TRecoveryProgressEvent*>(event));
+        return true;
+    }
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QDialog::event(event);
+}
+
+void TRecoveryForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Where the platform does not activate the window, the first showing stands in for
+    // the first activation.
+    if (FirstActivation)
+        QTimer::singleShot(0, this, &TRecoveryForm::FormActivate);
+}
+
+void TRecoveryForm::CheckState()
+{
+    DestinationFolderEdit->setEnabled(DestinationFolderRadioButton->isChecked());
+    DestinationFolderBrowseButton->setEnabled(DestinationFolderRadioButton->isChecked());
+    DestinationFTPEdit->setEnabled(DestinationFTPRadioButton->isChecked());
+    DestinationFTPAdvancedButton->setEnabled(DestinationFTPRadioButton->isChecked());
+    DestinationEmailEdit->setEnabled(DestinationEmailRadioButton->isChecked());
+    DestinationEmailAdvancedButton->setEnabled(DestinationEmailRadioButton->isChecked());
+
+    if (!DestinationFolderEdit->text().isEmpty())
+        GlobalRecoveryDestinationFolder = DestinationFolderEdit->text();
+
+    bool back = true, next = true, close = true;
+    switch (PageControl->currentIndex()) {
+    case pgFiles:
+        back = false;
+        break;
+    case pgDestination:
+        break;
+    case pgProgress:
+        if (ScanMode)
+            back = next = close = false;
+        else
+            next = ScanComplete;
+        break;
+    default:
+        next = false;
+        break;
+    }
+    BackButton->setEnabled(back);
+    NextButton->setEnabled(next);
+    CloseButton->setEnabled(close);
+
+    FinishLabel2->setText(QString::number(m_counters.ProcessedFiles));
+}
+
+void TRecoveryForm::NextButtonClick()
+{
+    if (!ScanMode) {
+        if (PageControl->currentIndex() < pgFinish)
+            PageControl->setCurrentIndex(PageControl->currentIndex() + 1);
+        if (PageControl->currentIndex() == pgProgress) {
+            ScanComplete = false;
+            ScanMode = true;
+            CheckState();
+            StartRecovery();
+            ScanComplete = true;
+            ScanMode = false;
+            CheckState();
+        }
+    }
+    CheckState();
+    if (m_closePending && !ScanMode) {
+        m_closePending = false;
+        reject();
+    }
+}
+
+void TRecoveryForm::BackButtonClick()
+{
+    if (!ScanMode && PageControl->currentIndex() > pgFiles)
+        PageControl->setCurrentIndex(PageControl->currentIndex() - 1);
+    CheckState();
+}
+
+void TRecoveryForm::FilesCheckAllButtonClick()
+{
+    FilesTreeView->Tree().CheckAll();
+}
+
+void TRecoveryForm::FilesCheckDeletedButtonClick()
+{
+    FilesTreeView->Tree().CheckDeletedOnly();
+}
+
+void TRecoveryForm::FilesUncheckButtonClick()
+{
+    FilesTreeView->Tree().UncheckAll();
+}
+
+void TRecoveryForm::DestinationFolderBrowseButtonClick()
+{
+    QString folder = DestinationFolderEdit->text();
+    if (BrowseForFolder(this, QStringLiteral("Select the folder for recovered files"), folder))
+        DestinationFolderEdit->setText(folder);
+}
+
+void TRecoveryForm::FinishButtonExploreClick()
+{
+    // Opening a folder shows it in the desktop's file manager.
+    ExecuteProgram(GlobalRecoveryDestinationFolder, QString(), true);
+}
+
+void TRecoveryForm::FinishButtonFeedbackClick()
+{
+    ExecuteProgram(QString::fromLatin1(FeedbackAddress), QString(), true);
+}
+
+void TRecoveryForm::reject()
+{
+    if (ScanMode) {
+        m_closePending = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+// ---- The run -----------------------------------------------------------------------------
+
+const TBaseDisk* TRecoveryForm::sourceDisk() const
+{
+    // The elements know their drive; the open drive stands in for a tree without one.
+    const TStateTree& tree = FilesTreeView->Tree();
+    for (TStateTree::NodeId node = 0; node < tree.Count(); ++node) {
+        if (const TBaseElement* element = tree.Data(node); element && element->Drive)
+            return element->Drive;
+    }
+    return CurDisk.get();
+}
+
+void TRecoveryForm::StartRecovery()
+{
+    const TBaseDisk* disk = sourceDisk();
+    TRecoveryRun run(*this);
+    run.StartRecovery(FilesTreeView->Tree(), GlobalRecoveryDestinationFolder, disk ? disk->DriveLetter : '?',
+                      disk ? disk->DriveId : -1);
+    m_counters = run.Counters();
+}
+
+void TRecoveryForm::AddLogLine(const QString& line)
+{
+    ProgressLog->appendPlainText(line);
+}
+
+void TRecoveryForm::ShowCounters(const TRecoveryCounters& counters)
+{
+    m_counters = counters;
+    ProgressTotalFilesLabel->setText(QString::number(counters.TotalFiles));
+    ProgressProcessedFilesLabel->setText(QString::number(counters.ProcessedFiles));
+    ProgressTotalSizeLabel->setText(FormatSize(counters.TotalSize));
+    ProgressProcessedSizeLabel->setText(FormatSize(counters.ProcessedSize));
+    SetBarRange(ProgressTotalProgressBar, counters.TotalSize, counters.ProcessedSize);
+}
+
+void TRecoveryForm::SetCurrentFileLabel(const QString& text)
+{
+    ProgressCurrentFilenameLabel->setText(text);
+}
+
+void TRecoveryForm::RefreshProgress(int64_t total, int64_t position)
+{
+    // May be called from any thread: the bar is set when the event arrives on the
+    // window's own thread.
+    QCoreApplication::postEvent(this, new TRecoveryProgressEvent(total, position));
+}
+
+void TRecoveryForm::RefreshProgress(const TRecoveryProgressEvent& message)
+{
+    SetBarRange(ProgressCurrentProgressBar, message.Total, message.Position);
+}
+
+void TRecoveryForm::PumpMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TRecoveryForm::SetBarRange(QProgressBar* bar, int64_t maximum, int64_t position)
+{
+    maximum = std::max<int64_t>(maximum, 0);
+    position = std::clamp<int64_t>(position, 0, maximum);
+    const int64_t scale = maximum / std::numeric_limits<int>::max() + 1;
+    // A range of 0..0 would show a busy animation; an empty range shows an empty bar.
+    bar->setRange(0, std::max(1, int(maximum / scale)));
+    bar->setValue(int(position / scale));
+}
+
+void TRecoveryForm::SetModalHook(TModalHook hook)
+{
+    modalHook() = std::move(hook);
+}
+
+const TRecoveryForm::TModalHook& TRecoveryForm::ModalHook()
+{
+    return modalHook();
+}
+
+// ---- Filling the tree and showing the wizard ---------------------------------------------
+
+namespace {
+
+// Fills the wizard's check tree: every element with its sub-folders (each followed by its
+// own content), then its files, every node ticked when added. Before each element the
+// loading window's label shows its name and its Cancel is served; once more than 100
+// elements have been added, the end of a folder shows the loading window.
+class TWizardTreeBuilder
+{
+public:
+    TWizardTreeBuilder(TStateTree& tree, TFileRecoveryLoadForm& loadForm) : m_tree(tree), m_load(loadForm) {}
+
+    void AddElements(const TElementsList& elements)
+    {
+        for (TBaseElement* element : elements) {
+            if (!element)
+                continue;
+            if (!next(element))
+                return;
+            const TStateTree::NodeId node = add(-1, element);
+            if (element->IsFolder() && !AddSubFolder(node, element))
+                return;
+        }
+    }
+
+private:
+    // Counts the element and lets pending messages run; false once the user cancelled.
+    bool next(const TBaseElement* element)
+    {
+        ++m_addedCounter;
+        // Letting messages run after every element would cost more than the filling
+        // itself on large selections; every ~30 ms keeps the window alive and Cancel
+        // prompt.
+        if (!m_pumpTimer.isValid() || m_pumpTimer.elapsed() >= TFileRecoveryLoadForm::PumpIntervalMs) {
+            m_load.Label1->setText(element->GetName());
+            QCoreApplication::processEvents();
+            m_pumpTimer.start();
+        }
+        return !m_load.StopLoad;
+    }
+
+    TStateTree::NodeId add(TStateTree::NodeId parent, TBaseElement* element)
+    {
+        return m_tree.AddNode(parent, element->GetName(), element, TCheckTreeFiller::ImageIndexOf(element),
+                              2);
+    }
+
+    // Depth first without recursion, so that no nesting depth can exhaust the stack; a
+    // folder already on the way down (only a damaged model lists one below itself) is
+    // not entered again.
+    bool AddSubFolder(TStateTree::NodeId node, TBaseElement* folder)
+    {
+        struct TLevel
+        {
+            TBaseElement* folder;
+            TStateTree::NodeId node;
+            int nextFolder;
+        };
+        std::vector<TLevel> stack{{folder, node, 0}};
+        std::unordered_set<const TBaseElement*> onPath{folder};
+        while (!stack.empty()) {
+            TLevel& level = stack.back();
+            if (level.nextFolder < level.folder->ChildrenFolders.Count()) {
+                TBaseElement* child = level.folder->ChildrenFolders[level.nextFolder++];
+                if (!child || onPath.count(child))
+                    continue;
+                if (!next(child))
+                    return false;
+                const TStateTree::NodeId childNode = add(level.node, child);
+                stack.push_back({child, childNode, 0});
+                onPath.insert(child);
+                continue;
+            }
+            const TLevel done = level;
+            for (TBaseElement* file : done.folder->ChildrenFiles) {
+                if (!file)
+                    continue;
+                if (!next(file))
+                    return false;
+                add(done.node, file);
+            }
+            onPath.erase(done.folder);
+            stack.pop_back();
+            if (m_addedCounter > 100 && !m_load.isVisible()) {
+                m_load.show();
+                m_load.repaint();
+            }
+        }
+        return true;
+    }
+
+    TStateTree& m_tree;
+    TFileRecoveryLoadForm& m_load;
+    int64_t m_addedCounter = 0;
+    QElapsedTimer m_pumpTimer;
+};
+
+} // namespace
+
+void StartRecoveryWizard(const TElementsList& elements, QWidget* parent)
+{
+    auto loadForm = std::make_unique<TFileRecoveryLoadForm>(parent);
+    loadForm->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    auto form = std::make_unique<TRecoveryForm>(parent);
+    form->PageControl->setCurrentIndex(TRecoveryForm::pgFiles);
+
+    form->FilesTreeView->BeginUpdate();
+    TWizardTreeBuilder(form->FilesTreeView->Tree(), *loadForm).AddElements(elements);
+    form->FilesTreeView->EndUpdate();
+    if (loadForm->isVisible())
+        loadForm->hide();
+
+    switch (GlobalRecoveryDestination) {
+    case rdFolder:
+        form->DestinationFolderRadioButton->setChecked(true);
+        break;
+    case rdFTP:
+        form->DestinationFTPRadioButton->setChecked(true);
+        break;
+    case rdEmail:
+        form->DestinationEmailRadioButton->setChecked(true);
+        break;
+    default:
+        break;
+    }
+    form->DestinationFolderEdit->setText(GlobalRecoveryDestinationFolder);
+    form->DestinationFTPEdit->setText(GlobalRecoveryDestinationFTP);
+    form->DestinationEmailEdit->setText(GlobalRecoveryDestinationEmail);
+
+    if (!loadForm->StopLoad) {
+        if (const TRecoveryForm::TModalHook& hook = TRecoveryForm::ModalHook())
+            hook(*form);
+        else
+            form->exec();
+    }
+    form.reset();
+    loadForm.reset();
+}

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "recovery/TRecoverySink.h"
+
+#include <QDialog>
+#include <QEvent>
+
+#include <cstdint>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class TBaseDisk;
+class TElementsList;
+class TStateTreeView;
+
+// The engine's progress of the file being copied, delivered to the wizard on the GUI
+// thread whatever thread reported it.
+inline const QEvent::Type RecoveryProgressMessage = QEvent::Type(QEvent::User + 1);
+
+class TRecoveryProgressEvent final : public QEvent
+{
+public:
+    TRecoveryProgressEvent(int64_t total, int64_t position)
+        : QEvent(RecoveryProgressMessage), Total(total), Position(position)
+    {
+    }
+    const int64_t Total;
+    const int64_t Position;
+};
+
+// The recovery wizard: four pages passed through with Back and Next — Files (a tri-state
+// check tree of the selection), Destination (the target folder), Progress (the recovery
+// run) and Finish (the number of files recovered). The window shows the run's progress
+// as the run's sink.
+class TRecoveryForm : public QDialog, public TRecoverySink
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* HelpKeyword = "/files/basics.quickstart.html";
+    static constexpr const char* FeedbackAddress = "https://www.tollmark.example/brevant/feedback/";
+
+    enum Page
+    {
+        pgFiles = 0,
+        pgDestination = 1,
+        pgProgress = 2,
+        pgFinish = 3
+    };
+
+    explicit TRecoveryForm(QWidget* parent = nullptr);
+    ~TRecoveryForm() override;
+
+    QPushButton* BackButton = nullptr;
+    QPushButton* NextButton = nullptr;
+    QPushButton* CloseButton = nullptr;
+    QPushButton* HelpButton = nullptr;
+    QStackedWidget* PageControl = nullptr;
+
+    TStateTreeView* FilesTreeView = nullptr;
+    QPushButton* FilesCheckAllButton = nullptr;
+    QPushButton* FilesCheckDeletedButton = nullptr;
+    QPushButton* FilesUncheckButton = nullptr;
+
+    QRadioButton* DestinationFolderRadioButton = nullptr;
+    QLineEdit* DestinationFolderEdit = nullptr;
+    QPushButton* DestinationFolderBrowseButton = nullptr;
+    QRadioButton* DestinationFTPRadioButton = nullptr;
+    QLineEdit* DestinationFTPEdit = nullptr;
+    QPushButton* DestinationFTPAdvancedButton = nullptr;
+    QRadioButton* DestinationEmailRadioButton = nullptr;
+    QLineEdit* DestinationEmailEdit = nullptr;
+    QPushButton* DestinationEmailAdvancedButton = nullptr;
+    QCheckBox* AdditionalRecoverAlternativeDataStreamsCheckBox = nullptr;
+    QCheckBox* AdditionalRecoverSecurityCheckBox = nullptr;
+
+    QLabel* ProgressCurrentFilenameLabel = nullptr;
+    QProgressBar* ProgressCurrentProgressBar = nullptr;
+    QLabel* ProgressTotalFilesLabel = nullptr;
+    QLabel* ProgressProcessedFilesLabel = nullptr;
+    QLabel* ProgressTotalSizeLabel = nullptr;
+    QLabel* ProgressProcessedSizeLabel = nullptr;
+    QProgressBar* ProgressTotalProgressBar = nullptr;
+    QPlainTextEdit* ProgressLog = nullptr;
+
+    QLabel* FinishLabel2 = nullptr;
+    QPushButton* FinishButtonExplore = nullptr;
+    QPushButton* FinishButtonFeedback = nullptr;
+
+    bool FirstActivation = true;
+    bool ScanMode = false;
+    bool ScanComplete = false;
+
+    // The counters of the last run (all zero before the first).
+    const TRecoveryCounters& Counters() const { return m_counters; }
+
+    void FormCreate();
+    void FormActivate();
+    void CheckState();
+    void NextButtonClick();
+    void BackButtonClick();
+    void FilesCheckAllButtonClick();
+    void FilesCheckDeletedButtonClick();
+    void FilesUncheckButtonClick();
+    void DestinationFolderBrowseButtonClick();
+    void FinishButtonExploreClick();
+    void FinishButtonFeedbackClick();
+    // Runs the recovery of the ticked nodes into GlobalRecoveryDestinationFolder.
+    void StartRecovery();
+    // Shows the engine's progress of the current file on its bar.
+    void RefreshProgress(const TRecoveryProgressEvent& message);
+
+    // The run's sink.
+    void AddLogLine(const QString& line) override;
+    void ShowCounters(const TRecoveryCounters& counters) override;
+    void SetCurrentFileLabel(const QString& text) override;
+    void RefreshProgress(int64_t total, int64_t position) override;
+    void PumpMessages() override;
+
+    // Puts a 64-bit count onto a bar whose range is int: both are divided by the same
+    // factor, so the proportion stays right for any size.
+    static void SetBarRange(QProgressBar* bar, int64_t maximum, int64_t position);
+
+    // Replaces the modal showing of the filled wizard (tests drive it instead); an empty
+    // function restores exec().
+    using TModalHook = std::function<void(TRecoveryForm& form)>;
+    static void SetModalHook(TModalHook hook);
+    static const TModalHook& ModalHook();
+
+public slots:
+    // Close and Esc: acted upon once a running recovery has returned.
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildFilesPage(QWidget* page);
+    void buildDestinationPage(QWidget* page);
+    void buildProgressPage(QWidget* page);
+    void buildFinishPage(QWidget* page);
+    // The drive the ticked elements come from.
+    const TBaseDisk* sourceDisk() const;
+
+    QButtonGroup* m_destinationGroup = nullptr;
+    TRecoveryCounters m_counters;
+    bool m_closePending = false;
+};
+
+// Builds the wizard's check tree from elements (in the caller's order; the caller keeps
+// the list), shows the wizard modally unless the user cancelled the loading, and frees
+// it.
+void StartRecoveryWizard(const TElementsList& elements, QWidget* parent = nullptr);
