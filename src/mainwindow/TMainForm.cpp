@@ -13,6 +13,7 @@
 #include "periphery/TAboutForm.h"
 #include "periphery/THelpWindow.h"
 #include "periphery/TImageLists.h"
+#include "recovery/ui/TRecoveryForm.h"
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
@@ -891,7 +892,13 @@ void TMainForm::actDriveExitExecute()
 
 void TMainForm::actFileRecoverExecute()
 {
-    notAvailable(QStringLiteral("The recovery wizard"));
+    const QList<TBaseElement*> selected = SelectedElements();
+    if (!selected.isEmpty()) {
+        TElementsList elements;
+        for (TBaseElement* element : selected)
+            elements.SetItem(element);
+        StartRecoveryWizard(elements, this);
+    }
     CheckState();
 }
 
