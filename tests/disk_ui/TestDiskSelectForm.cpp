@@ -3,6 +3,8 @@
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
+
+#include "TestConfig.h"
 #include "disk/ui/TDiskSelectForm.h"
 
 #include <QCheckBox>
@@ -338,6 +340,65 @@ TEST_F(DiskSelectFormTest, SelectDiskDriveCancelledKeepsTheScanChoice)
     });
     EXPECT_EQ(id, -1);
     EXPECT_TRUE(fullScan);
+}
+
+} // namespace
+
+namespace {
+
+// The window over the real engine, with fixture images only.
+class DiskSelectFormEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
+        VantrelClearImages();
+    }
+    void TearDown() override { VantrelClearImages(); }
+};
+
+TEST_F(DiskSelectFormEngineTest, AddedImagesListTheirDrives)
+{
+    const QString fat16 = QStringLiteral(BREVANT_TEST_IMAGE_DIR "/fat16.img");
+    const QString partitioned = QStringLiteral(BREVANT_TEST_IMAGE_DIR "/mbr-fat32-ntfs.img");
+    if (!QFile::exists(fat16) || !QFile::exists(partitioned)) {
+        GTEST_SKIP() << "fixture images are not unpacked";
+    }
+    TScriptedPrompt prompt;
+    TDiskSelectForm form;
+    ASSERT_TRUE(form.addImage(fat16));
+    ASSERT_TRUE(form.addImage(partitioned));
+    EXPECT_TRUE(prompt.asked().isEmpty());
+
+    auto* list = form.findChild<QTreeWidget*>("Page1TreeView");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    QTreeWidgetItem* current = list->currentItem();
+    ASSERT_NE(current, nullptr);
+    // The second image is selected at its first lettered drive.
+    EXPECT_EQ(current->parent(), list->topLevelItem(1));
+    EXPECT_EQ(current->toolTip(0), partitioned);
+    EXPECT_TRUE(current->text(0).contains(':')) << current->text(0).toStdString();
+    EXPECT_EQ(form.findChild<QLabel*>("Page1InfoLabelDriveFileSystem")->text(), "FAT32");
+    EXPECT_TRUE(form.findChild<QPushButton*>("ButtonStart")->isEnabled());
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(0), fat16);
+    EXPECT_EQ(form.findChild<QLabel*>("Page1InfoLabelDriveType")->text(), "Logical");
+}
+
+TEST_F(DiskSelectFormEngineTest, AnImageThatCannotBeOpenedIsRefused)
+{
+    TTempDir dir;
+    const QString missing = dir.filePath("gone.img");
+
+    TScriptedPrompt prompt;
+    TDiskSelectForm form;
+    EXPECT_FALSE(form.addImage(missing));
+    ASSERT_EQ(prompt.asked().size(), 1);
+    EXPECT_EQ(prompt.asked().front().caption, "Error");
+    EXPECT_TRUE(prompt.asked().front().text.startsWith("Can't open disk image " + missing + "."));
+    // The engine's reason follows on its own line, then what to do.
+    EXPECT_EQ(prompt.asked().front().text.count('\n'), 2);
+    EXPECT_EQ(form.findChild<QTreeWidget*>("Page1TreeView")->topLevelItemCount(), 0);
 }
 
 } // namespace
