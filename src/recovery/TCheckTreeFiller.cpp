@@ -13,7 +13,8 @@ int TCheckTreeFiller::ImageIndexOf(const TBaseElement* element)
 }
 
 bool TCheckTreeFiller::AddElement(TStateTree& tree, TStateTree::NodeId parent, TBaseElement* element,
-                                  const std::function<bool(const TBaseElement*)>& before)
+                                  const std::function<bool(const TBaseElement*)>& before,
+                                  const std::function<void(const TBaseElement*)>& folderDone)
 {
     auto add = [&](TStateTree::NodeId under, TBaseElement* e, TStateTree::NodeId& node) {
         if (before && !before(e))
@@ -59,6 +60,8 @@ bool TCheckTreeFiller::AddElement(TStateTree& tree, TStateTree::NodeId parent, T
         }
         onPath.erase(done.folder);
         stack.pop_back();
+        if (folderDone)
+            folderDone(done.folder);
     }
     return true;
 }

@@ -18,7 +18,9 @@ public:
 
     // Adds element under parent (-1: as a root node) with its whole branch. before, when
     // set, is called before each node is added; returning false stops the filling at
-    // once. Returns false when it was stopped.
+    // once. folderDone, when set, is called when a folder's content has been added.
+    // Returns false when the filling was stopped.
     static bool AddElement(TStateTree& tree, TStateTree::NodeId parent, TBaseElement* element,
-                           const std::function<bool(const TBaseElement*)>& before = {});
+                           const std::function<bool(const TBaseElement*)>& before = {},
+                           const std::function<void(const TBaseElement*)>& folderDone = {});
 };

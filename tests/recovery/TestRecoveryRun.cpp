@@ -152,6 +152,37 @@ private:
 
 } // namespace
 
+TEST_F(RecoveryRun, FillsTheTreeTheWayTheWizardShowsIt)
+{
+    QStringList folderEnds;
+    int added = 0;
+    tree.setStateRecursion(true);
+    ASSERT_TRUE(TCheckTreeFiller::AddElement(
+        tree, -1, disk->RootElement, [&](const TBaseElement*) { return ++added > 0; },
+        [&](const TBaseElement* folder) { folderEnds << folder->GetName(); }));
+    QStringList texts;
+    std::vector<int> images;
+    for (TStateTree::NodeId node = 0; node < tree.Count(); ++node) {
+        texts << tree.Text(node);
+        images.push_back(tree.ImageIndex(node));
+    }
+    // A folder, then its sub-folders each with their content, then its files.
+    EXPECT_EQ(texts, (QStringList{"D: logical drive", "D:", "Docs", "Old", "b.txt", "a.txt", "c.txt",
+                                  "lost_folder_99", "x.bin"}));
+    EXPECT_EQ(images, (std::vector<int>{2, 3, 3, 4, 1, 1, 0, 4, 1}));
+    EXPECT_EQ(added, 9);
+    EXPECT_EQ(folderEnds, (QStringList{"Old", "Docs", "D:", "lost_folder_99", "D: logical drive"}));
+    EXPECT_EQ(tree.StateIndex(0), 2); // every node ticked when added
+    EXPECT_EQ(tree.Parent(4), 3);
+
+    // Stopped by the caller at the fourth element: nothing more is added.
+    TStateTree stopped;
+    int seen = 0;
+    EXPECT_FALSE(TCheckTreeFiller::AddElement(stopped, -1, disk->RootElement,
+                                              [&](const TBaseElement*) { return ++seen < 4; }));
+    EXPECT_EQ(stopped.Count(), 3);
+}
+
 TEST_F(RecoveryRun, RecreatesFoldersAndRecoversEveryTickedFile)
 {
     fill();
