@@ -291,6 +291,7 @@ TEST_F(WizardTest, LargeSelectionShowsTheLoadingWindowWhichCanCancel)
     // Clicks Cancel of the loading window as soon as it shows.
     bool seen = false;
     bool armed = true;
+    bool blocksOthers = false;
     QString label;
     QTimer watcher;
     watcher.setInterval(0);
@@ -299,6 +300,7 @@ TEST_F(WizardTest, LargeSelectionShowsTheLoadingWindowWhichCanCancel)
             auto* load = qobject_cast<TFileRecoveryLoadForm*>(w);
             if (load && load->isVisible() && armed) {
                 seen = true;
+                blocksOthers = QApplication::activeModalWidget() == load;
                 armed = false;
                 label = load->Label1->text();
                 load->ButtonCancel->click();
@@ -314,6 +316,7 @@ TEST_F(WizardTest, LargeSelectionShowsTheLoadingWindowWhichCanCancel)
     EXPECT_TRUE(
         wizard({big, more}, [&](TRecoveryForm& form) { nodes = form.FilesTreeView->Tree().Count(); }));
     EXPECT_TRUE(seen);
+    EXPECT_TRUE(blocksOthers) << "the main window must not act on the elements being added";
     EXPECT_EQ(nodes, 2 + 150 + 20) << "Cancel answered with Cancel: the loading goes on";
 
     seen = false;

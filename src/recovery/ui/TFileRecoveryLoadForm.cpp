@@ -22,6 +22,9 @@ TFileRecoveryLoadForm::TFileRecoveryLoadForm(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Loading file list... "));
     setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
     setFixedSize(305, 93);
+    // Shown without a loop of its own, but it still blocks input to the other windows:
+    // the main window must not close or replace the drive whose elements are being added.
+    setWindowModality(Qt::ApplicationModal);
 
     Step1Label = new QLabel(QStringLiteral("Please wait..."), this);
     Step1Label->setObjectName(QStringLiteral("Step1Label"));

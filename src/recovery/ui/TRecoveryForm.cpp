@@ -17,6 +17,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -554,7 +555,10 @@ private:
         // prompt.
         if (!m_pumpTimer.isValid() || m_pumpTimer.elapsed() >= TFileRecoveryLoadForm::PumpIntervalMs) {
             m_load.Label1->setText(element->GetName());
-            QCoreApplication::processEvents();
+            // Until the loading window blocks the other windows, user input waits: a
+            // command of the main window could free the elements being added.
+            QCoreApplication::processEvents(m_load.isVisible() ? QEventLoop::AllEvents
+                                                               : QEventLoop::ExcludeUserInputEvents);
             m_pumpTimer.start();
         }
         return !m_load.StopLoad;
