@@ -62,7 +62,7 @@ QString TFileListModel::makeText(const TBaseElement* element, int column) const
     case colSize:
         return element->IsFolder() ? QString() : FormatSize(element->Size);
     case colType:
-        return element->GetFileType();
+        return typeText(element);
     case colDateCreated:
         return TMainViewRules::DateTimeText(element->DateCreated);
     case colCondition:
@@ -70,6 +70,27 @@ QString TFileListModel::makeText(const TBaseElement* element, int column) const
     default:
         return QString();
     }
+}
+
+QString TFileListModel::typeText(const TBaseElement* element) const
+{
+    if (element->IsFolder())
+        return element->GetFileType();
+    // The type comes from the name's extension; asking the type database once per
+    // extension instead of once per row keeps a folder of 100,000 files fast.
+    const QString name = element->GetName();
+    const qsizetype dot = name.indexOf(QLatin1Char('.'), 1);
+    if (dot < 0)
+        return element->GetFileType();
+    const QString extension = name.mid(dot);
+    auto it = m_typeByExtension.find(extension);
+    if (it == m_typeByExtension.end()) {
+        QString type;
+        if (!ShellGetFileType(QStringLiteral("file") + extension, 128, type))
+            type.clear();
+        it = m_typeByExtension.emplace(extension, type).first;
+    }
+    return it->second;
 }
 
 void TFileListModel::fillColumn(int column) const

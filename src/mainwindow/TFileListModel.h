@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 class TBaseElement;
@@ -77,11 +78,14 @@ private:
 
     QString makeText(const TBaseElement* element, int column) const;
     void fillColumn(int column) const;
+    QString typeText(const TBaseElement* element) const;
 
     std::vector<TRow> m_rows;
     // Texts per column, made on demand; m_made marks the cells that hold one.
     mutable std::array<std::vector<QString>, ColumnCount> m_text;
     mutable std::array<std::vector<char>, ColumnCount> m_made;
+    // Type texts by extension (the name from its first inner dot on).
+    mutable std::unordered_map<QString, QString> m_typeByExtension;
     QList<QIcon> m_icons;
     int m_markColumn = -1;
     bool m_markAscending = true;

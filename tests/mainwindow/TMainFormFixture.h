@@ -10,6 +10,7 @@
 #include "mainwindow/TFilesListView.h"
 #include "mainwindow/TFoldersTreeView.h"
 #include "mainwindow/TMainForm.h"
+#include "recovery/ui/TRecoveryForm.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 
@@ -27,7 +28,8 @@
 //   Docs (live)        Sub (live) / deep.txt (deleted); report.doc (live); old.txt (deleted)
 //   Music (live)       song.mp3 (live)
 //   Trash (deleted)    gone.bin (deleted)
-//   readme.txt (live), and orphan.dat (deleted) whose folder 500 is unknown.
+//   readme.txt (live), and orphan.dat (deleted) whose folder 500 is unknown;
+//   Even and Odd (live) with 1000 and 1001 files.
 // Settings live in a temporary folder; no start-up action runs unless a test asks.
 class MainFormTest : public ::testing::Test
 {
@@ -44,7 +46,9 @@ protected:
         Trash,
         Gone,
         Readme,
-        Orphan
+        Orphan,
+        Even,
+        Odd
     };
 
     void SetUp() override
@@ -75,12 +79,22 @@ protected:
         add(Gone, Trash, del, 10, "gone.bin");
         add(Readme, 0, 0, 700, "readme.txt");
         add(Orphan, 500, del, 20, "orphan.dat");
+        // Two large folders: 1000 and 1001 children.
+        add(Even, 0, dir, 0, "Even");
+        add(Odd, 0, dir, 0, "Odd");
+        int64_t next = 1000;
+        for (int i = 0; i < 1000; ++i)
+            add(next++, Even, 0, i, "e.bin");
+        for (int i = 0; i < 1001; ++i)
+            add(next++, Odd, 0, i, "o.bin");
 
         TMainForm::SetSelectDiskDriveHook([this](QWidget*, bool& fullScan) {
             ++selectCalls;
             fullScan = chooseFullScan;
             return chooseDrive;
         });
+        // The recovery wizard is counted, not shown.
+        TRecoveryForm::SetModalHook([this](TRecoveryForm&) { ++wizardCalls; });
         form = std::make_unique<TMainForm>();
         form->show();
         form->activateWindow();
@@ -93,6 +107,7 @@ protected:
         form.reset();
         TMainForm::SetSelectDiskDriveHook(nullptr);
         TMainForm::SetFirstActivationHook(nullptr);
+        TRecoveryForm::SetModalHook(nullptr);
         CloseCurDisk();
         engine.reset();
         resetSettingsToInitialValues();
@@ -170,4 +185,5 @@ protected:
     int chooseDrive = -1;
     bool chooseFullScan = false;
     int selectCalls = 0;
+    int wizardCalls = 0;
 };

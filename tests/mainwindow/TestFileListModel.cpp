@@ -65,6 +65,7 @@ TEST_F(FileListModel, RowTextsAndIcons)
     EXPECT_EQ(model.Text(3, 0), QStringLiteral("a.txt"));
     EXPECT_EQ(model.Text(3, 1), QStringLiteral("2 MB"));
     EXPECT_EQ(model.Text(3, 2), file->GetFileType());
+    EXPECT_FALSE(model.Text(3, 2).isEmpty());
     EXPECT_EQ(model.Text(3, 3), QStringLiteral("1/2/20"));
     // A blank name shows its id.
     EXPECT_EQ(model.Text(4, 0), QStringLiteral("lost_name_%1").arg(erased->TrueID));
@@ -84,6 +85,21 @@ TEST_F(FileListModel, RowTextsAndIcons)
     EXPECT_EQ(model.ElementAt(-1), nullptr);
     EXPECT_EQ(model.RowOf(erased), 4);
     EXPECT_EQ(model.RowOf(root), -1);
+}
+
+TEST_F(FileListModel, TypesFollowTheWholeExtension)
+{
+    TBaseElement* root = disk.RootElement;
+    std::vector<TBaseElement*> rows{
+        disk.File(root, QStringLiteral("one.tar.gz")),   disk.File(root, QStringLiteral("two.gz")),
+        disk.File(root, QStringLiteral("three.tar.gz")), disk.File(root, QStringLiteral("Notes.TXT")),
+        disk.File(root, QStringLiteral(".hidden")),      disk.File(root, QStringLiteral("noextension"))};
+    TFileListModel model;
+    model.SetElements(rows);
+    // Each row's type is what the element itself reports for its name.
+    for (int r = 0; r < model.rowCount(); ++r)
+        EXPECT_EQ(model.Text(r, TFileListModel::colType), rows[r]->GetFileType()) << r;
+    EXPECT_EQ(model.Text(0, TFileListModel::colType), model.Text(2, TFileListModel::colType));
 }
 
 TEST_F(FileListModel, SortsByShownTextsWithLocaleCollation)

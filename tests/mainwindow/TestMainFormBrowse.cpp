@@ -1,6 +1,8 @@
 #include "TMainFormFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTreeView>
@@ -13,13 +15,13 @@ TEST_F(MainFormTest, ClickingFoldersShowsTheirContent)
     clickNode(0); // the root folder "D:"
     EXPECT_EQ(shown(), element(0));
     EXPECT_EQ(form->AddressComboBox()->currentText(), QStringLiteral("D:\\"));
-    EXPECT_EQ(listed(), (QStringList{"Docs", "Music", "readme.txt", "Trash"}));
+    EXPECT_EQ(listed(), (QStringList{"Docs", "Even", "Music", "Odd", "readme.txt", "Trash"}));
     // The first row in sort order is the only selected one.
     EXPECT_EQ(list()->SelectedRows(), QList<int>{0});
 
     // Node children are sorted and carry their images.
     QTreeWidgetItem* root = tree()->FindNode(element(0));
-    EXPECT_EQ(childNodes(root), (QStringList{"Docs", "Music", "Trash"}));
+    EXPECT_EQ(childNodes(root), (QStringList{"Docs", "Even", "Music", "Odd", "Trash"}));
     QTreeWidgetItem* docs = tree()->FindNode(element(Docs));
     EXPECT_EQ(docs->data(0, TFoldersTreeView::ImageIndexRole).toInt(), 7);
     EXPECT_EQ(docs->data(0, TFoldersTreeView::SelectedImageIndexRole).toInt(), 8);
@@ -181,7 +183,7 @@ TEST_F(MainFormTest, ShowOnlyDeletedRebuildsTheTree)
     EXPECT_FALSE(action("actViewOnlyDeleted")->isChecked());
     EXPECT_EQ(shown(), CurDisk->RootElement);
     clickNode(0);
-    EXPECT_EQ(listed(), (QStringList{"Docs", "Music", "readme.txt", "Trash"}));
+    EXPECT_EQ(listed(), (QStringList{"Docs", "Even", "Music", "Odd", "readme.txt", "Trash"}));
 }
 
 TEST_F(MainFormTest, ContextMenusAndFocusDecideTheFileCommands)
@@ -214,4 +216,41 @@ TEST_F(MainFormTest, ContextMenusAndFocusDecideTheFileCommands)
     EXPECT_EQ(filesMenu->actions().first(), action("actFileRecover"));
     EXPECT_EQ(filesMenu->actions().last(), action("actFileProperties"));
     EXPECT_TRUE(filesMenu->actions().at(1)->isSeparator());
+}
+
+TEST_F(MainFormTest, HourglassOnlyAboveAThousandChildren)
+{
+    openDrive();
+    clickNode(0);
+    bool busy = false;
+    QObject::connect(model(), &QAbstractItemModel::modelReset, form.get(), [&] {
+        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    clickNode(Even);
+    EXPECT_EQ(model()->rowCount(), 1000);
+    EXPECT_FALSE(busy);
+    clickNode(Odd);
+    EXPECT_EQ(model()->rowCount(), 1001);
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, ShortcutsReachTheirCommands)
+{
+    openDrive();
+    clickNode(0);
+    list()->SetFocus();
+    QTest::keyClick(list()->detailsView(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(wizardCalls, 1);
+    // With the focus in the tree the wizard gets the selected folder.
+    tree()->setFocus();
+    form->CheckState();
+    QTest::keyClick(tree(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(wizardCalls, 2);
+
+    const int calls = selectCalls;
+    chooseDrive = -1;
+    QTest::keyClick(list()->detailsView(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(selectCalls, calls + 1);
+    EXPECT_NE(CurDisk, nullptr);
 }

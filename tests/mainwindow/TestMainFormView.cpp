@@ -24,13 +24,13 @@ TEST_F(MainFormTest, HeaderClicksAndArrangeCommandsSort)
 {
     openDrive();
     clickNode(0);
-    const QStringList byName{"Docs", "Music", "readme.txt", "Trash"};
+    const QStringList byName{"Docs", "Even", "Music", "Odd", "readme.txt", "Trash"};
     ASSERT_EQ(listed(), byName);
 
     // Name again: Z..A, the mark turns to descending.
     clickHeader(list()->detailsView(), 0);
     EXPECT_FALSE(GlobalMainSortOrderAZ);
-    EXPECT_EQ(listed(), (QStringList{"Trash", "readme.txt", "Music", "Docs"}));
+    EXPECT_EQ(listed(), (QStringList{"Trash", "readme.txt", "Odd", "Music", "Even", "Docs"}));
     EXPECT_EQ(model()->SortMarkImage(0), 2);
     EXPECT_TRUE(action("actViewArrangeIconsByZA")->isChecked());
 
