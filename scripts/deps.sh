@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config xz-utils
-    qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libtsk-dev sleuthkit shared-mime-info fonts-dejavu-core xdg-utils
     libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -9,4 +9,6 @@ if [ $# -lt 1 ]; then
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here" && git rev-parse --show-toplevel)
+bash "$root/scripts/fixtures/builder-deps.sh"
 exec python3 "$here/fixtures/build_big_ntfs.py" "$@"

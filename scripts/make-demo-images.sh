@@ -5,4 +5,6 @@
 # Needs root and the packages listed in scripts/fixtures/README.md.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here" && git rev-parse --show-toplevel)
+bash "$root/scripts/fixtures/builder-deps.sh"
 exec python3 "$here/fixtures/build_demo.py" "$@"
