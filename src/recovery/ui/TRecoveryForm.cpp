@@ -34,8 +34,6 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
-#include <unordered_set>
-#include <vector>
 
 namespace {
 
@@ -535,12 +533,9 @@ public:
     void AddElements(const TElementsList& elements)
     {
         for (TBaseElement* element : elements) {
-            if (!element)
-                continue;
-            if (!next(element))
-                return;
-            const TStateTree::NodeId node = add(-1, element);
-            if (element->IsFolder() && !AddSubFolder(node, element))
+            if (element && !TCheckTreeFiller::AddElement(
+                               m_tree, -1, element, [this](const TBaseElement* e) { return next(e); },
+                               [this](const TBaseElement*) { folderDone(); }))
                 return;
         }
     }
@@ -564,54 +559,13 @@ private:
         return !m_load.StopLoad;
     }
 
-    TStateTree::NodeId add(TStateTree::NodeId parent, TBaseElement* element)
+    // The end of a folder's content: a large selection shows the loading window.
+    void folderDone()
     {
-        return m_tree.AddNode(parent, element->GetName(), element, TCheckTreeFiller::ImageIndexOf(element),
-                              2);
-    }
-
-    // Depth first without recursion, so that no nesting depth can exhaust the stack; a
-    // folder already on the way down (only a damaged model lists one below itself) is
-    // not entered again.
-    bool AddSubFolder(TStateTree::NodeId node, TBaseElement* folder)
-    {
-        struct TLevel
-        {
-            TBaseElement* folder;
-            TStateTree::NodeId node;
-            int nextFolder;
-        };
-        std::vector<TLevel> stack{{folder, node, 0}};
-        std::unordered_set<const TBaseElement*> onPath{folder};
-        while (!stack.empty()) {
-            TLevel& level = stack.back();
-            if (level.nextFolder < level.folder->ChildrenFolders.Count()) {
-                TBaseElement* child = level.folder->ChildrenFolders[level.nextFolder++];
-                if (!child || onPath.count(child))
-                    continue;
-                if (!next(child))
-                    return false;
-                const TStateTree::NodeId childNode = add(level.node, child);
-                stack.push_back({child, childNode, 0});
-                onPath.insert(child);
-                continue;
-            }
-            const TLevel done = level;
-            for (TBaseElement* file : done.folder->ChildrenFiles) {
-                if (!file)
-                    continue;
-                if (!next(file))
-                    return false;
-                add(done.node, file);
-            }
-            onPath.erase(done.folder);
-            stack.pop_back();
-            if (m_addedCounter > 100 && !m_load.isVisible()) {
-                m_load.show();
-                m_load.repaint();
-            }
+        if (m_addedCounter > 100 && !m_load.isVisible()) {
+            m_load.show();
+            m_load.repaint();
         }
-        return true;
     }
 
     TStateTree& m_tree;
