@@ -223,9 +223,11 @@ TEST_F(MainFormTest, HourglassOnlyAboveAThousandChildren)
     openDrive();
     clickNode(0);
     bool busy = false;
-    QObject::connect(model(), &QAbstractItemModel::modelReset, form.get(), [&] {
-        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    });
+    const QMetaObject::Connection watch =
+        QObject::connect(model(), &QAbstractItemModel::modelReset, form.get(), [&] {
+            busy =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
     clickNode(Even);
     EXPECT_EQ(model()->rowCount(), 1000);
     EXPECT_FALSE(busy);
@@ -233,6 +235,7 @@ TEST_F(MainFormTest, HourglassOnlyAboveAThousandChildren)
     EXPECT_EQ(model()->rowCount(), 1001);
     EXPECT_TRUE(busy);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    QObject::disconnect(watch);
 }
 
 TEST_F(MainFormTest, ShortcutsReachTheirCommands)
