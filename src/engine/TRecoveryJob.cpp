@@ -4,6 +4,7 @@
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -191,7 +192,18 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
         tsk_fs_file_close(f);
     });
 
-    const int fd = ::open(request.target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A symbolic link at the target is replaced, never written through: following it could put
+    // recovered data anywhere on the machine, outside the destination the user chose.
+    struct stat existing
+    {
+    };
+    if (::lstat(request.target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode) &&
+        ::unlink(request.target.c_str()) != 0) {
+        message = errnoText(("Cannot replace the link " + request.target).c_str(), errno);
+        return VANTREL_RECOVERY_WRITE_ERROR;
+    }
+    const int fd =
+        ::open(request.target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         message = errnoText(("Cannot create " + request.target).c_str(), errno);
         return VANTREL_RECOVERY_WRITE_ERROR;
@@ -213,7 +225,8 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
     if (request.progress != nullptr) {
         request.progress(request.window, total, 0);
     }
-    std::vector<char> buffer(kChunkSize);
+    // Small files get a small buffer: most entries of a drive are a few KiB.
+    std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(total, 1, kChunkSize)));
     int64_t position = 0;
     while (position < total) {
         if (m_cancel) {

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,25 @@ TEST_F(EngineRecovery, ExistingTargetIsReplacedWhole)
     old.close();
     ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
     EXPECT_EQ(QFile(target).size(), 700);
+}
+
+TEST_F(EngineRecovery, LinkAtTheTargetIsReplacedNotFollowed)
+{
+    // A link left in the destination must not redirect recovered data elsewhere.
+    TTempDir outside;
+    const QString victim = outside.filePath("precious.txt");
+    QFile precious(victim);
+    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+    precious.write("keep me");
+    precious.close();
+    const QString target = m_dir.filePath("readme.txt");
+    ASSERT_TRUE(QFile::link(victim, target));
+
+    ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
+    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    EXPECT_EQ(QFile(target).size(), 700);
+    ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
+    EXPECT_EQ(precious.readAll(), QByteArray("keep me"));
 }
 
 struct TProgressLog
