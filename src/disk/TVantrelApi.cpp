@@ -7,9 +7,12 @@ const TVantrelApi* g_current = nullptr;
 const TVantrelApi& TVantrelApi::Library()
 {
     static const TVantrelApi library{
-        ::DisksRescan,         ::DiskGetCount,     ::DiskGetInformation,      ::DiskInitialize,
-        ::FileGetNext,         ::FileRecovery,     ::VantrelRegisterImage,    ::VantrelDiskPath,
-        ::VantrelLastError,    ::VantrelSetProgressCallback, ::VantrelWait, ::VantrelRecoveryResult,
+        ::DisksRescan,          ::DiskGetCount,
+        ::DiskGetInformation,   ::DiskInitialize,
+        ::FileGetNext,          ::FileRecovery,
+        ::VantrelRegisterImage, ::VantrelDiskPath,
+        ::VantrelLastError,     ::VantrelSetProgressCallback,
+        ::VantrelWait,          ::VantrelRecoveryResult,
         ::VantrelCloseHandle,
     };
     return library;

@@ -23,18 +23,24 @@ extern "C" {
 typedef uint64_t TFileTime;
 
 // Entry flags shared by engine records and elements.
-enum {
+enum
+{
     flag_IS_DELETED = 1,
     flag_IS_DIRECTORY = 2,
     flag_EMPTY = 8,
     flag_HAS_CHILD_DELETED = 16,
 };
 
-enum { VANTREL_MAX_NAME = 4096, VANTREL_MAX_TARGET = 4097 };
+enum
+{
+    VANTREL_MAX_NAME = 4096,
+    VANTREL_MAX_TARGET = 4097
+};
 
 #pragma pack(push, 1)
 
-typedef struct TFileInfo {
+typedef struct TFileInfo
+{
     int64_t TrueId;
     int64_t TrueParentId; // negative: none
     int64_t Flags;
@@ -47,7 +53,8 @@ typedef struct TFileInfo {
     char16_t WideFileName[VANTREL_MAX_NAME]; // NUL-terminated UTF-16
 } TFileInfo;
 
-typedef struct TDriveInfo {
+typedef struct TDriveInfo
+{
     int32_t ID;
     int32_t DriveType;
     int64_t SpaceTotal;
@@ -80,7 +87,8 @@ typedef struct TDriveInfo {
 #pragma pack(pop)
 
 // Drive type codes.
-enum {
+enum
+{
     DRIVE_TYPE_UNKNOWN = 0,
     DRIVE_TYPE_REMOVABLE = 2,
     DRIVE_TYPE_FIXED = 3,
@@ -90,7 +98,8 @@ enum {
 };
 
 // Windows volume-flag bits reported in TDriveInfo.FileSystemFlags.
-enum {
+enum
+{
     FILE_CASE_SENSITIVE_SEARCH = 0x00000001,
     FILE_CASE_PRESERVED_NAMES = 0x00000002,
     FILE_UNICODE_ON_DISK = 0x00000004,
@@ -113,10 +122,16 @@ enum {
 typedef int64_t TVantrelHandle;
 
 // Results of VantrelWait.
-enum { VANTREL_WAIT_DONE = 0, VANTREL_WAIT_TIMEOUT = 258, VANTREL_WAIT_FAILED = -1 };
+enum
+{
+    VANTREL_WAIT_DONE = 0,
+    VANTREL_WAIT_TIMEOUT = 258,
+    VANTREL_WAIT_FAILED = -1
+};
 
 // Results of a finished recovery (VantrelRecoveryResult).
-enum {
+enum
+{
     VANTREL_RECOVERY_OK = 0,
     VANTREL_RECOVERY_RUNNING = 1,
     VANTREL_RECOVERY_READ_ERROR = 2,  // the source could not be read
@@ -126,7 +141,10 @@ enum {
 };
 
 // Engine options (VantrelSetOptions).
-enum { VANTREL_OPTION_IMAGES_ONLY = 1 };
+enum
+{
+    VANTREL_OPTION_IMAGES_ONLY = 1
+};
 
 // Progress of a running recovery: total bytes and bytes copied so far. Called on the
 // engine's worker thread with the window value given to FileRecovery.

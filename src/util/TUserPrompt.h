@@ -8,9 +8,28 @@
 class TUserPrompt
 {
 public:
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-    enum class Icon { None, Information, Warning, Error, Question };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons
+    {
+        Ok,
+        OkCancel,
+        YesNo,
+        YesNoCancel
+    };
+    enum class Icon
+    {
+        None,
+        Information,
+        Warning,
+        Error,
+        Question
+    };
+    enum class Answer
+    {
+        Ok,
+        Cancel,
+        Yes,
+        No
+    };
 
     virtual ~TUserPrompt() = default;
 

@@ -4,7 +4,7 @@
 #include "TRecoverCommand.h"
 #include "TScanCommand.h"
 
-#include "disk/TSourceSpec.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "engine/VantrelLib.h"
 
@@ -162,7 +162,7 @@ void TCliApplication::configureEngine(bool devices)
 
 bool TCliApplication::registerImage(const QString& path)
 {
-    const QString canonical = TSourceSpec::canonicalPath(path);
+    const QString canonical = TSourceArgument::canonicalPath(path);
     if (m_registered.contains(canonical)) {
         return true;
     }

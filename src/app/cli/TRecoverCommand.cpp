@@ -5,7 +5,7 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TScanProgress.h"
-#include "disk/TSourceSpec.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "recovery/TCheckTreeFiller.h"
 #include "recovery/TStateTree.h"
@@ -155,8 +155,8 @@ int TRecoverCommand::run(const QStringList& arguments)
     if (options.Overwrite == TRecoveryRun::TOverwrite::Ask && !isatty(STDIN_FILENO))
         options.Overwrite = TRecoveryRun::TOverwrite::Skip;
 
-    TSourceSpec spec;
-    if (!TSourceSpec::Parse(options.Source, spec, error)) {
+    TSourceArgument spec;
+    if (!TSourceArgument::Parse(options.Source, spec, error)) {
         TCliApplication::printError(error);
         return TCliApplication::ExitBadInput;
     }

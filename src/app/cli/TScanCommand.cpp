@@ -5,7 +5,7 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
-#include "disk/TSourceSpec.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 
 #include <QElapsedTimer>
@@ -93,11 +93,11 @@ bool writeOut(const QByteArray& bytes)
 int TScanCommand::run(const QStringList& sources, bool deletedOnly, bool json)
 {
     // Every source is checked before anything is scanned, so a typo costs no time.
-    std::vector<TSourceSpec> specs;
+    std::vector<TSourceArgument> specs;
     for (const QString& text : sources) {
-        TSourceSpec spec;
+        TSourceArgument spec;
         QString error;
-        if (!TSourceSpec::Parse(text, spec, error)) {
+        if (!TSourceArgument::Parse(text, spec, error)) {
             TCliApplication::printError(error);
             return TCliApplication::ExitBadInput;
         }
@@ -110,7 +110,7 @@ int TScanCommand::run(const QStringList& sources, bool deletedOnly, bool json)
     const TVantrelApi& api = TVantrelApi::Current();
     api.DisksRescan();
     std::vector<int32_t> ids;
-    for (const TSourceSpec& spec : specs) {
+    for (const TSourceArgument& spec : specs) {
         QString error;
         const int32_t id = spec.Resolve(api, error);
         if (id < 0) {
@@ -133,7 +133,7 @@ int TScanCommand::run(const QStringList& sources, bool deletedOnly, bool json)
     return status;
 }
 
-int TScanCommand::scanDisk(const TSourceSpec& source, int32_t driveId, bool deletedOnly, bool json)
+int TScanCommand::scanDisk(const TSourceArgument& source, int32_t driveId, bool deletedOnly, bool json)
 {
     const QString name = source.text();
     std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class TCliApplication;
-class TSourceSpec;
+class TSourceArgument;
 
 // "scan": analyses each source as the desktop program does and prints its elements.
 class TScanCommand
@@ -17,7 +17,7 @@ public:
 
 private:
     // Analyses one engine disk and prints it; returns an exit status.
-    int scanDisk(const TSourceSpec& source, int32_t driveId, bool deletedOnly, bool json);
+    int scanDisk(const TSourceArgument& source, int32_t driveId, bool deletedOnly, bool json);
 
     TCliApplication& m_application;
     bool m_headerWritten = false;

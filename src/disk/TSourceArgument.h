@@ -11,7 +11,7 @@ struct TVantrelApi;
 // ("D:") or an engine disk id ("#3"). Parsing is pure text work apart from one check
 // whether a name ending in "@N" is itself an existing file; finding the engine id
 // needs the engine's disk list.
-class TSourceSpec
+class TSourceArgument
 {
 public:
     enum class Kind
@@ -23,7 +23,7 @@ public:
     };
 
     // Reads one source text. On failure returns false and says why in error.
-    static bool Parse(const QString& text, TSourceSpec& spec, QString& error);
+    static bool Parse(const QString& text, TSourceArgument& spec, QString& error);
 
     // The engine disk id this source names, or -1 with a reason in error. Images must
     // be registered and the engine's list rescanned before this is asked.

@@ -1,4 +1,4 @@
-#include "disk/TSourceSpec.h"
+#include "disk/TSourceArgument.h"
 #include "support/TScriptedEngine.h"
 #include "support/TTempDir.h"
 
@@ -8,19 +8,20 @@
 
 namespace {
 
-TSourceSpec parsed(const QString& text)
+TSourceArgument parsed(const QString& text)
 {
-    TSourceSpec spec;
+    TSourceArgument spec;
     QString error;
-    EXPECT_TRUE(TSourceSpec::Parse(text, spec, error)) << text.toStdString() << ": " << error.toStdString();
+    EXPECT_TRUE(TSourceArgument::Parse(text, spec, error))
+        << text.toStdString() << ": " << error.toStdString();
     return spec;
 }
 
 QString parseError(const QString& text)
 {
-    TSourceSpec spec;
+    TSourceArgument spec;
     QString error;
-    EXPECT_FALSE(TSourceSpec::Parse(text, spec, error)) << text.toStdString();
+    EXPECT_FALSE(TSourceArgument::Parse(text, spec, error)) << text.toStdString();
     return error;
 }
 
@@ -32,47 +33,47 @@ void touch(const QString& path)
 
 } // namespace
 
-TEST(SourceSpecParse, RecognisesEachForm)
+TEST(SourceArgumentParse, RecognisesEachForm)
 {
-    const TSourceSpec letter = parsed("d:");
-    EXPECT_EQ(letter.kind(), TSourceSpec::Kind::DriveLetter);
+    const TSourceArgument letter = parsed("d:");
+    EXPECT_EQ(letter.kind(), TSourceArgument::Kind::DriveLetter);
     EXPECT_EQ(letter.letter(), 'D');
     EXPECT_EQ(parsed("E:\\").letter(), 'E');
 
-    const TSourceSpec id = parsed("#12");
-    EXPECT_EQ(id.kind(), TSourceSpec::Kind::EngineId);
+    const TSourceArgument id = parsed("#12");
+    EXPECT_EQ(id.kind(), TSourceArgument::Kind::EngineId);
     EXPECT_EQ(id.engineId(), 12);
     EXPECT_EQ(parsed("#0").engineId(), 0);
 
-    const TSourceSpec volume = parsed("/images/disk.img@2");
-    EXPECT_EQ(volume.kind(), TSourceSpec::Kind::ImageVolume);
+    const TSourceArgument volume = parsed("/images/disk.img@2");
+    EXPECT_EQ(volume.kind(), TSourceArgument::Kind::ImageVolume);
     EXPECT_EQ(volume.imagePath(), "/images/disk.img");
     EXPECT_EQ(volume.volume(), 2);
     EXPECT_TRUE(volume.isImage());
 
-    const TSourceSpec image = parsed("disk.img");
-    EXPECT_EQ(image.kind(), TSourceSpec::Kind::Image);
+    const TSourceArgument image = parsed("disk.img");
+    EXPECT_EQ(image.kind(), TSourceArgument::Kind::Image);
     EXPECT_EQ(image.imagePath(), "disk.img");
 
     // An "@" that is not followed by a number belongs to the file name.
-    EXPECT_EQ(parsed("me@home.img").kind(), TSourceSpec::Kind::Image);
+    EXPECT_EQ(parsed("me@home.img").kind(), TSourceArgument::Kind::Image);
     EXPECT_EQ(parsed("backup@2024-01.img").imagePath(), "backup@2024-01.img");
     // Longer texts with a colon are file names.
-    EXPECT_EQ(parsed("D:x").kind(), TSourceSpec::Kind::Image);
+    EXPECT_EQ(parsed("D:x").kind(), TSourceArgument::Kind::Image);
 }
 
-TEST(SourceSpecParse, AnExistingFileWinsOverTheVolumeForm)
+TEST(SourceArgumentParse, AnExistingFileWinsOverTheVolumeForm)
 {
     TTempDir dir;
     const QString name = dir.filePath("copy@2");
     touch(name);
-    const TSourceSpec spec = parsed(name);
-    EXPECT_EQ(spec.kind(), TSourceSpec::Kind::Image);
+    const TSourceArgument spec = parsed(name);
+    EXPECT_EQ(spec.kind(), TSourceArgument::Kind::Image);
     EXPECT_EQ(spec.imagePath(), name);
     EXPECT_EQ(parsed(name + "@3").imagePath(), name);
 }
 
-TEST(SourceSpecParse, RejectsMalformedSourcesWithAReason)
+TEST(SourceArgumentParse, RejectsMalformedSourcesWithAReason)
 {
     EXPECT_FALSE(parseError("").isEmpty());
     EXPECT_TRUE(parseError("#").contains("engine id"));
@@ -82,7 +83,7 @@ TEST(SourceSpecParse, RejectsMalformedSourcesWithAReason)
     EXPECT_TRUE(parseError("disk.img@0").contains("from 1"));
 }
 
-class SourceSpecResolve : public ::testing::Test
+class SourceArgumentResolve : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -102,7 +103,7 @@ protected:
 
     int32_t resolve(const QString& text, QString* errorOut = nullptr)
     {
-        const TSourceSpec spec = parsed(text);
+        const TSourceArgument spec = parsed(text);
         QString error;
         const int32_t id = spec.Resolve(TVantrelApi::Current(), error);
         EXPECT_EQ(id < 0, !error.isEmpty()) << error.toStdString();
@@ -117,7 +118,7 @@ protected:
     TScriptedEngine engine;
 };
 
-TEST_F(SourceSpecResolve, ImagesLettersAndIds)
+TEST_F(SourceArgumentResolve, ImagesLettersAndIds)
 {
     EXPECT_EQ(resolve(image), 4); // the first volume with a letter
     EXPECT_EQ(resolve(image + "@1"), 3);
@@ -129,7 +130,7 @@ TEST_F(SourceSpecResolve, ImagesLettersAndIds)
     EXPECT_EQ(resolve(other + "@1"), 7);
 }
 
-TEST_F(SourceSpecResolve, ExplainsWhatCannotBeFound)
+TEST_F(SourceArgumentResolve, ExplainsWhatCannotBeFound)
 {
     QString error;
     EXPECT_EQ(resolve(image + "@4", &error), -1);

@@ -1,4 +1,4 @@
-#include "disk/TSourceSpec.h"
+#include "disk/TSourceArgument.h"
 
 #include "disk/TVantrelApi.h"
 
@@ -36,9 +36,9 @@ QString pathOfDisk(const TVantrelApi& api, int32_t id)
 
 } // namespace
 
-bool TSourceSpec::Parse(const QString& text, TSourceSpec& spec, QString& error)
+bool TSourceArgument::Parse(const QString& text, TSourceArgument& spec, QString& error)
 {
-    spec = TSourceSpec();
+    spec = TSourceArgument();
     spec.m_text = text;
     if (text.isEmpty()) {
         error = QStringLiteral("An empty source was given; name an image file, IMAGE@N, a drive letter such "
@@ -91,7 +91,7 @@ bool TSourceSpec::Parse(const QString& text, TSourceSpec& spec, QString& error)
     return true;
 }
 
-QString TSourceSpec::canonicalPath(const QString& path)
+QString TSourceArgument::canonicalPath(const QString& path)
 {
     if (path.isEmpty()) {
         return QString();
@@ -101,7 +101,7 @@ QString TSourceSpec::canonicalPath(const QString& path)
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
-int32_t TSourceSpec::Resolve(const TVantrelApi& api, QString& error) const
+int32_t TSourceArgument::Resolve(const TVantrelApi& api, QString& error) const
 {
     switch (m_kind) {
     case Kind::EngineId:
@@ -131,7 +131,7 @@ int32_t TSourceSpec::Resolve(const TVantrelApi& api, QString& error) const
     return -1;
 }
 
-int32_t TSourceSpec::resolveImage(const TVantrelApi& api, QString& error) const
+int32_t TSourceArgument::resolveImage(const TVantrelApi& api, QString& error) const
 {
     const QString wanted = canonicalPath(m_imagePath);
     const int32_t count = api.DiskGetCount();
