@@ -1,5 +1,6 @@
 // Runs the built brevant-cli against the fixture images and checks what it prints
 // against the images' manifests.
+#include "TCliRun.h"
 #include "TestConfig.h"
 #include "support/TManifest.h"
 #include "support/TTempDir.h"
@@ -16,36 +17,7 @@
 
 namespace {
 
-struct TRun
-{
-    int Exit = -1;
-    bool Crashed = true;
-    QString Out;
-    QString Err;
-};
-
-TRun runCli(const QStringList& arguments)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("BREVANT_IMAGES_ONLY", "1");
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BREVANT_CLI_PATH), arguments);
-    TRun run;
-    if (!process.waitForStarted(30000)) {
-        run.Err = process.errorString();
-        return run;
-    }
-    process.closeWriteChannel();
-    process.waitForFinished(300000);
-    run.Crashed = process.exitStatus() != QProcess::NormalExit;
-    run.Exit = process.exitCode();
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QString describe(const TRun& run)
+QString describe(const TCliRun& run)
 {
     return QStringLiteral("exit %1%2\n--- stderr:\n%3--- stdout (start):\n%4")
         .arg(run.Exit)
@@ -252,7 +224,7 @@ QStringList goodImages()
 
 TEST(CliProgram, HelpAndArgumentErrors)
 {
-    const TRun help = runCli({"--help"});
+    const TCliRun help = runCli({"--help"});
     ASSERT_RAN_OK(help);
     EXPECT_TRUE(help.Out.contains("Usage: brevant-cli drives"));
     EXPECT_TRUE(help.Out.contains("IMAGE@N"));
@@ -261,7 +233,7 @@ TEST(CliProgram, HelpAndArgumentErrors)
 
     for (const QStringList& wrong : {QStringList{}, QStringList{"scan"}, QStringList{"--bogus", "drives"},
                                      QStringList{"list"}, QStringList{"drives", "--json"}}) {
-        const TRun run = runCli(wrong);
+        const TCliRun run = runCli(wrong);
         EXPECT_FALSE(run.Crashed);
         EXPECT_EQ(run.Exit, 2) << wrong.join(' ').toStdString();
         EXPECT_FALSE(run.Err.isEmpty()) << wrong.join(' ').toStdString();
@@ -273,7 +245,7 @@ TEST(CliProgram, DrivesListsTheImagesVolumesWithLetters)
 {
     const TManifest single = loadManifest("fat16");
     const TManifest parted = loadManifest("mbr-fat32-ntfs");
-    const TRun run = runCli({"drives", single.imagePath(), parted.imagePath()});
+    const TCliRun run = runCli({"drives", single.imagePath(), parted.imagePath()});
     ASSERT_RAN_OK(run);
     QStringList lines = run.Out.split('\n');
     ASSERT_EQ(lines.takeLast(), "");
@@ -311,7 +283,7 @@ TEST(CliProgram, DrivesRefusesAnImageItCannotOpen)
 {
     TTempDir dir;
     for (const QString& bad : {dir.filePath("missing.img"), dir.path()}) {
-        const TRun run = runCli({"drives", bad});
+        const TCliRun run = runCli({"drives", bad});
         EXPECT_FALSE(run.Crashed);
         EXPECT_EQ(run.Exit, 2);
         EXPECT_TRUE(run.Err.contains(bad)) << run.Err.toStdString();
@@ -327,7 +299,7 @@ TEST(CliProgram, ScanOfEachFixtureMatchesItsManifest)
         const TManifest manifest = loadManifest(name);
         for (const TManifest::Volume& volume : manifest.volumes()) {
             const QString source = QStringLiteral("%1@%2").arg(manifest.imagePath()).arg(volume.index);
-            const TRun run = runCli({"scan", source});
+            const TCliRun run = runCli({"scan", source});
             const std::string where = (name + " volume " + QString::number(volume.index)).toStdString();
             ASSERT_RAN_OK(run) << where;
             checkVolume(volume, parseScan(run.Out), where);
@@ -341,21 +313,21 @@ TEST(CliProgram, ScanNamesVolumesOfAPartitionedImage)
     const TManifest manifest = loadManifest("mbr-fat32-ntfs");
     const QString image = manifest.imagePath();
 
-    const TRun second = runCli({"scan", image + "@2"});
+    const TCliRun second = runCli({"scan", image + "@2"});
     ASSERT_RAN_OK(second);
     const QList<TLine> ntfs = parseScan(second.Out);
     ASSERT_FALSE(ntfs.isEmpty());
     EXPECT_EQ(ntfs[0].Path, "D:\\"); // the second lettered volume of the image
 
     // The image alone means its first lettered volume.
-    const TRun plain = runCli({"scan", image});
-    const TRun first = runCli({"scan", image + "@1"});
+    const TCliRun plain = runCli({"scan", image});
+    const TCliRun first = runCli({"scan", image + "@1"});
     ASSERT_RAN_OK(plain);
     ASSERT_RAN_OK(first);
     EXPECT_EQ(plain.Out, first.Out);
     EXPECT_NE(plain.Out, second.Out);
 
-    const TRun beyond = runCli({"scan", image + "@3"});
+    const TCliRun beyond = runCli({"scan", image + "@3"});
     EXPECT_FALSE(beyond.Crashed);
     EXPECT_EQ(beyond.Exit, 2);
     EXPECT_TRUE(beyond.Err.contains("2 volume(s)")) << beyond.Err.toStdString();
@@ -365,8 +337,8 @@ TEST(CliProgram, ScanNamesVolumesOfAPartitionedImage)
 TEST(CliProgram, DeletedOnlyListsDeletedEntriesAndTheFoldersAboveThem)
 {
     const TManifest manifest = loadManifest("fat16");
-    const TRun all = runCli({"scan", manifest.imagePath()});
-    const TRun deleted = runCli({"scan", "--deleted-only", manifest.imagePath()});
+    const TCliRun all = runCli({"scan", manifest.imagePath()});
+    const TCliRun deleted = runCli({"scan", "--deleted-only", manifest.imagePath()});
     ASSERT_RAN_OK(all);
     ASSERT_RAN_OK(deleted);
     const QList<TLine> allLines = parseScan(all.Out);
@@ -403,8 +375,8 @@ TEST(CliProgram, DeletedOnlyListsDeletedEntriesAndTheFoldersAboveThem)
 TEST(CliProgram, JsonOutputParsesAndMatchesTheLines)
 {
     const TManifest manifest = loadManifest("ntfs");
-    const TRun plain = runCli({"scan", manifest.imagePath()});
-    const TRun json = runCli({"scan", "--json", manifest.imagePath()});
+    const TCliRun plain = runCli({"scan", manifest.imagePath()});
+    const TCliRun json = runCli({"scan", "--json", manifest.imagePath()});
     ASSERT_RAN_OK(plain);
     ASSERT_RAN_OK(json);
     const QList<TLine> lines = parseScan(plain.Out);
@@ -429,7 +401,7 @@ TEST(CliProgram, SeveralSourcesShareOneHeader)
 {
     const TManifest fat = loadManifest("fat12");
     const TManifest ntfs = loadManifest("ntfs");
-    const TRun run = runCli({"scan", fat.imagePath(), ntfs.imagePath(), "C:"});
+    const TCliRun run = runCli({"scan", fat.imagePath(), ntfs.imagePath(), "C:"});
     ASSERT_RAN_OK(run);
     EXPECT_EQ(run.Out.count(ScanHeader), 1);
     const QList<TLine> lines = parseScan(run.Out);
@@ -450,7 +422,7 @@ TEST(CliProgram, BadSourcesFailWithAMessage)
     const QStringList bad{dir.filePath("missing.img"), "Q:", "#99", manifest.imagePath() + "@7", "#x", ""};
     for (const QString& source : bad) {
         // A good source first: nothing is scanned when any source is wrong.
-        const TRun run = runCli({"scan", manifest.imagePath(), source});
+        const TCliRun run = runCli({"scan", manifest.imagePath(), source});
         EXPECT_FALSE(run.Crashed) << source.toStdString();
         EXPECT_EQ(run.Exit, 2) << source.toStdString();
         EXPECT_TRUE(run.Err.startsWith("brevant-cli: ")) << run.Err.toStdString();
@@ -466,7 +438,7 @@ TEST(CliProgram, BrokenImagesEndCleanly)
             continue;
         }
         SCOPED_TRACE(name.toStdString());
-        const TRun run = runCli({"scan", manifest.imagePath() + "@1"});
+        const TCliRun run = runCli({"scan", manifest.imagePath() + "@1"});
         EXPECT_FALSE(run.Crashed) << describe(run).toStdString();
         EXPECT_TRUE(run.Exit == 0 || run.Exit == 1 || run.Exit == 2) << describe(run).toStdString();
         if (run.Exit != 0) {

@@ -1,5 +1,6 @@
 // Runs "brevant-cli recover" against the fixture images and checks the recovered files
 // against the images' manifests.
+#include "TCliRun.h"
 #include "TestConfig.h"
 #include "support/TManifest.h"
 #include "support/TTempDir.h"
@@ -16,36 +17,7 @@
 
 namespace {
 
-struct TRecoverRun
-{
-    int Exit = -1;
-    bool Crashed = true;
-    QString Out;
-    QString Err;
-};
-
-TRecoverRun runCli(const QStringList& arguments)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("BREVANT_IMAGES_ONLY", "1");
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BREVANT_CLI_PATH), arguments);
-    TRecoverRun run;
-    if (!process.waitForStarted(30000)) {
-        run.Err = process.errorString();
-        return run;
-    }
-    process.closeWriteChannel();
-    process.waitForFinished(300000);
-    run.Crashed = process.exitStatus() != QProcess::NormalExit;
-    run.Exit = process.exitCode();
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-std::string describe(const TRecoverRun& run)
+std::string describe(const TCliRun& run)
 {
     return QStringLiteral("exit %1%2\n--- stderr:\n%3--- stdout (start):\n%4")
         .arg(run.Exit)
@@ -131,7 +103,7 @@ TEST(CliRecover, EveryDeletedFileOfEachFixtureComesBackInItsFolder)
             SCOPED_TRACE((name + " volume " + QString::number(volume.index)).toStdString());
             TTempDir dir;
             const QString out = dir.filePath(QStringLiteral("out"));
-            const TRecoverRun run =
+            const TCliRun run =
                 runCli({"recover", QStringLiteral("%1@%2").arg(manifest.imagePath()).arg(volume.index),
                         "--to", out, "--deleted-only"});
             ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
@@ -188,7 +160,7 @@ TEST(CliRecover, MaskSelectsFilesByName)
     ASSERT_TRUE(manifest.isValid());
     TTempDir dir;
     const QString out = dir.filePath(QStringLiteral("out"));
-    const TRecoverRun run = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "*.TXT"});
+    const TCliRun run = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "*.TXT"});
     ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
     const QStringList files = filesBelow(out);
     ASSERT_FALSE(files.isEmpty());
@@ -205,13 +177,13 @@ TEST(CliRecover, MaskSelectsFilesByName)
 
     // With --deleted-only, only deleted files that match.
     const QString deletedOut = dir.filePath(QStringLiteral("deleted"));
-    const TRecoverRun deleted =
+    const TCliRun deleted =
         runCli({"recover", "--deleted-only", "--mask=*.bin", manifest.imagePath(), "--to", deletedOut});
     ASSERT_TRUE(!deleted.Crashed && deleted.Exit == 0) << describe(deleted);
     EXPECT_EQ(filesBelow(deletedOut), QStringList{QStringLiteral("Old/Sub/Charlie file.bin")});
 
     // An invalid mask is refused before anything is read.
-    const TRecoverRun invalid = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "[]"});
+    const TCliRun invalid = runCli({"recover", manifest.imagePath(), "--to", out, "--mask", "[]"});
     EXPECT_FALSE(invalid.Crashed);
     EXPECT_EQ(invalid.Exit, 2);
     EXPECT_TRUE(invalid.Err.contains(QStringLiteral("'[]' is an invalid mask at (2)")))
@@ -236,7 +208,7 @@ TEST(CliRecover, ExistingFilesAndFailures)
     };
 
     // Asked without a terminal: existing files are kept.
-    const TRecoverRun asked = runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only"});
+    const TCliRun asked = runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only"});
     EXPECT_EQ(asked.Exit, 0) << describe(asked);
     EXPECT_TRUE(
         asked.Out.contains(QStringLiteral("File skipped ") + out + QStringLiteral("/Deleted empty.txt")))
@@ -248,7 +220,7 @@ TEST(CliRecover, ExistingFilesAndFailures)
     // A folder where a file goes: that copy fails, the run goes on, the exit status says so.
     ASSERT_TRUE(QFile::remove(out + QStringLiteral("/Deleted report.txt")));
     ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/Deleted report.txt")));
-    const TRecoverRun failed =
+    const TCliRun failed =
         runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only", "--overwrite", "always"});
     EXPECT_FALSE(failed.Crashed);
     EXPECT_EQ(failed.Exit, 1) << describe(failed);
@@ -262,7 +234,7 @@ TEST(CliRecover, ExistingFilesAndFailures)
     EXPECT_EQ(content(), ""); // overwritten with the empty deleted file
 
     ASSERT_TRUE(QDir(out + QStringLiteral("/Deleted report.txt")).removeRecursively());
-    const TRecoverRun skipped =
+    const TCliRun skipped =
         runCli({"recover", manifest.imagePath(), "--to", out, "--deleted-only", "--overwrite", "skip"});
     EXPECT_EQ(skipped.Exit, 0) << describe(skipped);
     EXPECT_FALSE(
@@ -284,7 +256,7 @@ TEST(CliRecover, ArgumentErrors)
         {"recover", manifest.imagePath(), "--to", dir.path(), "--json"},
     };
     for (const QStringList& arguments : bad) {
-        const TRecoverRun run = runCli(arguments);
+        const TCliRun run = runCli(arguments);
         EXPECT_FALSE(run.Crashed);
         EXPECT_EQ(run.Exit, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.Out.isEmpty());
