@@ -1,5 +1,6 @@
 #include "engine/TRecoveryJob.h"
 
+#include "engine/TSpinWait.h"
 #include "engine/TTskVolume.h"
 
 #include <tsk/libtsk.h>
@@ -9,8 +10,6 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -95,53 +94,33 @@ ssize_t readContiguous(TSK_FS_FILE* file, int64_t position, char* buffer, size_t
 
 } // namespace
 
-TRecoveryJob::TRecoveryJob() : m_event(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-TRecoveryJob::~TRecoveryJob()
-{
-    m_cancel = true;
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-    if (m_event >= 0) {
-        ::close(m_event);
-    }
-}
-
-void TRecoveryJob::start(TRequest request)
-{
-    m_worker = std::thread([this, request = std::move(request)]() mutable { run(std::move(request)); });
-}
-
 void TRecoveryJob::finish(int32_t result, const std::string& message)
 {
     {
         std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_result != VANTREL_RECOVERY_RUNNING) {
+            return;
+        }
         m_result = result;
         m_message = message;
+        m_finished.store(true, std::memory_order_release);
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_event, &one, sizeof one);
+    m_done.notify_all();
 }
 
 int32_t TRecoveryJob::wait(int32_t timeoutMs) const
 {
-    struct pollfd entry
-    {
-        m_event, POLLIN, 0
-    };
-    for (;;) {
-        const int ready = ::poll(&entry, 1, timeoutMs < 0 ? -1 : timeoutMs);
-        if (ready > 0) {
-            return VANTREL_WAIT_DONE;
-        }
-        if (ready == 0) {
-            return VANTREL_WAIT_TIMEOUT;
-        }
-        if (errno != EINTR) {
-            return VANTREL_WAIT_FAILED;
-        }
+    const auto finished = [this] { return m_finished.load(std::memory_order_acquire); };
+    if (timeoutMs != 0 && TSpinWait::until(finished)) {
+        return VANTREL_WAIT_DONE;
     }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (timeoutMs < 0) {
+        m_done.wait(lock, finished);
+        return VANTREL_WAIT_DONE;
+    }
+    return m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), finished) ? VANTREL_WAIT_DONE
+                                                                                 : VANTREL_WAIT_TIMEOUT;
 }
 
 int32_t TRecoveryJob::result(std::string& message) const
@@ -151,16 +130,38 @@ int32_t TRecoveryJob::result(std::string& message) const
     return m_result;
 }
 
-void TRecoveryJob::run(TRequest request)
+void TRecoveryJob::cancel()
 {
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_cancel = true;
+        if (m_started || m_result != VANTREL_RECOVERY_RUNNING) {
+            return;
+        }
+        m_result = VANTREL_RECOVERY_CANCELLED;
+        m_message = "The recovery was cancelled.";
+        m_finished.store(true, std::memory_order_release);
+    }
+    m_done.notify_all();
+}
+
+void TRecoveryJob::run(TRequest request, std::vector<char>& buffer)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_result != VANTREL_RECOVERY_RUNNING) {
+            return; // cancelled while it waited in the queue
+        }
+        m_started = true;
+    }
     std::string message;
-    const int32_t result = copy(request, message);
+    const int32_t result = copy(request, buffer, message);
     // The volume may be the last reference; release it before reporting.
     request.volume.reset();
     finish(result, message);
 }
 
-int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
+int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, std::string& message)
 {
     TSK_FS_FILE* file = nullptr;
     int64_t total = 0;
@@ -194,16 +195,22 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
 
     // A symbolic link at the target is replaced, never written through: following it could put
     // recovered data anywhere on the machine, outside the destination the user chose.
-    struct stat existing
-    {
-    };
-    if (::lstat(request.target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode) &&
-        ::unlink(request.target.c_str()) != 0) {
-        message = errnoText(("Cannot replace the link " + request.target).c_str(), errno);
-        return VANTREL_RECOVERY_WRITE_ERROR;
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+    int fd = ::open(request.target.c_str(), flags, 0644);
+    if (fd < 0 && errno == ELOOP) {
+        struct stat existing
+        {
+        };
+        if (::lstat(request.target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+            if (::unlink(request.target.c_str()) != 0) {
+                message = errnoText(("Cannot replace the link " + request.target).c_str(), errno);
+                return VANTREL_RECOVERY_WRITE_ERROR;
+            }
+            fd = ::open(request.target.c_str(), flags, 0644);
+        } else {
+            errno = ELOOP;
+        }
     }
-    const int fd =
-        ::open(request.target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         message = errnoText(("Cannot create " + request.target).c_str(), errno);
         return VANTREL_RECOVERY_WRITE_ERROR;
@@ -225,9 +232,13 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
     if (request.progress != nullptr) {
         request.progress(request.window, total, 0);
     }
-    // Small files get a small buffer: most entries of a drive are a few KiB.
-    std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(total, 1, kChunkSize)));
+    // The worker's buffer grows to the largest chunk needed so far and is reused.
+    const size_t chunk = static_cast<size_t>(std::clamp<int64_t>(total, 1, kChunkSize));
+    if (buffer.size() < chunk) {
+        buffer.resize(chunk);
+    }
     int64_t position = 0;
+    bool endsInHole = false;
     while (position < total) {
         if (m_cancel) {
             message = "The recovery was cancelled.";
@@ -255,6 +266,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
         // Runs of zeros (sparse or never-written parts) become holes in a regular target.
         const bool zeros =
             regular && buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, length - 1) == 0;
+        endsInHole = zeros;
         if (zeros) {
             if (::lseek(fd, got, SEEK_CUR) < 0) {
                 error = errno;
@@ -271,7 +283,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::string& message)
         }
     }
     // A file that ends in a hole gets its full length here.
-    if (regular && ::ftruncate(fd, total) != 0) {
+    if (endsInHole && ::ftruncate(fd, total) != 0) {
         message = errnoText(("Writing " + request.target + " failed").c_str(), errno);
         return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }

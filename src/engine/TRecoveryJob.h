@@ -3,16 +3,17 @@
 #include "engine/VantrelLib.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
 class TTskVolume;
 
-// Copies one entry's data into a target file on a worker thread. Completion is
-// signalled through an eventfd, whose descriptor is the handle the caller waits on.
+// One entry's copy into a target file. The copy runs on the engine's recovery worker;
+// callers wait on the job and read its result.
 class TRecoveryJob
 {
 public:
@@ -25,18 +26,17 @@ public:
         TVantrelProgressCallback progress = nullptr;
     };
 
-    TRecoveryJob();
-    ~TRecoveryJob(); // cancels a running copy and waits for the worker
+    TRecoveryJob() = default;
     TRecoveryJob(const TRecoveryJob&) = delete;
     TRecoveryJob& operator=(const TRecoveryJob&) = delete;
 
-    // False when no event descriptor could be made.
-    bool isValid() const { return m_event >= 0; }
-    int handle() const { return m_event; }
-
-    void start(TRequest request);
-    // Finishes at once with a result, without a worker (for refused requests).
+    // Copies the request's entry unless the job was cancelled first, then finishes.
+    // The buffer is the worker's, reused from file to file.
+    void run(TRequest request, std::vector<char>& buffer);
+    // Finishes with a result; a job finishes once, later calls are ignored.
     void finish(int32_t result, const std::string& message);
+    // Stops a copy at its next chunk; a job not started yet finishes at once as cancelled.
+    void cancel();
 
     int32_t wait(int32_t timeoutMs) const;
     int32_t result(std::string& message) const;
@@ -45,13 +45,13 @@ public:
     static constexpr size_t kChunkSize = 1 << 20;
 
 private:
-    void run(TRequest request);
-    int32_t copy(const TRequest& request, std::string& message);
+    int32_t copy(const TRequest& request, std::vector<char>& buffer, std::string& message);
 
-    int m_event = -1;
-    std::thread m_worker;
     std::atomic<bool> m_cancel{false};
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_done;
+    std::atomic<bool> m_finished{false}; // set with m_result, read without the lock
+    bool m_started = false;
     int32_t m_result = VANTREL_RECOVERY_RUNNING;
     std::string m_message;
 };

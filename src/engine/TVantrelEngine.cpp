@@ -135,13 +135,14 @@ const TFileInfo* TVantrelEngine::nextEntry()
 TVantrelHandle TVantrelEngine::finishedHandle(int32_t result, const std::string& message)
 {
     auto job = std::make_shared<TRecoveryJob>();
-    if (!job->isValid()) {
-        setLastError("Cannot create a recovery handle.");
-        return -1;
-    }
     job->finish(result, message);
-    const TVantrelHandle handle = job->handle();
+    return addJob(job);
+}
+
+TVantrelHandle TVantrelEngine::addJob(const std::shared_ptr<TRecoveryJob>& job)
+{
     std::lock_guard<std::mutex> guard(m_jobsMutex);
+    const TVantrelHandle handle = m_nextHandle++;
     m_jobs[handle] = job;
     return handle;
 }
@@ -191,16 +192,8 @@ TVantrelHandle TVantrelEngine::startRecovery(const char16_t* target, void* windo
     request.progress = m_progress.load();
 
     auto job = std::make_shared<TRecoveryJob>();
-    if (!job->isValid()) {
-        setLastError("Cannot create a recovery handle.");
-        return -1;
-    }
-    const TVantrelHandle handle = job->handle();
-    {
-        std::lock_guard<std::mutex> guard(m_jobsMutex);
-        m_jobs[handle] = job;
-    }
-    job->start(std::move(request));
+    const TVantrelHandle handle = addJob(job);
+    m_worker.post(job, std::move(request));
     return handle;
 }
 
@@ -240,5 +233,9 @@ void TVantrelEngine::closeHandle(TVantrelHandle handle)
         job = std::move(found->second);
         m_jobs.erase(found);
     }
-    job.reset(); // cancels a running copy and joins its worker
+    // A closed handle's copy is over before the call returns: cancelled at its next
+    // chunk if still running, so no half-written target is left behind by a caller
+    // that gave up on it.
+    job->cancel();
+    job->wait(-1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/TDiskCatalog.h"
+#include "engine/TRecoveryWorker.h"
 #include "engine/VantrelLib.h"
 
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <vector>
 
 class TEntryEnumerator;
-class TRecoveryJob;
 
 // The engine's state behind the C calls: the disk list, the one enumeration in
 // progress and the running recoveries. Calls may come from any thread.
@@ -44,6 +44,7 @@ private:
     TVantrelEngine() = default;
     bool imagesOnly() const;
     TVantrelHandle finishedHandle(int32_t result, const std::string& message);
+    TVantrelHandle addJob(const std::shared_ptr<TRecoveryJob>& job);
     std::shared_ptr<TRecoveryJob> findJob(TVantrelHandle handle);
 
     std::mutex m_stateMutex; // disk list and enumeration
@@ -55,4 +56,7 @@ private:
 
     std::mutex m_jobsMutex;
     std::map<TVantrelHandle, std::shared_ptr<TRecoveryJob>> m_jobs;
+    TVantrelHandle m_nextHandle = 1;
+    // Declared last so that it stops first, while everything its jobs use still exists.
+    TRecoveryWorker m_worker;
 };

@@ -232,4 +232,49 @@ TEST_F(EngineRecoveryNtfs, ClosingARunningCopyIsSafe)
     }
 }
 
+// Copies queue behind each other on the engine's worker: several handles in flight at
+// once each finish with their own result, and closing one that waits in the queue
+// neither blocks the others nor leaves a partial file.
+TEST_F(EngineRecoveryNtfs, QueuedCopiesFinishIndependently)
+{
+    const TFileInfo big = entry("Data/replacement.bin");
+    const auto* expected = m_manifest.volumes().first().find("Data/replacement.bin");
+    ASSERT_NE(expected, nullptr);
+    const auto sha256 = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromLatin1(
+                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex())
+                   : QString();
+    };
+
+    std::vector<std::u16string> targets;
+    std::vector<TVantrelHandle> handles;
+    for (int i = 0; i < 6; ++i) {
+        targets.push_back(m_dir.filePath(QStringLiteral("copy%1.bin").arg(i)).toStdU16String());
+        handles.push_back(FileRecovery(targets.back().c_str(), nullptr, &big));
+        ASSERT_GT(handles.back(), 0);
+    }
+    const std::u16string refused = m_dir.filePath("missing/x.bin").toStdU16String();
+    const TVantrelHandle failing = FileRecovery(refused.c_str(), nullptr, &big);
+    for (size_t i = 0; i < handles.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            EXPECT_NE(handles[i], handles[j]);
+        }
+    }
+
+    // The last one is closed at once, most likely while still queued.
+    VantrelCloseHandle(handles.back());
+    const QString closed = QString::fromStdU16String(targets.back());
+    EXPECT_TRUE(!QFile::exists(closed) || sha256(closed) == expected->sha256);
+
+    const TEngineSession::TRecovery failed = TEngineSession::waitFor(failing);
+    EXPECT_EQ(failed.Result, VANTREL_RECOVERY_WRITE_ERROR) << failed.Message.toStdString();
+    for (size_t i = 0; i + 1 < handles.size(); ++i) {
+        const TEngineSession::TRecovery result = TEngineSession::waitFor(handles[i]);
+        ASSERT_EQ(result.Result, VANTREL_RECOVERY_OK) << result.Message.toStdString();
+        EXPECT_EQ(sha256(QString::fromStdU16String(targets[i])), expected->sha256) << i;
+    }
+}
+
 } // namespace
