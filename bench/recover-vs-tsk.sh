@@ -8,7 +8,8 @@
 #
 # IMAGE defaults to BUILD_DIR/big-ntfs.img, built when missing (root, about two minutes).
 # Each tool runs RUNS times (default 3), alternating, each time into an empty folder below
-# BUILD_DIR; the median wall-clock time counts, CPU time (user + system) is shown beside it.
+# BUILD_DIR (OUT_DIR when set, for example /dev/shm to leave the disk out of it); the
+# median wall-clock time counts, CPU time (user + system) is shown beside it.
 # brevant-cli's time includes its analysis of the image, as a user would see it.
 # icat copies one file per process: on the big image it runs over ICAT_SAMPLE (default 500)
 # deleted files spread over the image, and its time is scaled to all of them.
@@ -41,7 +42,7 @@ if [ ! -f "$image" ]; then
 fi
 
 export BREVANT_IMAGES_ONLY=1
-work=$(mktemp -d "$build/recover-bench.XXXXXX")
+work=$(mktemp -d "${OUT_DIR:-$build}/recover-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cpu_file=$work/cpu
 
@@ -59,12 +60,17 @@ median() {
     sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# icat over a list of "address<TAB>target" lines: icat_all IMAGE LIST
-icat_all=(bash -c 'while IFS=$'"'"'\t'"'"' read -r address target; do icat "$0" "$address" >"$target"; done <"$1"')
+# icat over a list of "address<TAB>name" lines: icat_all IMAGE LIST FOLDER
+icat_all=(bash -c 'while IFS=$'"'"'\t'"'"' read -r address name; do icat "$0" "$address" >"$2/$name"; done <"$1"')
 
+# Each run writes into a folder of its own; nothing is deleted until the end. Creating
+# files right after deleting tens of thousands makes ext4 search its inode tables for
+# ones not recently freed, which would time the file system, not the tools.
+runs_done=0
 fresh() {
-    rm -rf "$work/out"
-    mkdir -p "$work/out"
+    runs_done=$((runs_done + 1))
+    out=$work/out.$runs_done
+    mkdir -p "$out"
 }
 
 summary() { # folder -> "files bytes"
@@ -74,23 +80,23 @@ summary() { # folder -> "files bytes"
 # ---- 1. all deleted files of the big NTFS image ------------------------------------------
 fls -r -p -d -F "$image" | awk -F '\t' '{ split($1, a, " "); sub(":", "", a[3]); print a[3] }' >"$work/deleted"
 total_deleted=$(wc -l <"$work/deleted")
-awk -v n="$total_deleted" -v k="$sample" -v out="$work/out" \
-    'BEGIN { step = n > k ? n / k : 1 } (NR - 1) % step < 1 { printf "%s\t%s/f%d\n", $1, out, NR }' \
+awk -v n="$total_deleted" -v k="$sample" \
+    'BEGIN { step = n > k ? n / k : 1 } (NR - 1) % step < 1 { printf "%s\tf%d\n", $1, NR }' \
     "$work/deleted" >"$work/icat-list"
 icat_count=$(wc -l <"$work/icat-list")
 
 cli_w=() cli_c=() tsk_w=() tsk_c=() icat_w=() icat_c=()
 for ((i = 0; i < runs; i++)); do
     fresh
-    read -r w c < <(timed "$cli" recover "$image" --to "$work/out" --deleted-only)
+    read -r w c < <(timed "$cli" recover "$image" --to "$out" --deleted-only)
     cli_w+=("$w") cli_c+=("$c")
-    read -r cli_files cli_bytes < <(summary "$work/out")
+    read -r cli_files cli_bytes < <(summary "$out")
     fresh
-    read -r w c < <(timed tsk_recover "$image" "$work/out")
+    read -r w c < <(timed tsk_recover "$image" "$out")
     tsk_w+=("$w") tsk_c+=("$c")
-    read -r tsk_files tsk_bytes < <(summary "$work/out")
+    read -r tsk_files tsk_bytes < <(summary "$out")
     fresh
-    read -r w c < <(timed "${icat_all[@]}" "$image" "$work/icat-list")
+    read -r w c < <(timed "${icat_all[@]}" "$image" "$work/icat-list" "$out")
     icat_w+=("$w") icat_c+=("$c")
 done
 
@@ -132,17 +138,17 @@ fi
 cli_w=() cli_c=() tsk_w=() tsk_c=() icat_w=() icat_c=()
 for ((i = 0; i < runs; i++)); do
     fresh
-    read -r w c < <(timed "$cli" recover "$big" --to "$work/out")
+    read -r w c < <(timed "$cli" recover "$big" --to "$out")
     cli_w+=("$w") cli_c+=("$c")
-    cmp -s "$work/out/large.bin" "$work/large.bin" || echo "brevant-cli: the copy differs" >&2
+    cmp -s "$out/large.bin" "$work/large.bin" || echo "brevant-cli: the copy differs" >&2
     fresh
-    read -r w c < <(timed tsk_recover -a "$big" "$work/out")
+    read -r w c < <(timed tsk_recover -a "$big" "$out")
     tsk_w+=("$w") tsk_c+=("$c")
-    cmp -s "$work/out/large.bin" "$work/large.bin" || echo "tsk_recover: the copy differs" >&2
+    cmp -s "$out/large.bin" "$work/large.bin" || echo "tsk_recover: the copy differs" >&2
     fresh
-    read -r w c < <(timed sh -c 'icat "$1" "$2" >"$3"' icat "$big" "$address" "$work/out/large.bin")
+    read -r w c < <(timed sh -c 'icat "$1" "$2" >"$3"' icat "$big" "$address" "$out/large.bin")
     icat_w+=("$w") icat_c+=("$c")
-    cmp -s "$work/out/large.bin" "$work/large.bin" || echo "icat: the copy differs" >&2
+    cmp -s "$out/large.bin" "$work/large.bin" || echo "icat: the copy differs" >&2
 done
 
 size=$((256 << 20))

@@ -8,9 +8,10 @@
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
 
@@ -23,6 +24,15 @@ constexpr int32_t WaitTurnMs = 10;
 bool isDriveRoot(const QString& name)
 {
     return name.size() == 2 && name[1] == QLatin1Char(':') && name[0].isLetter();
+}
+
+// True when anything is at path, a dangling link included; one lstat per file.
+bool entryPresent(const QString& path)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 }
 
 QString engineReason(int32_t result)
@@ -76,6 +86,7 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
 {
     m_sink.AddLogLine(QStringLiteral("Recovery started."));
     m_counters = TRecoveryCounters();
+    m_lastFolder.clear();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
         m_sink.AddLogLine(QStringLiteral("Recovery encountered fatal error."));
@@ -189,18 +200,23 @@ void TRecoveryRun::recoverFolder(const TBaseElement* folder)
 void TRecoveryRun::recoverFile(const TBaseElement* file)
 {
     const QString folder = targetFolder(file->Parent);
-    if (!MyFolderValid(folder, false)) {
-        m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
-        if (!MyFolderValid(folder, true))
-            m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder);
+    // Files come folder by folder: the folder is looked at once, not for every file in it.
+    if (folder != m_lastFolder) {
+        bool present = MyFolderValid(folder, false);
+        if (!present) {
+            m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
+            present = MyFolderValid(folder, true);
+            if (!present)
+                m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder);
+        }
+        m_lastFolder = present ? folder : QString();
     }
     const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
     const QString target = folder + TTargetName::SafeLevel(file->GetName(), rules);
 
     QString problem = TTargetName::LengthProblem(target, m_separator);
     if (problem.isEmpty()) {
-        const QFileInfo existing(target);
-        if ((existing.exists() || existing.isSymLink()) && !overwriteAgreed(target)) {
+        if (entryPresent(target) && !overwriteAgreed(target)) {
             m_sink.AddLogLine(QStringLiteral("File skipped ") + target);
             ++m_counters.SkippedFiles;
             return;

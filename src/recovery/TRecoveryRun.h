@@ -72,6 +72,7 @@ private:
     QChar m_separator = QLatin1Char('/');
     bool m_windowsRules = false;
     std::unique_ptr<TFileInfo> m_record;
+    QString m_lastFolder; // the target folder last found or made, checked once per run of files
 
     // Progress of the running copy, written by the engine's worker thread.
     std::atomic<int64_t> m_progressTotal{0};
