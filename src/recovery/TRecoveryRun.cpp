@@ -87,6 +87,7 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_sink.AddLogLine(QStringLiteral("Recovery started."));
     m_counters = TRecoveryCounters();
     m_lastFolder.clear();
+    m_sincePump.start();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
         m_sink.AddLogLine(QStringLiteral("Recovery encountered fatal error."));
@@ -195,6 +196,7 @@ void TRecoveryRun::recoverFolder(const TBaseElement* folder)
     m_sink.AddLogLine(QStringLiteral("Creating folder: ") + target);
     if (!MyFolderValid(target, true))
         m_sink.AddLogLine(QStringLiteral("Cant create folder ") + target);
+    pumpWhenDue();
 }
 
 void TRecoveryRun::recoverFile(const TBaseElement* file)
@@ -219,6 +221,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         if (entryPresent(target) && !overwriteAgreed(target)) {
             m_sink.AddLogLine(QStringLiteral("File skipped ") + target);
             ++m_counters.SkippedFiles;
+            pumpWhenDue();
             return;
         }
         problem = copyFile(file, target);
@@ -281,6 +284,7 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, const QString& target)
         if (waited != VANTREL_WAIT_TIMEOUT)
             break;
         m_sink.PumpMessages();
+        m_sincePump.restart();
     }
     if (waited != VANTREL_WAIT_DONE) {
         api.CloseHandle(handle);
@@ -300,6 +304,17 @@ void TRecoveryRun::fileDone(const TBaseElement* file)
     m_sink.SetCurrentFileLabel(file->GetName() + QStringLiteral(" (") + FormatSize(file->Size) +
                                QStringLiteral(")"));
     m_sink.ShowCounters(m_counters);
+    pumpWhenDue();
+}
+
+void TRecoveryRun::pumpWhenDue()
+{
+    // Small files finish within the engine's first wait turn, so the turns alone would
+    // leave the window unpainted for a whole run of them.
+    if (m_sincePump.elapsed() < m_pumpInterval.count())
+        return;
+    m_sink.PumpMessages();
+    m_sincePump.restart();
 }
 
 void TRecoveryRun::deliverProgress()

@@ -4,9 +4,11 @@
 #include "recovery/TStateTree.h"
 #include "engine/VantrelLib.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -40,6 +42,9 @@ public:
     TRecoveryRun& operator=(const TRecoveryRun&) = delete;
 
     void SetOverwrite(TOverwrite mode) { m_overwrite = mode; }
+    // Longest stretch of quick copies without serving the window's events; 0 serves them
+    // after every file and folder.
+    void SetPumpInterval(std::chrono::milliseconds interval) { m_pumpInterval = interval; }
 
     // Runs the recovery of tree's ticked nodes from the drive with driveLetter and engine
     // id driveId into destination. Returns false when the destination was refused (then
@@ -62,6 +67,7 @@ private:
     QString targetFolder(const TBaseElement* element) const;
     bool overwriteAgreed(const QString& target);
     void fileDone(const TBaseElement* file);
+    void pumpWhenDue();
     void deliverProgress();
     static void progressCallback(void* window, int64_t total, int64_t position);
 
@@ -72,6 +78,8 @@ private:
     QChar m_separator = QLatin1Char('/');
     bool m_windowsRules = false;
     std::unique_ptr<TFileInfo> m_record;
+    QElapsedTimer m_sincePump;
+    std::chrono::milliseconds m_pumpInterval{50};
     QString m_lastFolder; // the target folder last found or made, checked once per run of files
 
     // Progress of the running copy, written by the engine's worker thread.
