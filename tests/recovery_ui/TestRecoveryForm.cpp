@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSignalSpy>
 
 // The wizard driven through its buttons over the scripted engine.
 
@@ -360,4 +361,33 @@ TEST(RecoveryFormProgress, EngineProgressArrivesAsAnEvent)
     QCoreApplication::processEvents();
     EXPECT_NEAR(double(form.ProgressCurrentProgressBar->value()) / form.ProgressCurrentProgressBar->maximum(),
                 0.25, 1e-6);
+
+    // Reports that come faster than the window's events are shown once, with the last values.
+    QSignalSpy changes(form.ProgressCurrentProgressBar, &QProgressBar::valueChanged);
+    form.RefreshProgress(8 * gib, 3 * gib);
+    form.RefreshProgress(8 * gib, 5 * gib);
+    form.RefreshProgress(8 * gib, 6 * gib);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_NEAR(double(form.ProgressCurrentProgressBar->value()) / form.ProgressCurrentProgressBar->maximum(),
+                0.75, 1e-6);
+    form.RefreshProgress(8 * gib, 8 * gib);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.ProgressCurrentProgressBar->value(), form.ProgressCurrentProgressBar->maximum());
+}
+
+TEST(RecoveryFormProgress, LogLinesAppearTogetherWhenEventsAreServed)
+{
+    TRecoveryForm form;
+    form.AddLogLine(QStringLiteral("Recovery started."));
+    form.AddLogLine(QStringLiteral("Recovering file: /out/a.txt"));
+    EXPECT_TRUE(form.ProgressLog->toPlainText().isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.ProgressLog->toPlainText(),
+              QStringLiteral("Recovery started.\nRecovering file: /out/a.txt"));
+    EXPECT_EQ(form.ProgressLog->blockCount(), 2);
+
+    form.AddLogLine(QStringLiteral("Recovery finished."));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.ProgressLog->blockCount(), 3);
 }

@@ -317,6 +317,10 @@ bool TRecoveryForm::event(QEvent* event)
         RefreshProgress(*static_cast<TRecoveryProgressEvent*>(event));
         return true;
     }
+    if (event->type() == RecoveryLogMessage) {
+        flushLog();
+        return true;
+    }
     if (event->type() == QEvent::WindowActivate)
         FormActivate();
     return QDialog::event(event);
@@ -458,11 +462,22 @@ void TRecoveryForm::StartRecovery()
     run.StartRecovery(FilesTreeView->Tree(), GlobalRecoveryDestinationFolder, disk ? disk->DriveLetter : '?',
                       disk ? disk->DriveId : -1);
     m_counters = run.Counters();
+    flushLog();
 }
 
 void TRecoveryForm::AddLogLine(const QString& line)
 {
-    ProgressLog->appendPlainText(line);
+    if (m_pendingLog.isEmpty())
+        QCoreApplication::postEvent(this, new QEvent(RecoveryLogMessage));
+    m_pendingLog.append(line);
+}
+
+void TRecoveryForm::flushLog()
+{
+    if (m_pendingLog.isEmpty())
+        return;
+    ProgressLog->appendPlainText(m_pendingLog.join(QLatin1Char('\n')));
+    m_pendingLog.clear();
 }
 
 void TRecoveryForm::ShowCounters(const TRecoveryCounters& counters)
@@ -483,13 +498,29 @@ void TRecoveryForm::SetCurrentFileLabel(const QString& text)
 void TRecoveryForm::RefreshProgress(int64_t total, int64_t position)
 {
     // May be called from any thread: the bar is set when the event arrives on the
-    // window's own thread.
+    // window's own thread, with the values reported last by then.
+    {
+        std::lock_guard<std::mutex> guard(m_progressLock);
+        m_progressTotal = total;
+        m_progressPosition = position;
+        if (m_progressPosted)
+            return;
+        m_progressPosted = true;
+    }
     QCoreApplication::postEvent(this, new TRecoveryProgressEvent(total, position));
 }
 
-void TRecoveryForm::RefreshProgress(const TRecoveryProgressEvent& message)
+void TRecoveryForm::RefreshProgress(const TRecoveryProgressEvent&)
 {
-    SetBarRange(ProgressCurrentProgressBar, message.Total, message.Position);
+    int64_t total = 0;
+    int64_t position = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_progressLock);
+        total = m_progressTotal;
+        position = m_progressPosition;
+        m_progressPosted = false;
+    }
+    SetBarRange(ProgressCurrentProgressBar, total, position);
 }
 
 void TRecoveryForm::PumpMessages()

@@ -4,9 +4,11 @@
 
 #include <QDialog>
 #include <QEvent>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 class QButtonGroup;
 class QCheckBox;
@@ -24,6 +26,8 @@ class TStateTreeView;
 // The engine's progress of the file being copied, delivered to the wizard on the GUI
 // thread whatever thread reported it.
 inline const QEvent::Type RecoveryProgressMessage = QEvent::Type(QEvent::User + 1);
+// Asks the wizard to show the log lines added since the last one arrived.
+inline const QEvent::Type RecoveryLogMessage = QEvent::Type(QEvent::User + 2);
 
 class TRecoveryProgressEvent final : public QEvent
 {
@@ -150,10 +154,25 @@ private:
     void buildFinishPage(QWidget* page);
     // The drive the ticked elements come from.
     const TBaseDisk* sourceDisk() const;
+    // Shows the log lines waiting in m_pendingLog.
+    void flushLog();
 
     QButtonGroup* m_destinationGroup = nullptr;
     TRecoveryCounters m_counters;
     bool m_closePending = false;
+
+    // The latest progress reported and whether an event to show it is on its way: a run
+    // of small files reports thousands of times a second, and the bar is set once per
+    // delivery, not once per report.
+    std::mutex m_progressLock;
+    int64_t m_progressTotal = 0;
+    int64_t m_progressPosition = 0;
+    bool m_progressPosted = false;
+
+    // Log lines not shown yet. Laying out one line at a time in the log cost more than
+    // copying a small file; the lines go in together whenever the window's events are
+    // served, and when the run ends.
+    QStringList m_pendingLog;
 };
 
 // Builds the wizard's check tree from elements (in the caller's order; the caller keeps
