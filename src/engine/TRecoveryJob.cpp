@@ -195,7 +195,9 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
 
     // A symbolic link at the target is replaced, never written through: following it could put
     // recovered data anywhere on the machine, outside the destination the user chose.
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+    // O_NONBLOCK: a pipe at the target without a reader fails the open instead of
+    // blocking the worker, and every copy queued behind it, for good.
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     int fd = ::open(request.target.c_str(), flags, 0644);
     if (fd < 0 && errno == ELOOP) {
         struct stat existing
@@ -219,6 +221,13 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
     {
     };
     const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (!regular) {
+        // Writes to a pipe or device wait for room, as a plain open would have them do.
+        const int current = ::fcntl(fd, F_GETFL);
+        if (current >= 0) {
+            ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+        }
+    }
     // A copy that fails is removed, so no half-written file passes for a recovered one.
     // Only a regular file is removed: a device or pipe given as target stays.
     auto fail = [&](int32_t result) {

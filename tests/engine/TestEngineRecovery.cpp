@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -120,6 +122,47 @@ TEST_F(EngineRecovery, WriteErrorsAreReportedAndLeaveNoFile)
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(partial.Result, VANTREL_RECOVERY_WRITE_ERROR) << partial.Message.toStdString();
     EXPECT_FALSE(QFile::exists(target));
+}
+
+// A pipe at the target: without a reader the copy fails at once instead of blocking the
+// engine's worker; with one, the data goes through it whole. The pipe stays either way.
+TEST_F(EngineRecovery, PipeAtTheTarget)
+{
+    const TFileInfo& photo = entry("Pictures/photo.bin");
+    const QString fifo = m_dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+    const TEngineSession::TRecovery noReader = TEngineSession::recover(photo, fifo);
+    EXPECT_EQ(noReader.Result, VANTREL_RECOVERY_WRITE_ERROR) << noReader.Message.toStdString();
+
+    QByteArray received;
+    std::thread reader([&] {
+        QFile pipe(fifo);
+        if (pipe.open(QIODevice::ReadOnly))
+            received = pipe.readAll();
+    });
+    // The reader may open the pipe after the engine tried: then try again.
+    TEngineSession::TRecovery withReader;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        withReader = TEngineSession::recover(photo, fifo);
+        if (withReader.Result == VANTREL_RECOVERY_OK)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(withReader.Result, VANTREL_RECOVERY_OK) << withReader.Message.toStdString();
+    if (withReader.Result != VANTREL_RECOVERY_OK) {
+        // Unblocks the reader so the test can end.
+        QFile writer(fifo);
+        if (writer.open(QIODevice::WriteOnly))
+            writer.close();
+    }
+    reader.join();
+    EXPECT_EQ(received.size(), photo.Size);
+    struct stat status
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
 TEST_F(EngineRecovery, ExistingTargetIsReplacedWhole)
