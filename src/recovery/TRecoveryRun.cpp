@@ -86,6 +86,7 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
 {
     m_sink.AddLogLine(QStringLiteral("Recovery started."));
     m_counters = TRecoveryCounters();
+    m_stopped = false;
     m_lastFolder.clear();
     m_sincePump.start();
 
@@ -110,10 +111,18 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
 
     TProgressRegistration registration(&TRecoveryRun::progressCallback);
     for (const TBaseElement* element : ticked) {
+        if (m_stopped || m_sink.StopRequested()) {
+            m_stopped = true;
+            break;
+        }
         if (element->IsFolder())
             recoverFolder(element);
         else
             recoverFile(element);
+    }
+    if (m_stopped) {
+        m_sink.AddLogLine(QStringLiteral("Recovery stopped."));
+        return false;
     }
     m_sink.AddLogLine(QStringLiteral("Recovery finished."));
     return true;
@@ -285,6 +294,16 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, const QString& target)
             break;
         m_sink.PumpMessages();
         m_sincePump.restart();
+        if (m_sink.StopRequested()) {
+            m_stopped = true;
+            // A copy that finished meanwhile keeps its result; the run stops after it.
+            waited = api.Wait(handle, 0);
+            if (waited != VANTREL_WAIT_TIMEOUT)
+                break;
+            // Closing the handle cancels the copy and removes what it had written.
+            api.CloseHandle(handle);
+            return engineReason(VANTREL_RECOVERY_CANCELLED);
+        }
     }
     if (waited != VANTREL_WAIT_DONE) {
         api.CloseHandle(handle);

@@ -48,10 +48,13 @@ public:
 
     // Runs the recovery of tree's ticked nodes from the drive with driveLetter and engine
     // id driveId into destination. Returns false when the destination was refused (then
-    // nothing was written), true when every ticked node was visited.
+    // nothing was written) or the sink asked to stop (Stopped() tells), true when every
+    // ticked node was visited.
     bool StartRecovery(const TStateTree& tree, const QString& destination, char driveLetter, int32_t driveId);
 
     const TRecoveryCounters& Counters() const { return m_counters; }
+    // True when the last run ended early because the sink asked it to stop.
+    bool Stopped() const { return m_stopped; }
 
     // The same-drive text and log line.
     static QString SameDriveText();
@@ -78,6 +81,7 @@ private:
     QChar m_separator = QLatin1Char('/');
     bool m_windowsRules = false;
     std::unique_ptr<TFileInfo> m_record;
+    bool m_stopped = false;
     QElapsedTimer m_sincePump;
     std::chrono::milliseconds m_pumpInterval{50};
     QString m_lastFolder; // the target folder last found or made, checked once per run of files

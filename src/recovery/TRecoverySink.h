@@ -35,4 +35,8 @@ public:
     virtual void RefreshProgress(int64_t total, int64_t position) = 0;
     // Lets pending window messages run; called after every 10 ms wait that timed out.
     virtual void PumpMessages() = 0;
+    // True when the run should stop: the copy under way is cancelled (its partial file
+    // removed) and nothing further is started. Asked before each element and after
+    // every wait turn.
+    virtual bool StopRequested() { return false; }
 };

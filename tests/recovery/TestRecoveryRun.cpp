@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -64,7 +66,9 @@ public:
     void SetCurrentFileLabel(const QString& text) override { labels << text; }
     void RefreshProgress(int64_t total, int64_t position) override { progress.emplace_back(total, position); }
     void PumpMessages() override { ++pumps; }
+    bool StopRequested() override { return stop && stop(); }
 
+    std::function<bool()> stop;
     QStringList log;
     std::vector<TRecoveryCounters> counters;
     QStringList labels;
@@ -488,6 +492,47 @@ TEST_F(RecoveryRun, QuickCopiesStillServeTheWindow)
     ASSERT_TRUE(recovery.StartRecovery(tree, out, 'D', DriveId));
     EXPECT_EQ(recovery.Counters().SkippedFiles, 4);
     EXPECT_GE(sink.pumps, 4);
+}
+
+// A stop asked between files ends the run before the next one; a stop asked while a
+// copy waits cancels that copy, which then counts as failed, not recovered.
+TEST_F(RecoveryRun, StopEndsTheRunAndCancelsTheCopyUnderWay)
+{
+    fill();
+    tree.CheckAll();
+    sink.stop = [this] { return sink.labels.size() >= 2; };
+    TRecoveryRun recovery(sink);
+    EXPECT_FALSE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    EXPECT_TRUE(recovery.Stopped());
+    EXPECT_EQ(recovery.Counters().ProcessedFiles, 2);
+    EXPECT_EQ(recovery.Counters().FailedFiles, 0);
+    EXPECT_EQ(sink.log.last(), QStringLiteral("Recovery stopped."));
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/c.txt")));
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/lost_folder_99/x.bin")));
+
+    // Mid-copy: the engine is still busy with c.txt when the stop comes.
+    tree.UncheckAll();
+    tree.SetStateIndex(6, 2); // c.txt
+    sink.log.clear();
+    sink.pumps = 0;
+    sink.stop = [this] { return sink.pumps >= 1; };
+    TWaitScript::install(5, false);
+    EXPECT_FALSE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    TWaitScript::uninstall();
+    EXPECT_TRUE(recovery.Stopped());
+    EXPECT_EQ(sink.pumps, 1);
+    EXPECT_EQ(recovery.Counters().ProcessedFiles, 0);
+    EXPECT_EQ(recovery.Counters().FailedFiles, 1);
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + out +
+                                  QStringLiteral("/c.txt (the copy was cancelled)")))
+        << sink.log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(sink.log.last(), QStringLiteral("Recovery stopped."));
+    EXPECT_EQ(engine.OpenHandles(), 0);
+
+    // Without a stop the next run goes to its end.
+    sink.stop = nullptr;
+    EXPECT_TRUE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    EXPECT_FALSE(recovery.Stopped());
 }
 
 TEST_F(RecoveryRun, NamesFromTheDiskCannotLeaveTheDestination)

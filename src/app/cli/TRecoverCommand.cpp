@@ -1,6 +1,7 @@
 #include "TRecoverCommand.h"
 
 #include "TCliApplication.h"
+#include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
@@ -45,6 +46,8 @@ public:
     void SetCurrentFileLabel(const QString&) override {}
     void RefreshProgress(int64_t, int64_t) override {}
     void PumpMessages() override {}
+    // Ctrl+C stops the run: the file being copied is removed, not left half-written.
+    bool StopRequested() override { return TInterruptGuard::Interrupted(); }
 };
 
 } // namespace
@@ -208,7 +211,11 @@ int TRecoverCommand::run(const QStringList& arguments)
     recovery.SetOverwrite(options.Overwrite);
     QElapsedTimer timer;
     timer.start();
-    const bool ran = recovery.StartRecovery(tree, destination, disk->DriveLetter, driveId);
+    bool ran = false;
+    {
+        TInterruptGuard guard;
+        ran = recovery.StartRecovery(tree, destination, disk->DriveLetter, driveId);
+    }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const TRecoveryCounters& counters = recovery.Counters();
     std::fprintf(stderr, "%s: %d files recovered, %d failed, %d skipped; %lld bytes in %.3f s, %.1f MB/s\n",
@@ -216,6 +223,12 @@ int TRecoverCommand::run(const QStringList& arguments)
                  counters.SkippedFiles, static_cast<long long>(counters.ProcessedSize), seconds,
                  seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
     std::fflush(stderr);
+    if (recovery.Stopped()) {
+        TCliApplication::printError(
+            QStringLiteral("The recovery was interrupted. Files logged as recovered are complete; a file "
+                           "whose copy was under way was removed."));
+        return TCliApplication::ExitInterrupted;
+    }
     if (!ran)
         return TCliApplication::ExitBadInput;
     return counters.FailedFiles > 0 ? TCliApplication::ExitFailed : TCliApplication::ExitOk;

@@ -1,6 +1,7 @@
 #include "TScanCommand.h"
 
 #include "TCliApplication.h"
+#include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TScanProgress.h"
@@ -10,34 +11,11 @@
 
 #include <QElapsedTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// Catches Ctrl+C while an analysis runs, so it stops cleanly instead of dying mid-way.
-class TInterruptGuard
-{
-public:
-    TInterruptGuard()
-    {
-        g_interrupted = 0;
-        m_previous = std::signal(SIGINT, onInterrupt);
-    }
-    ~TInterruptGuard() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
-
-private:
-    void (*m_previous)(int);
-};
 
 // Progress of an analysis: remembers how many records arrived, turns Ctrl+C into a
 // cancel, and shows a percentage when standard error is a terminal.
@@ -52,7 +30,7 @@ public:
     void SetFileLabel(const QString&) override {}
     void PumpMessages() override
     {
-        if (g_interrupted) {
+        if (TInterruptGuard::Interrupted()) {
             StopScan = true;
         }
         if (m_show && m_maximum > 0) {
@@ -147,7 +125,7 @@ int TScanCommand::scanDisk(const TSourceArgument& source, int32_t driveId, bool 
     }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (!analysed) {
-        if (g_interrupted) {
+        if (TInterruptGuard::Interrupted()) {
             TCliApplication::printError(QStringLiteral("The scan of %1 was interrupted.").arg(name));
             return TCliApplication::ExitInterrupted;
         }

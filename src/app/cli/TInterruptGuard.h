@@ -1,0 +1,23 @@
+#pragma once
+
+#include <csignal>
+
+// Catches Ctrl+C while it lives, so long work can stop cleanly instead of dying
+// mid-way; the previous handler comes back when it goes.
+class TInterruptGuard
+{
+public:
+    TInterruptGuard();
+    ~TInterruptGuard();
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+    // True once Ctrl+C came while a guard was in place.
+    static bool Interrupted() { return s_interrupted != 0; }
+
+private:
+    static void onInterrupt(int);
+
+    static volatile std::sig_atomic_t s_interrupted;
+    void (*m_previous)(int);
+};
