@@ -13,6 +13,9 @@ TRecoveryWorker::~TRecoveryWorker()
         for (auto& entry : m_queue) {
             entry.first->cancel();
         }
+        if (m_current) {
+            m_current->cancel();
+        }
     }
     m_wake.notify_all();
     if (m_thread.joinable()) {
@@ -54,8 +57,11 @@ void TRecoveryWorker::loop()
             job = std::move(m_queue.front().first);
             request = std::move(m_queue.front().second);
             m_queue.pop_front();
+            m_current = job;
             m_queued.store(m_queue.size(), std::memory_order_release);
         }
         job->run(std::move(request), buffer);
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_current.reset();
     }
 }

@@ -16,7 +16,8 @@ class TRecoveryWorker
 {
 public:
     TRecoveryWorker() = default;
-    // Cancels the jobs still queued, lets the running one stop and joins the thread.
+    // Cancels the queued jobs and the running one (which stops at its next chunk and
+    // removes its partial file), then joins the thread.
     ~TRecoveryWorker();
     TRecoveryWorker(const TRecoveryWorker&) = delete;
     TRecoveryWorker& operator=(const TRecoveryWorker&) = delete;
@@ -30,7 +31,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::pair<std::shared_ptr<TRecoveryJob>, TRecoveryJob::TRequest>> m_queue;
-    std::atomic<size_t> m_queued{0}; // the queue's length, read without the lock
+    std::shared_ptr<TRecoveryJob> m_current; // the job being copied, if any
+    std::atomic<size_t> m_queued{0};         // the queue's length, read without the lock
     bool m_stopping = false;
     std::thread m_thread;
 };
