@@ -66,11 +66,14 @@ icat_all=(bash -c 'while IFS=$'"'"'\t'"'"' read -r address name; do icat "$0" "$
 # Each run writes into a folder of its own; nothing is deleted until the end. Creating
 # files right after deleting tens of thousands makes ext4 search its inode tables for
 # ones not recently freed, which would time the file system, not the tools.
+# The page cache's dirty data from the run before is written out first, so no tool
+# pays for another's writes.
 runs_done=0
 fresh() {
     runs_done=$((runs_done + 1))
     out=$work/out.$runs_done
     mkdir -p "$out"
+    sync
 }
 
 summary() { # folder -> "files bytes"
