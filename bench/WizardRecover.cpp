@@ -8,6 +8,7 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "periphery/TImageLists.h"
 #include "recovery/ui/TRecoveryForm.h"
@@ -28,19 +29,14 @@
 
 namespace {
 
-// The engine id of the first lettered volume of the registered image, -1 if none.
+// The engine id of the first lettered volume of a registered image, -1 if none.
 int volumeOf(const QString& imagePath)
 {
     const TVantrelApi& api = TVantrelApi::Library();
-    const int count = api.DisksRescan();
-    const QString wanted = QFileInfo(imagePath).canonicalFilePath();
-    for (int id = 0; id < count; ++id) {
-        const TDriveInfo* info = api.DiskGetInformation(id);
-        if (info && info->ParentID >= 0 && info->Letter != 0 &&
-            QFileInfo(QString::fromUtf8(api.DiskPath(id))).canonicalFilePath() == wanted)
-            return id;
-    }
-    return -1;
+    api.DisksRescan();
+    TSourceArgument source;
+    QString error;
+    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
 }
 
 void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)

@@ -4,6 +4,7 @@
 #include "TestApp.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "mainwindow/TFileListModel.h"
 #include "mainwindow/TFoldersTreeView.h"
@@ -27,16 +28,10 @@ namespace {
 int volumeOf(const QString& imagePath)
 {
     const TVantrelApi& api = TVantrelApi::Library();
-    const int count = api.DisksRescan();
-    const QString wanted = QFileInfo(imagePath).canonicalFilePath();
-    for (int id = 0; id < count; ++id) {
-        const TDriveInfo* info = api.DiskGetInformation(id);
-        if (!info || info->ParentID < 0 || info->Letter == 0)
-            continue;
-        if (QFileInfo(QString::fromUtf8(api.DiskPath(id))).canonicalFilePath() == wanted)
-            return id;
-    }
-    return -1;
+    api.DisksRescan();
+    TSourceArgument source;
+    QString error;
+    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
 }
 
 TBaseElement* childNamed(TBaseElement* folder, const QString& name)

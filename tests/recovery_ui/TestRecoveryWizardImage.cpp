@@ -5,6 +5,7 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
+#include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "settings/Settings.h"
@@ -33,16 +34,10 @@ namespace {
 int volumeOf(const QString& imagePath)
 {
     const TVantrelApi& api = TVantrelApi::Library();
-    const int count = api.DisksRescan();
-    const QString wanted = QFileInfo(imagePath).canonicalFilePath();
-    for (int id = 0; id < count; ++id) {
-        const TDriveInfo* info = api.DiskGetInformation(id);
-        if (!info || info->ParentID < 0 || info->Letter == 0)
-            continue;
-        if (QFileInfo(QString::fromUtf8(api.DiskPath(id))).canonicalFilePath() == wanted)
-            return id;
-    }
-    return -1;
+    api.DisksRescan();
+    TSourceArgument source;
+    QString error;
+    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
 }
 
 QString sha256(const QString& path)
