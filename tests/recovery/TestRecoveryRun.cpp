@@ -6,6 +6,7 @@
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
+#include "support/TModelDisk.h"
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
@@ -23,39 +24,6 @@
 #include <sys/sysmacros.h>
 
 namespace {
-
-// A drive D: whose model the test builds by hand.
-class TModelDisk : public TBaseDisk
-{
-public:
-    TModelDisk() : TBaseDisk(1)
-    {
-        RootElement = CreateElement();
-        RootElement->Name = QStringLiteral("D: logical drive");
-        RootElement->Flags = flag_IS_DIRECTORY;
-        RootElement->Drive = this;
-    }
-    bool AnalyzeDisk(TScanProgress*, bool) override { return true; }
-
-    TBaseElement* Add(TBaseElement* parent, const QString& name, int64_t flags, int64_t size = 0)
-    {
-        TBaseElement* e = CreateElement();
-        e->TrueID = m_nextId++;
-        e->TrueParentID = parent && parent != RootElement ? parent->TrueID : -1;
-        e->Name = name;
-        e->Flags = flags;
-        e->Size = size;
-        e->Attributes = 0x20 + e->TrueID;
-        e->Drive = this;
-        e->Parent = parent == RootElement ? nullptr : parent;
-        if (parent)
-            (e->IsFolder() ? parent->ChildrenFolders : parent->ChildrenFiles).Add(e);
-        return e;
-    }
-
-private:
-    int64_t m_nextId = 10;
-};
 
 // Records what the run shows.
 class TRecordingSink final : public TRecoverySink

@@ -3,7 +3,7 @@
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
-#include "TModelDisk.h"
+#include "support/TModelDisk.h"
 #include "TestApp.h"
 #include "disk/TElementsList.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"

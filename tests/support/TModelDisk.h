@@ -30,6 +30,7 @@ public:
         e->Name = name;
         e->Flags = flags;
         e->Size = size;
+        e->Attributes = 0x20 + e->TrueID; // distinct per element, so a test sees which one travelled
         e->Drive = this;
         e->Parent = parent == RootElement ? nullptr : parent;
         if (parent)
