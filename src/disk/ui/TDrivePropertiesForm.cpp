@@ -4,17 +4,16 @@
 #include "disk/TDriveProperties.h"
 #include "disk/TVantrelApi.h"
 #include "periphery/THelpWindow.h"
+#include "periphery/TOkHelpButtons.h"
 #include "util/TUserPrompt.h"
 
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -79,22 +78,9 @@ TDrivePropertiesForm::TDrivePropertiesForm(QWidget* parent) : QDialog(parent)
         m_capabilityEdits.append(edit);
     }
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    Button3 = new QPushButton(QStringLiteral("&Help"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setAutoDefault(false);
-    connect(Button3, &QPushButton::clicked, this, [this] { ShowHelpPage(QLatin1String(HelpKeyword), this); });
-
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button3);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageControl);
-    layout->addLayout(buttons);
+    const TOkHelpButtons buttons(this, PageControl, HelpKeyword);
+    Button1 = buttons.Ok;
+    Button3 = buttons.Help;
 
     PageControl->setCurrentIndex(0);
 }

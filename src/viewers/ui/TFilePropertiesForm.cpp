@@ -2,12 +2,12 @@
 
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
+#include "periphery/TOkHelpButtons.h"
 #include "periphery/TImageLists.h"
 #include "viewers/TFileProperties.h"
 
 #include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,22 +105,9 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     PageControl->setTabEnabled(recoveryIndex, false);
     PageControl->setCurrentIndex(0);
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    Button3 = new QPushButton(QStringLiteral("&Help"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setAutoDefault(false);
-    connect(Button3, &QPushButton::clicked, this, [this] { ShowHelpPage(QLatin1String(HelpKeyword), this); });
-
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button3);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageControl);
-    layout->addLayout(buttons);
+    const TOkHelpButtons buttons(this, PageControl, HelpKeyword);
+    Button1 = buttons.Ok;
+    Button3 = buttons.Help;
 }
 
 QLineEdit* TFilePropertiesForm::newValue(const QString& name)
