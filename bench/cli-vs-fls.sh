@@ -34,19 +34,8 @@ if [ ! -f "$image" ]; then
     "$here/../scripts/make-big-ntfs.sh" "$image" >&2
 fi
 
-# Runs a command with its output discarded; prints "wall cpu" in seconds.
-timed() {
-    local start end cpu
-    start=$(date +%s.%N)
-    /usr/bin/time -o "$cpu_file" -f '%U %S' "$@" >/dev/null 2>/dev/null
-    end=$(date +%s.%N)
-    cpu=$(tail -n 1 "$cpu_file")
-    awk -v s="$start" -v e="$end" -v c="$cpu" 'BEGIN { split(c, p, " "); printf "%.3f %.3f\n", e - s, p[1] + p[2] }'
-}
-
-median() {
-    sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
+# shellcheck source=timing.sh
+. "$here/timing.sh"
 
 export BREVANT_IMAGES_ONLY=1
 cpu_file=$(mktemp)
