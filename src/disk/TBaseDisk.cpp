@@ -35,7 +35,23 @@ QString RecordName(const TFileInfo& record)
         ++length;
     QString name(qsizetype(length), Qt::Uninitialized);
     std::memcpy(name.data(), bytes, length * sizeof(char16_t));
+    // "." and ".." would make every path through the entry point elsewhere; a damaged or
+    // hostile volume can still hold an entry of that name. It is shown as the recovery
+    // names it.
+    if (name == QLatin1String("."))
+        return QStringLiteral("_");
+    if (name == QLatin1String(".."))
+        return QStringLiteral("__");
     return name;
+}
+
+// Whether element can take the record's place. An element holding entries stays a
+// folder: turning it into a file would hide everything below it.
+bool Reusable(const TBaseElement* element, const TFileInfo& record)
+{
+    if (!element || (record.Flags & flag_IS_DIRECTORY))
+        return element != nullptr;
+    return element->ChildrenFolders.IsEmpty() && element->ChildrenFiles.IsEmpty();
 }
 
 } // namespace
@@ -154,23 +170,29 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     Elements.SetItem(int32_t(record.TrueId), element);
 }
 
+TBaseElement* TBaseDisk::createNotFoundYet(int64_t parentId)
+{
+    TBaseElement* placeholder = CreateFolder(QStringLiteral("not_found_yet_") + QString::number(parentId),
+                                             parentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+    m_placeholders.push_back(placeholder);
+    return placeholder;
+}
+
 void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
 {
     const int32_t parentId = int32_t(record.TrueParentId);
     TBaseElement* parentFolder = Elements.GetItem(parentId);
     if (!parentFolder) {
-        parentFolder = CreateFolder(QStringLiteral("not_found_yet_") + QString::number(record.TrueParentId),
-                                    record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+        parentFolder = createNotFoundYet(record.TrueParentId);
         Elements.SetItem(parentId, parentFolder);
     }
     TBaseElement* element = reuse ? Elements.GetItem(int32_t(record.TrueId)) : nullptr;
-    if (!element) {
+    if (!Reusable(element, record)) {
         element = CreateElement();
     } else if (wouldLoop(element, parentFolder)) {
         // The entry names itself or one of its own descendants as its parent. It goes
         // under a placeholder of its own, as if that parent had never been found.
-        parentFolder = CreateFolder(QStringLiteral("not_found_yet_") + QString::number(record.TrueParentId),
-                                    record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+        parentFolder = createNotFoundYet(record.TrueParentId);
     }
     fill(element, record, parentFolder);
     if (record.Flags & flag_IS_DIRECTORY)
@@ -193,7 +215,7 @@ void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
         }
     }
     TBaseElement* element = reuse ? LostFolders.GetItem(int32_t(record.TrueId)) : nullptr;
-    if (!element) {
+    if (!Reusable(element, record)) {
         element = CreateElement();
     } else if (wouldLoop(element, parentFolder)) {
         // As on the live path: a parent inside the entry itself is replaced by a lost
@@ -245,6 +267,16 @@ void TBaseDisk::AttachTops(int32_t rootId)
         if (folder && !folder->Parent)
             RootElement->ChildrenFolders.Add(folder);
     }
+    // Live entries whose folder never arrived: shown like lost folders, or nothing but a
+    // search would reach them. The root record's own placeholder holds only the root.
+    for (TBaseElement* placeholder : m_placeholders) {
+        const bool holdsEntries =
+            !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
+        if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
+            placeholder->TrueID != rootId)
+            RootElement->ChildrenFolders.Add(placeholder);
+    }
+    m_placeholders.clear();
     // The model is complete: unused capacity goes back.
     m_pool.SqueezeChildLists();
     Elements.Squeeze();

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class TBaseElement;
 class TScanProgress;
@@ -61,8 +62,8 @@ protected:
     bool IdsIndexable(const TFileInfo& record, int64_t Counter) const;
     // Adds one accepted record to the model. With reuse off a new element is always made.
     void HandleRecord(const TFileInfo& record, bool reuse);
-    // Attaches the root folder (Elements[rootId]) and every lost folder without a parent
-    // below RootElement.
+    // Attaches the root folder (Elements[rootId]), every lost folder without a parent and
+    // every "not_found_yet_" placeholder that still holds entries below RootElement.
     void AttachTops(int32_t rootId);
 
     // Progress of the running analysis, throttled to PumpIntervalMs.
@@ -85,6 +86,8 @@ protected:
 
 private:
     void livePath(const TFileInfo& record, bool reuse);
+    // A "not_found_yet_" placeholder for a live entry's missing parent.
+    TBaseElement* createNotFoundYet(int64_t parentId);
     void deletedPath(const TFileInfo& record, bool reuse);
     void fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent);
     void markAncestors(TBaseElement* element);
@@ -94,6 +97,8 @@ private:
     void showProgress(int64_t Counter);
 
     TElementPool m_pool;
+    // Every "not_found_yet_" placeholder made; those never resolved are shown at the top.
+    std::vector<TBaseElement*> m_placeholders;
     int64_t m_totalFiles = 0;
     int64_t m_position = 0;
     TScanProgress* m_progress = nullptr;

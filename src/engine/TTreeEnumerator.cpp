@@ -78,7 +78,13 @@ TFileTime TTreeEnumerator::convertTime(time_t seconds, uint32_t nanoseconds) con
 bool TTreeEnumerator::isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const
 {
     const TSK_FS_NAME* name = file->name;
-    if (name == nullptr || name->name == nullptr || TSK_FS_ISDOT(name->name)) {
+    if (name == nullptr || name->name == nullptr) {
+        return true;
+    }
+    // A folder's own "." and ".." entries are folders. A damaged or hostile volume can
+    // hold a file of that name; it is listed (the model shows it under a safe name).
+    if (TSK_FS_ISDOT(name->name) &&
+        (TSK_FS_IS_DIR_NAME(name->type) || name->type == TSK_FS_NAME_TYPE_UNDEF)) {
         return true;
     }
     if (name->type == TSK_FS_NAME_TYPE_VIRT || name->type == TSK_FS_NAME_TYPE_VIRT_DIR) {
@@ -172,8 +178,11 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPend
             const TSK_FS_META* meta = file->meta;
             // Everything inside a deleted folder is gone with it.
             const bool isDeleted = folder.deleted || (name->flags & TSK_FS_NAME_FLAG_UNALLOC);
+            // The library points a dot name at the folder itself or its parent, whatever
+            // the entry holds: a dot-named file is never walked as a folder.
             const bool isFolder =
-                meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : TSK_FS_IS_DIR_NAME(name->type);
+                !TSK_FS_ISDOT(name->name) &&
+                (meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : TSK_FS_IS_DIR_NAME(name->type));
             TItem item{folder.id,
                        (isFolder ? flag_IS_DIRECTORY : 0) | (isDeleted ? flag_IS_DELETED : 0),
                        0,
@@ -183,7 +192,7 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPend
                        name->meta_addr,
                        TTextCodec::utf8ToUtf16(name->name)};
             if (meta != nullptr) {
-                item.size = isFolder ? 0 : std::max<int64_t>(0, meta->size);
+                item.size = isFolder || TSK_FS_IS_DIR_META(meta->type) ? 0 : std::max<int64_t>(0, meta->size);
                 item.created = convertTime(meta->crtime, meta->crtime_nano);
                 item.accessed = convertTime(meta->atime, meta->atime_nano);
                 item.modified = convertTime(meta->mtime, meta->mtime_nano);

@@ -142,8 +142,37 @@ TEST_F(FATAnalysis, LiveEntryOfAParentThatNeverComesStaysUnderItsPlaceholder)
     EXPECT_EQ(placeholder->Drive, &disk);
     EXPECT_EQ(at(5)->Parent, placeholder);
     EXPECT_TRUE(disk.LostFolders.IsEmpty());
-    EXPECT_EQ(Names(disk.RootElement->ChildrenFolders), QStringList{"C:"});
+    // Shown at the top of the drive, as lost folders are, so the entry can be reached.
+    EXPECT_EQ(Names(disk.RootElement->ChildrenFolders), (QStringList{"C:", "not_found_yet_4"}));
     EXPECT_EQ(at(5)->GetInventPath(), "C:\\not_found_yet_4\\orphan.txt\\");
+}
+
+TEST_F(FATAnalysis, FolderPlaceholderHoldingEntriesIsNotTurnedIntoAFile)
+{
+    add(41, 40, Del, "inner.txt");
+    add(40, 0, Del, "a file that took the id"); // a deleted file arrives with the lost folder's id
+    add(51, 50, 0, "live inner.txt");
+    add(50, 0, 0, "live file that took the id");
+    EXPECT_TRUE(analyze());
+
+    const TBaseElement* lost = disk.LostFolders.GetItem(40);
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->GetName(), "lost_folder_40");
+    EXPECT_EQ(Names(lost->ChildrenFiles), QStringList{"inner.txt"});
+    EXPECT_EQ(Names(disk.RootElement->ChildrenFolders),
+              (QStringList{"C:", "lost_folder_40", "not_found_yet_50"}));
+    EXPECT_EQ(Names(at(0)->ChildrenFiles),
+              (QStringList{"a file that took the id", "live file that took the id"}));
+    EXPECT_EQ(at(51)->GetInventPath(), "C:\\not_found_yet_50\\live inner.txt\\");
+}
+
+TEST_F(FATAnalysis, DotNamesAreShownUnderSafeNames)
+{
+    add(1, 0, 0, "..");
+    add(2, 0, Del, ".");
+    EXPECT_TRUE(analyze());
+    EXPECT_EQ(Names(at(0)->ChildrenFiles), (QStringList{"__", "_"}));
+    EXPECT_EQ(at(1)->GetFullName(), "C:\\__");
 }
 
 TEST_F(FATAnalysis, DeletedEntriesOfUnknownParentsGoToLostFolders)

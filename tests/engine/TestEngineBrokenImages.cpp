@@ -112,4 +112,32 @@ TEST(EngineBrokenFat, ChainLoopDoesNotProduceAnEndlessCopy)
     }
 }
 
+// A file entry named ".." (a damaged or hostile volume) is listed, not taken for the
+// folder's link to its parent and dropped.
+TEST(EngineBrokenFat, FileNamedDotDotIsListed)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    TTempDir dir;
+    const QString image = dir.filePath("dotdot.img");
+    ASSERT_TRUE(QFile::copy(manifest.imagePath(), image));
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype at = bytes.indexOf(QByteArray("README  TXT"));
+    ASSERT_GE(at, 0);
+    bytes.replace(at, 11, QByteArray("..         "));
+    ASSERT_TRUE(file.seek(0));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+
+    TEngineSession session;
+    ASSERT_TRUE(session.enumerate(session.openImage(image)));
+    const auto found = session.find("..", false);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_FALSE(found.front()->Info.Flags & flag_IS_DIRECTORY);
+    EXPECT_EQ(session.find("README.TXT", false).size(), 0u);
+    EXPECT_EQ(session.find("Docs/Report 2024.txt", false).size(), 1u) << "the rest is listed as before";
+}
+
 } // namespace
