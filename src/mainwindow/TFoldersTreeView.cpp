@@ -5,6 +5,7 @@
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TImageLists.h"
 
+#include <QApplication>
 #include <QCollator>
 #include <QMouseEvent>
 #include <QTimer>
@@ -142,19 +143,35 @@ bool TFoldersTreeView::ChangeReportPending() const
     return m_changeTimer->isActive();
 }
 
+void TFoldersTreeView::CancelChangeReport()
+{
+    m_changeTimer->stop();
+}
+
+void TFoldersTreeView::collapseLeftBehind(QTreeWidgetItem* previous)
+{
+    QTreeWidgetItem* current = currentItem();
+    if (!previous || previous == current)
+        return;
+    for (QTreeWidgetItem* up = current ? current->parent() : nullptr; up; up = up->parent()) {
+        if (up == previous)
+            return;
+    }
+    previous->setExpanded(false);
+}
+
 void TFoldersTreeView::onCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
-    // Single-expand behaviour: the node left behind closes unless it lies above the new one.
+    // Single-expand behaviour. A collapse during a click would move the rows under the
+    // mouse, and the release would then act on another node than the one pressed.
     if (previous && current && previous != current) {
-        bool above = false;
-        for (QTreeWidgetItem* up = current->parent(); up; up = up->parent()) {
-            if (up == previous) {
-                above = true;
-                break;
-            }
+        if (QApplication::mouseButtons() != Qt::NoButton) {
+            if (QTreeWidgetItem* waiting = itemFromIndex(m_leftBehind))
+                collapseLeftBehind(waiting);
+            m_leftBehind = indexFromItem(previous);
+        } else {
+            collapseLeftBehind(previous);
         }
-        if (!above)
-            previous->setExpanded(false);
     }
     if (current)
         current->setExpanded(true);
@@ -177,6 +194,11 @@ void TFoldersTreeView::mousePressEvent(QMouseEvent* event)
 void TFoldersTreeView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeWidget::mouseReleaseEvent(event);
+    if (m_leftBehind.isValid()) {
+        QTreeWidgetItem* waiting = itemFromIndex(m_leftBehind);
+        m_leftBehind = QPersistentModelIndex();
+        collapseLeftBehind(waiting);
+    }
     if (event->button() == Qt::LeftButton)
         emit Clicked();
 }

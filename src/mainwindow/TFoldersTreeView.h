@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 
 class QTimer;
@@ -10,7 +11,9 @@ class TBaseElement;
 // The folder tree of the main window: the drive's top node and, filled when a node is
 // first expanded, the sub-folders of each folder. Every node carries its element.
 // Selecting a node expands it and collapses the node selected before (unless that one
-// is above the new one); a change of the selected node is reported 50 ms later.
+// is above the new one); a change of the selected node is reported 50 ms later. While a
+// mouse button is held the collapse waits for its release, so the rows never move under
+// the mouse between the press and the release of one click.
 class TFoldersTreeView : public QTreeWidget
 {
     Q_OBJECT
@@ -49,6 +52,8 @@ public:
     void ReloadImages();
     // Runs the pending change report now (it is otherwise run by the timer).
     void FlushChangeReport();
+    // Drops the pending change report, for a caller that has just shown the node itself.
+    void CancelChangeReport();
     bool ChangeReportPending() const;
 
 signals:
@@ -68,8 +73,12 @@ protected:
 private:
     void onCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void applyIcon(QTreeWidgetItem* item);
+    // Collapses the node left behind unless it lies above the selected node.
+    void collapseLeftBehind(QTreeWidgetItem* previous);
 
     QTimer* m_changeTimer;
+    // The node left behind during a mouse press, collapsed at the release.
+    QPersistentModelIndex m_leftBehind;
     bool m_onlyDeleted = false;
 };
 

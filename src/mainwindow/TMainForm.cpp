@@ -150,7 +150,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
-    // FormDestroy.
+    // FormDestroy. The help window ends with the main window.
+    delete THelpWindow::Instance(false);
     m_tree->clear();
     m_model->Clear();
     CloseCurDisk();
@@ -446,6 +447,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // The help window closes with the main window, so the program ends with it.
+    if (THelpWindow* help = THelpWindow::Instance(false))
+        help->close();
     event->accept();
 }
 
@@ -691,6 +695,9 @@ void TMainForm::ChangeFolder(TBaseElement* element)
         for (auto it = targets.rbegin(); it != targets.rend(); ++it)
             TryGo(*it);
     }
+    // The folder reached is a move in the history (a no-op for a move through it).
+    if (CurDisk)
+        CurDisk->MoveHistory.NewFolder(m_tree->SelectedElement());
     CheckState();
 }
 
@@ -701,6 +708,9 @@ void TMainForm::TryGo(TBaseElement* element)
         return;
     m_tree->setCurrentItem(node);
     FoldersTreeViewClick(true);
+    // Shown now: the tree's delayed report would show it again and lose the list's
+    // selection, which the caller may set next.
+    m_tree->CancelChangeReport();
     m_list->SetFocus();
     node->setExpanded(true);
 }

@@ -47,6 +47,46 @@ TEST_F(MainFormTest, ClickingFoldersShowsTheirContent)
     EXPECT_EQ(listed(), QStringList{"deep.txt"});
 }
 
+// A click on a node below an expanded sibling closes the sibling, so the rows move
+// under the mouse between press and release; the node pressed stays the one shown.
+TEST_F(MainFormTest, TreeHighlightListAndCommandsAgreeAfterClicksThatCloseASibling)
+{
+    openDrive();
+    clickNode(0);
+    const auto expectShown = [&](int64_t id, const char* path) {
+        QTRY_VERIFY_WITH_TIMEOUT(!tree()->ChangeReportPending(), 5000);
+        QCoreApplication::processEvents();
+        QTreeWidgetItem* node = tree()->FindNode(element(id));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(tree()->currentItem(), node) << path;
+        EXPECT_EQ(tree()->selectedItems(), QList<QTreeWidgetItem*>{node}) << path;
+        EXPECT_EQ(form->AddressComboBox()->currentText(), QLatin1String(path));
+        EXPECT_EQ(CurDisk->MoveHistory.CurElement, element(id)) << path;
+        tree()->setFocus();
+        form->CheckState();
+        EXPECT_EQ(form->SelectedElements(), QList<TBaseElement*>{element(id)}) << path;
+    };
+    // Without flushing the delayed report: it arrives on its own, as for a user.
+    const auto click = [&](int64_t id) {
+        QTreeWidgetItem* node = tree()->FindNode(element(id));
+        ASSERT_NE(node, nullptr);
+        const QPoint at = tree()->visualItemRect(node).center();
+        QTest::mouseMove(tree()->viewport(), at);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    };
+
+    click(Docs); // opens Docs: Sub appears below it
+    expectShown(Docs, "D:\\Docs\\");
+    click(Even); // closes Docs: Even moves up one row, Music comes under the mouse
+    expectShown(Even, "D:\\Even\\");
+    EXPECT_EQ(model()->rowCount(), 1000);
+    click(Docs);
+    expectShown(Docs, "D:\\Docs\\");
+    click(Trash); // the last node: after Docs closes, nothing is under the mouse
+    expectShown(Trash, "D:\\Trash\\");
+    EXPECT_EQ(listed(), QStringList{"gone.bin"});
+}
+
 TEST_F(MainFormTest, TheDelayedSelectionReportShowsTheFolder)
 {
     openDrive();
@@ -150,6 +190,22 @@ TEST_F(MainFormTest, SelectElementInListShowsAndSelectsIt)
     // The drive's top has no parent: nothing happens.
     form->SelectElementInLIst(CurDisk->RootElement);
     EXPECT_EQ(shown(), element(Music));
+}
+
+TEST_F(MainFormTest, SelectedElementSurvivesTheDelayedSelectionReport)
+{
+    openDrive();
+    // report.doc sorts after old.txt; whatever the tree still reports of the move to
+    // Docs must not refill the list.
+    form->SelectElementInLIst(element(Report));
+    tree()->FlushChangeReport();
+    QTest::qWait(3 * TFoldersTreeView::ChangeDelayMs);
+    EXPECT_EQ(shown(), element(Docs));
+    const QList<int> rows = list()->SelectedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(model()->ElementAt(rows[0]), element(Report));
+    EXPECT_EQ(model()->ElementAt(list()->currentView()->currentIndex().row()), element(Report));
+    EXPECT_EQ(form->SelectedElements(), QList<TBaseElement*>{element(Report)});
 }
 
 TEST_F(MainFormTest, ShowOnlyDeletedRebuildsTheTree)
