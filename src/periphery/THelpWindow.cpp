@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -93,6 +94,24 @@ int pageRank(const QString& page)
     return order.size() + 3;
 }
 
+// Shows the help window in front of the window that asked for it. A modal window blocks
+// every window except those it is the transient parent of, so while one is open it
+// becomes the help window's owner, which keeps the help usable.
+void showInFrontOf(THelpWindow* window, QWidget* parent)
+{
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner && parent)
+        owner = parent->window();
+    if (owner == window)
+        owner = nullptr;
+    window->winId(); // the native window, whose owner is set below
+    if (QWindow* handle = window->windowHandle())
+        handle->setTransientParent(owner ? owner->windowHandle() : nullptr);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 QPointer<THelpWindow>& instancePointer()
 {
     static QPointer<THelpWindow> window;
@@ -106,6 +125,8 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     initHelpResources();
     setObjectName(QStringLiteral("THelpWindow"));
     setWindowTitle(QStringLiteral("Brevant Pro Help"));
+    // An open help window never keeps the program running once its windows are closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(820, 580);
 
     auto* left = new QWidget(this);
@@ -163,7 +184,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(HomeButton, &QToolButton::clicked, this, [this] { OpenPage(QLatin1String(ContentsPage)); });
     connect(HelpBrowser, &QTextBrowser::backwardAvailable, BackButton, &QToolButton::setEnabled);
     connect(HelpBrowser, &QTextBrowser::forwardAvailable, ForwardButton, &QToolButton::setEnabled);
-    connect(HelpBrowser, &QTextBrowser::sourceChanged, this, [this] { browserSourceChanged(); });
+    connect(HelpBrowser, &QTextBrowser::sourceChanged, this, &THelpWindow::browserSourceChanged);
     connect(HelpBrowser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) { linkClicked(url); });
     connect(SearchEdit, &QLineEdit::textChanged, this, &THelpWindow::SetSearchText);
     connect(TopicsList, &QListWidget::itemActivated, this, [this] { topicActivated(); });
@@ -299,9 +320,9 @@ void THelpWindow::fillTopics()
     }
 }
 
-void THelpWindow::browserSourceChanged()
+void THelpWindow::browserSourceChanged(const QUrl& url)
 {
-    const QUrl url = HelpBrowser->source();
+    // The browser reports the new address before source() returns it.
     if (url.scheme() == QLatin1String("qrc"))
         m_currentPage = NormalizePage(url.path().mid(helpRoot.size() - 1));
     for (int i = 0; i < TopicsList->count(); ++i) {
@@ -343,28 +364,22 @@ void THelpWindow::topicActivated()
 
 bool ShowHelpPage(const QString& page, QWidget* parent)
 {
-    Q_UNUSED(parent); // the help window has no owner, so it can stay open beside any window
     if (!THelpWindow::PageExists(page)) {
         TUserPrompt::Current().ShowError(QStringLiteral("Can't open help file (%1).").arg(page));
         return false;
     }
     THelpWindow* window = THelpWindow::Instance();
     window->OpenPage(page);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showInFrontOf(window, parent);
     return true;
 }
 
 bool ShowHelpIndex(QWidget* parent)
 {
-    Q_UNUSED(parent);
     THelpWindow* window = THelpWindow::Instance();
     if (window->CurrentPage().isEmpty())
         window->OpenPage(QLatin1String(THelpWindow::ContentsPage));
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showInFrontOf(window, parent);
     window->FocusSearch();
     return true;
 }

@@ -13,7 +13,8 @@ class QToolButton;
 // The program's help viewer: the HTML pages under help/files, compiled into the
 // program as resources (":/help/files/..."), shown in one window with a list of
 // topics, a search field and links between the pages. There is one help window
-// per run; it has no owner, so it stays open beside the other windows.
+// per run; it stays in front of the window that last asked for it, is usable while a
+// modal window is open, and closes with the main window.
 class THelpWindow : public QWidget
 {
     Q_OBJECT
@@ -53,7 +54,7 @@ public:
 
 private:
     void fillTopics();
-    void browserSourceChanged();
+    void browserSourceChanged(const QUrl& url);
     void linkClicked(const QUrl& url);
     void topicActivated();
 
@@ -66,7 +67,8 @@ private:
     QString m_currentPage;
 };
 
-// Shows a help page in the help window (a path such as "/files/basics.quickstart.html").
+// Shows a help page in the help window (a path such as "/files/basics.quickstart.html")
+// in front of parent's window, or of the modal window open now.
 // A missing page shows "Can't open help file (%s)." with the page path, caption
 // "Error", through TUserPrompt, and returns false.
 bool ShowHelpPage(const QString& page, QWidget* parent = nullptr);

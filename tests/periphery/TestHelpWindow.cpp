@@ -4,11 +4,15 @@
 #include "TestConfig.h"
 #include "support/TScriptedPrompt.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +24,14 @@ protected:
     static void SetUpTestSuite() { testApp(); }
     void TearDown() override { delete THelpWindow::Instance(false); }
 };
+
+// The page of the topic the index highlights.
+QString highlighted(THelpWindow* window)
+{
+    auto* topics = window->findChild<QListWidget*>(QStringLiteral("TopicsList"));
+    QListWidgetItem* item = topics ? topics->currentItem() : nullptr;
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
 
 QString pageSource(const QString& page)
 {
@@ -175,4 +187,50 @@ TEST_F(HelpWindowTest, SearchNarrowsTheTopicsToPagesWithEveryWord)
     EXPECT_TRUE(listed.contains(QStringLiteral("/files/prefs.confirm.html")));
     window->SetSearchText(QString());
     EXPECT_EQ(window->ListedPages(), THelpWindow::Pages());
+}
+
+TEST_F(HelpWindowTest, TheIndexHighlightsThePageShown)
+{
+    TScriptedPrompt prompt;
+    ASSERT_TRUE(ShowHelpPage(QStringLiteral("/files/basics.quickstart.html")));
+    THelpWindow* window = THelpWindow::Instance(false);
+    EXPECT_EQ(highlighted(window), QStringLiteral("/files/basics.quickstart.html"));
+    ASSERT_TRUE(ShowHelpPage(QStringLiteral("/files/howto.recover.html")));
+    EXPECT_EQ(highlighted(window), QStringLiteral("/files/howto.recover.html"));
+    auto* browser = window->findChild<QTextBrowser*>(QStringLiteral("HelpBrowser"));
+    emit browser->anchorClicked(QUrl(QStringLiteral("prefs.confirm.html")));
+    EXPECT_EQ(highlighted(window), QStringLiteral("/files/prefs.confirm.html"));
+    browser->backward();
+    EXPECT_EQ(highlighted(window), QStringLiteral("/files/howto.recover.html"));
+}
+
+TEST_F(HelpWindowTest, HelpAskedForByAModalWindowIsUsableAndInFrontOfIt)
+{
+    QWidget main;
+    main.show();
+    QDialog dialog(&main);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+
+    ASSERT_TRUE(ShowHelpPage(QStringLiteral("/files/basics.quickstart.html"), &dialog));
+    THelpWindow* window = THelpWindow::Instance(false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_NE(window->windowHandle(), nullptr);
+    EXPECT_EQ(window->windowHandle()->transientParent(), dialog.windowHandle());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+
+    // A click on a topic reaches the help window through the window system.
+    auto* topics = window->findChild<QListWidget*>(QStringLiteral("TopicsList"));
+    const int row =
+        static_cast<int>(window->ListedPages().indexOf(QStringLiteral("/files/howto.recover.html")));
+    ASSERT_GE(row, 0);
+    const QPoint at = topics->viewport()->mapTo(window, topics->visualItemRect(topics->item(row)).center());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(window->CurrentPage(), QStringLiteral("/files/howto.recover.html"));
+
+    // Asked for by the main window, it stays in front of that one.
+    dialog.close();
+    ASSERT_TRUE(ShowHelpPage(QStringLiteral("/files/basics.contents.html"), &main));
+    EXPECT_EQ(window->windowHandle()->transientParent(), main.windowHandle());
 }
