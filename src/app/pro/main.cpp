@@ -1,6 +1,8 @@
 // The desktop program: reads the version strings and the settings, shows the splash
 // window, registers the disk images named on the command line and runs the main window.
+// --help and --version are answered before any window or settings are touched.
 
+#include "TProCommandLine.h"
 #include "disk/TVantrelApi.h"
 #include "periphery/TSplashForm.h"
 #include "mainwindow/TMainForm.h"
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -33,11 +36,36 @@ void registerImages(const QStringList& paths)
     }
 }
 
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     ReadVerInfo();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const TProCommandLine line = TProCommandLine::Parse(arguments);
+    switch (line.Act) {
+    case TProCommandLine::Action::Help:
+        print(stdout, TProCommandLine::Usage());
+        return 0;
+    case TProCommandLine::Action::Version:
+        print(stdout, TProCommandLine::VersionText());
+        return 0;
+    case TProCommandLine::Action::Refuse:
+        print(stderr, line.Error + QLatin1Char('\n'));
+        return 2;
+    case TProCommandLine::Action::Run:
+        break;
+    }
+
     RegSettingsRead();
 
     QApplication app(argc, argv);
@@ -47,9 +75,7 @@ int main(int argc, char* argv[])
     if (GlobalStartupShowSplash)
         TSplashForm::ShowSplash();
 
-    QStringList images = QApplication::arguments();
-    images.removeFirst();
-    registerImages(images);
+    registerImages(line.Images);
 
     int result = 1;
     try {
