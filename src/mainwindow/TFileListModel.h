@@ -84,8 +84,8 @@ private:
     // Texts per column, made on demand; m_made marks the cells that hold one.
     mutable std::array<std::vector<QString>, ColumnCount> m_text;
     mutable std::array<std::vector<char>, ColumnCount> m_made;
-    // Type texts by extension (the name from its first inner dot on).
-    mutable std::unordered_map<QString, QString> m_typeByExtension;
+    // Type texts by the platform's file type key of the name.
+    mutable std::unordered_map<QString, QString> m_typeByKey;
     QList<QIcon> m_icons;
     int m_markColumn = -1;
     bool m_markAscending = true;

@@ -15,6 +15,9 @@ public:
     virtual bool OpenDocument(const QString& program, const QString& params, bool maximized) = 0;
     // Description of the file type of a name (no file access); false when none is known.
     virtual bool FileTypeName(const QString& name, uint32_t attributes, QString& typeName) = 0;
+    // A key for caching FileTypeName's answers for file names: names with equal keys get
+    // equal answers. By default the name itself, which is always safe.
+    virtual QString FileTypeKey(const QString& name) { return name; }
     // Path of a special folder by its Windows folder number (5 = documents); empty if none.
     virtual QString SpecialFolder(int csidl) = 0;
     // Bit mask of present drive letters, bit 0 = "A".

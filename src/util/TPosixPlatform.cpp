@@ -6,9 +6,12 @@
 #include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -35,7 +38,84 @@ bool isNativeFolderPath(const QString& path)
     return path.startsWith(QLatin1Char('/')) && !path.contains(QChar(0));
 }
 
+// The MIME database names a type by glob patterns over the whole file name. Nearly all
+// of them are "*.ext" with no other wildcard or dot, and whether such a pattern matches
+// depends only on the text after the name's last dot. The others (literal names such as
+// "Makefile" or "CMakeLists.txt", longer suffixes such as "*.tar.gz", and patterns such
+// as "README*" or "*.[1-9]") may depend on the rest of the name; this index answers
+// whether any of them could match a name. It compares without case, which can only
+// widen the set of names it reports.
+class TWholeNamePatterns
+{
+public:
+    TWholeNamePatterns()
+    {
+        QStringList others;
+        for (const QMimeType& type : QMimeDatabase().allMimeTypes()) {
+            for (const QString& glob : type.globPatterns()) {
+                const QString pattern = glob.toLower();
+                const QString rest = pattern.mid(2);
+                if (pattern.startsWith(QLatin1String("*.")) && !hasWildcard(rest) &&
+                    !rest.contains(QLatin1Char('.')))
+                    continue; // decided by the last extension
+                if (!hasWildcard(pattern))
+                    m_literals.insert(pattern);
+                else if (pattern.startsWith(QLatin1Char('*')) && !hasWildcard(pattern.mid(1)))
+                    m_suffixes.push_back(pattern.mid(1));
+                else if (pattern.endsWith(QLatin1Char('*')) && !hasWildcard(pattern.chopped(1)))
+                    m_prefixes.push_back(pattern.chopped(1));
+                else
+                    others.append(QRegularExpression::wildcardToRegularExpression(
+                        pattern, QRegularExpression::UnanchoredWildcardConversion));
+            }
+        }
+        if (!others.isEmpty())
+            m_others.setPattern(QStringLiteral("\\A(?:") + others.join(QLatin1Char('|')) +
+                                QStringLiteral(")\\z"));
+        m_others.optimize();
+    }
+
+    bool MayMatch(const QString& lowerName) const
+    {
+        if (m_literals.contains(lowerName))
+            return true;
+        for (const QString& suffix : m_suffixes) {
+            if (lowerName.endsWith(suffix))
+                return true;
+        }
+        for (const QString& prefix : m_prefixes) {
+            if (lowerName.startsWith(prefix))
+                return true;
+        }
+        return !m_others.pattern().isEmpty() && m_others.match(lowerName).hasMatch();
+    }
+
+private:
+    static bool hasWildcard(const QString& text)
+    {
+        return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?')) ||
+               text.contains(QLatin1Char('['));
+    }
+
+    QSet<QString> m_literals;
+    std::vector<QString> m_suffixes;
+    std::vector<QString> m_prefixes;
+    QRegularExpression m_others;
+};
+
 } // namespace
+
+QString TPosixPlatform::FileTypeKey(const QString& name)
+{
+    static const TWholeNamePatterns wholeName;
+    // A path is judged by its last level, a name the patterns may see whole by itself;
+    // the first character keeps the kinds of key apart.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        wholeName.MayMatch(name.toLower()))
+        return QLatin1Char('N') + name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QStringLiteral("0") : QLatin1Char('E') + name.mid(dot);
+}
 
 bool TPosixPlatform::OpenCommand(const QString& program, const QString& params, QString& executable,
                                  QStringList& arguments)

@@ -14,6 +14,9 @@ class TPosixPlatform : public TPlatform
 public:
     bool OpenDocument(const QString& program, const QString& params, bool maximized) override;
     bool FileTypeName(const QString& name, uint32_t attributes, QString& typeName) override;
+    // The text from the name's last dot on, unless a pattern of the MIME database that
+    // looks at more of the name could match it (see FileTypeKey in the source).
+    QString FileTypeKey(const QString& name) override;
     QString SpecialFolder(int csidl) override;
     uint32_t LogicalDrives() override;
     QString ExecutablePath() override;

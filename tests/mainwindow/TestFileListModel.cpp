@@ -91,15 +91,20 @@ TEST_F(FileListModel, TypesFollowTheWholeExtension)
 {
     TBaseElement* root = disk.RootElement;
     std::vector<TBaseElement*> rows{
-        disk.File(root, QStringLiteral("one.tar.gz")),   disk.File(root, QStringLiteral("two.gz")),
+        disk.File(root, QStringLiteral("one.tar.gz")), disk.File(root, QStringLiteral("two.gz")),
         disk.File(root, QStringLiteral("three.tar.gz")), disk.File(root, QStringLiteral("Notes.TXT")),
-        disk.File(root, QStringLiteral(".hidden")),      disk.File(root, QStringLiteral("noextension"))};
+        disk.File(root, QStringLiteral(".hidden")), disk.File(root, QStringLiteral("noextension")),
+        // Names the type database knows whole, after names sharing their extension.
+        disk.File(root, QStringLiteral("notes.txt")), disk.File(root, QStringLiteral("CMakeLists.txt")),
+        disk.File(root, QStringLiteral("x.am")), disk.File(root, QStringLiteral("Makefile.am")),
+        disk.File(root, QStringLiteral("core")), disk.File(root, QStringLiteral("Core"))};
     TFileListModel model;
     model.SetElements(rows);
     // Each row's type is what the element itself reports for its name.
     for (int r = 0; r < model.rowCount(); ++r)
         EXPECT_EQ(model.Text(r, TFileListModel::colType), rows[r]->GetFileType()) << r;
     EXPECT_EQ(model.Text(0, TFileListModel::colType), model.Text(2, TFileListModel::colType));
+    EXPECT_NE(model.Text(6, TFileListModel::colType), model.Text(7, TFileListModel::colType));
 }
 
 TEST_F(FileListModel, SortsByShownTextsWithLocaleCollation)

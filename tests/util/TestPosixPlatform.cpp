@@ -3,6 +3,9 @@
 #include "support/TTempDir.h"
 
 #include <QFile>
+#include <QHash>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -80,4 +83,40 @@ TEST(PosixPlatformTest, FoldersAreOnlyAbsolutePosixPaths)
     EXPECT_FALSE(platform.ExecutablePath().isEmpty());
     EXPECT_FALSE(platform.SpecialFolder(5).isEmpty());
     EXPECT_EQ(platform.SpecialFolder(12345), "");
+}
+
+TEST(PosixPlatformTest, NamesWithOneFileTypeKeyGetOneTypeName)
+{
+    TPosixPlatform platform;
+    // Names made from every pattern of the type database, alone and with a prefix, a
+    // suffix and other case, each compared with plain names of the same extension.
+    QStringList names{QStringLiteral("a.txt"), QStringLiteral("noextension"), QStringLiteral("trailing.")};
+    for (const QMimeType& type : QMimeDatabase().allMimeTypes()) {
+        for (const QString& pattern : type.globPatterns()) {
+            QString name = pattern;
+            name.replace(QRegularExpression(QStringLiteral("\\[(.)[^\\]]*\\]")), QStringLiteral("\\1"));
+            name.replace(QLatin1Char('*'), QStringLiteral("x"))
+                .replace(QLatin1Char('?'), QStringLiteral("q"));
+            names << name << QStringLiteral("a") + name << name + QStringLiteral(".gz") << name.toUpper();
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            if (dot >= 0)
+                names << QStringLiteral("plain") + name.mid(dot);
+        }
+    }
+    QHash<QString, QPair<QString, QString>> answerByKey;
+    for (const QString& name : names) {
+        QString answer;
+        if (!platform.FileTypeName(name, 128, answer))
+            answer = QStringLiteral("(none)");
+        const QString key = platform.FileTypeKey(name);
+        const auto it = answerByKey.constFind(key);
+        if (it == answerByKey.cend())
+            answerByKey.insert(key, {name, answer});
+        else
+            EXPECT_EQ(answer, it->second) << qPrintable(name) << " and " << qPrintable(it->first);
+    }
+    // The key is shared widely: most names are judged by their extension alone.
+    EXPECT_EQ(platform.FileTypeKey(QStringLiteral("report.txt")),
+              platform.FileTypeKey(QStringLiteral("b.txt")));
+    EXPECT_LT(answerByKey.size(), names.size() / 2);
 }
