@@ -156,8 +156,7 @@ void appendTwo(char* at, int value)
 // "no time": 0, which invented folders and the FAT root carry, and the file time 0.
 bool appendDateTime(QByteArray& out, TDateTime value)
 {
-    static const TDateTime noFileTime = ConvertFileTimeToDateTime(0);
-    if (value == 0 || value == noFileTime) {
+    if (IsUnknownDateTime(value)) {
         return false;
     }
     QDate date;

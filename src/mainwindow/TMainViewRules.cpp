@@ -64,7 +64,7 @@ QString TMainViewRules::DateTimeText(double dateTime)
     QDate date;
     QTime time;
     DecodeDateTime(dateTime, date, time);
-    if (!date.isValid())
+    if (!date.isValid() || IsUnknownDateTime(dateTime))
         return QString();
     // The default locale is the user's unless the program chose another.
     const QLocale locale;

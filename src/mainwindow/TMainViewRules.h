@@ -74,6 +74,7 @@ public:
     static bool PassesFilter(int64_t flags, bool onlyDeleted);
 
     // The user's short date and long time; the time is left out at exactly midnight.
+    // Empty for a value that is no date or records no time (IsUnknownDateTime).
     static QString DateTimeText(double dateTime);
 
     // The long part of a hint: the text after "|", or the whole hint without one.

@@ -258,3 +258,9 @@ TDateTime EncodeDateTime(const QDate& date, const QTime& time)
     const int ms = time.isValid() ? time.msecsSinceStartOfDay() : 0;
     return static_cast<double>(day) + static_cast<double>(ms) / MsPerDay;
 }
+
+bool IsUnknownDateTime(TDateTime value)
+{
+    static const TDateTime noFileTime = ConvertFileTimeToDateTime(0);
+    return value == 0 || value == noFileTime;
+}

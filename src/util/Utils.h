@@ -67,3 +67,6 @@ TDateTime ConvertFileTimeToDateTime(uint64_t fileTime);
 void DecodeDateTime(TDateTime value, QDate& date, QTime& time);
 // Date-time value of a calendar date and time of day; 0 for an invalid date.
 TDateTime EncodeDateTime(const QDate& date, const QTime& time);
+// True for a value that records no time: 0, which invented folders and the FAT root
+// carry, and the file time 0 (1601-01-01 00:00). Such values are shown empty.
+bool IsUnknownDateTime(TDateTime value);

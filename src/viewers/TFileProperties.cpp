@@ -72,7 +72,7 @@ QString TFileProperties::DateTimeText(TDateTime value, const QLocale& locale)
     QDate date;
     QTime time;
     DecodeDateTime(value, date, time);
-    if (!date.isValid())
+    if (!date.isValid() || IsUnknownDateTime(value))
         return QString();
     QString text = locale.toString(date, QLocale::ShortFormat);
     if (time.isValid() && (time.hour() != 0 || time.minute() != 0 || time.second() != 0)) {

@@ -55,6 +55,6 @@ public:
     // blank after the opening parenthesis.
     static QString SizeOnDiskText(int64_t size, const QLocale& locale = QLocale::system());
     // Short date, then a blank and the long time unless the time is 00:00:00; empty for
-    // a value that is no calendar date.
+    // a value that is no calendar date or records no time (IsUnknownDateTime).
     static QString DateTimeText(TDateTime value, const QLocale& locale = QLocale::system());
 };

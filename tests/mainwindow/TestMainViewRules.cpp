@@ -1,6 +1,7 @@
 #include "mainwindow/TMainViewRules.h"
 
 #include "engine/VantrelLib.h"
+#include "util/Utils.h"
 
 #include <QLocale>
 
@@ -132,6 +133,9 @@ TEST(MainViewRules, DateTextsAndHints)
     EXPECT_TRUE(withTime.startsWith(QStringLiteral("1/2/20 12:00:00"))) << withTime.toStdString();
     EXPECT_FALSE(withTime.contains(QStringLiteral("UTC")));
     EXPECT_TRUE(R::DateTimeText(std::numeric_limits<double>::quiet_NaN()).isEmpty());
+    // No time recorded: the FAT root's 0 and the file time 0.
+    EXPECT_TRUE(R::DateTimeText(0).isEmpty());
+    EXPECT_TRUE(R::DateTimeText(ConvertFileTimeToDateTime(0)).isEmpty());
     QLocale::setDefault(QLocale::system());
 
     EXPECT_EQ(R::LongHint(QStringLiteral("Exit|Quits the application")),

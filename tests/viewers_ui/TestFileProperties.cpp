@@ -93,8 +93,12 @@ TEST(FileProperties, DatesLeaveOutAMidnightTimeAndCarryNoZone)
     const QLocale german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(TFileProperties::DateTimeText(noon, german), QStringLiteral("22.10.04 12:20:42"));
 
-    // The zero date is a date; values outside the calendar show nothing.
-    EXPECT_EQ(TFileProperties::DateTimeText(0, us), QStringLiteral("12/30/99"));
+    // Values that record no time (the FAT root's 0, the file time 0) and values outside
+    // the calendar show nothing; the days next to them are dates.
+    EXPECT_EQ(TFileProperties::DateTimeText(0, us), QString());
+    EXPECT_EQ(TFileProperties::DateTimeText(ConvertFileTimeToDateTime(0), us), QString());
+    EXPECT_EQ(TFileProperties::DateTimeText(1, us), QStringLiteral("12/31/99"));
+    EXPECT_EQ(TFileProperties::DateTimeText(-1, us), QStringLiteral("12/29/99"));
     EXPECT_EQ(TFileProperties::DateTimeText(std::nan(""), us), QString());
     EXPECT_EQ(TFileProperties::DateTimeText(1e12, us), QString());
 }
