@@ -204,7 +204,20 @@ void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
 void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
 {
     const int32_t parentId = int32_t(record.TrueParentId);
-    TBaseElement* parentFolder = Elements.GetItem(parentId);
+    TBaseElement* parentFolder = nullptr;
+    if (record.Flags & flag_PARENT_REUSED) {
+        // The folder the entry was in is gone and its id now names another entry: a lost
+        // folder of its own stands in, apart from whatever holds the id now.
+        TBaseElement*& stale = m_reusedParents[record.TrueParentId];
+        if (!stale) {
+            stale = CreateFolder(QStringLiteral("lost_folder_") + QString::number(record.TrueParentId),
+                                 record.TrueParentId, flag_IS_DELETED | flag_IS_DIRECTORY | flag_EMPTY);
+            m_placeholders.push_back(stale);
+        }
+        parentFolder = stale;
+    } else {
+        parentFolder = Elements.GetItem(parentId);
+    }
     if (!parentFolder || !parentFolder->IsFolder()) {
         parentFolder = LostFolders.GetItem(parentId);
         if (!parentFolder) {
@@ -267,8 +280,9 @@ void TBaseDisk::AttachTops(int32_t rootId)
         if (folder && !folder->Parent)
             RootElement->ChildrenFolders.Add(folder);
     }
-    // Live entries whose folder never arrived: shown like lost folders, or nothing but a
-    // search would reach them. The root record's own placeholder holds only the root.
+    // Live entries whose folder never arrived and deleted ones whose folder's id was
+    // reused: shown like lost folders, or nothing but a search would reach them. The root
+    // record's own placeholder holds only the root.
     for (TBaseElement* placeholder : m_placeholders) {
         const bool holdsEntries =
             !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
@@ -277,6 +291,7 @@ void TBaseDisk::AttachTops(int32_t rootId)
             RootElement->ChildrenFolders.Add(placeholder);
     }
     m_placeholders.clear();
+    m_reusedParents.clear();
     // The model is complete: unused capacity goes back.
     m_pool.SqueezeChildLists();
     Elements.Squeeze();

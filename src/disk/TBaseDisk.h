@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class TBaseElement;
@@ -99,6 +100,8 @@ private:
     TElementPool m_pool;
     // Every "not_found_yet_" placeholder made; those never resolved are shown at the top.
     std::vector<TBaseElement*> m_placeholders;
+    // Lost folders standing in for folders whose id a new entry took, by that id.
+    std::unordered_map<int64_t, TBaseElement*> m_reusedParents;
     int64_t m_totalFiles = 0;
     int64_t m_position = 0;
     TScanProgress* m_progress = nullptr;

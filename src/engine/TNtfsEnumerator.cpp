@@ -18,12 +18,23 @@ constexpr size_t kFileNameSpace = 0x41;
 constexpr size_t kFileNameText = 0x42;
 constexpr uint8_t kNamespaceDos = 2;
 constexpr uint64_t kRecordNumberMask = 0x0000FFFFFFFFFFFFULL;
+constexpr int kSequenceShift = 48;
+
+// Record header: "FILE" signature at 0, sequence number at 0x10, flags at 0x16, base
+// record reference at 0x20.
+constexpr size_t kHeaderSize = 0x28;
+constexpr size_t kHeaderSequence = 0x10;
+constexpr size_t kHeaderFlags = 0x16;
+constexpr size_t kHeaderBase = 0x20;
+constexpr uint16_t kRecordInUse = 0x01;
+constexpr uint16_t kRecordIsDirectory = 0x02;
+constexpr uint32_t kHeaderKnown = 0x80000000U;
 
 struct TChosenName
 {
     const uint8_t* text = nullptr; // UTF-16LE
     size_t length = 0;
-    uint64_t parent = 0;
+    uint64_t parent = 0; // the whole reference: sequence number in the top 16 bits
     bool found = false;
     bool dosOnly = true;
 };
@@ -54,7 +65,7 @@ TChosenName chooseName(TSK_FS_FILE* file)
         }
         uint64_t parent = 0;
         std::memcpy(&parent, buf + kFileNameParent, sizeof parent);
-        chosen = {buf + kFileNameText, length, parent & kRecordNumberMask, true, dos};
+        chosen = {buf + kFileNameText, length, parent, true, dos};
     }
     return chosen;
 }
@@ -111,31 +122,68 @@ const TFileInfo* TNtfsEnumerator::next()
     return fillRecord(recordNumber) ? &m_record : nullptr;
 }
 
-bool TNtfsEnumerator::isExtensionRecord(int64_t recordNumber)
+bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
 {
-    // Record header: "FILE" signature at 0, base record reference at 0x20.
-    constexpr size_t kHeader = 0x28;
+    extension = false;
     if (m_mft == nullptr) {
         return false;
     }
-    uint8_t header[kHeader] = {};
-    if (tsk_fs_file_read(m_mft, recordNumber * m_recordSize, reinterpret_cast<char*>(header), kHeader,
-                         TSK_FS_FILE_READ_FLAG_NONE) != static_cast<ssize_t>(kHeader)) {
+    uint8_t header[kHeaderSize] = {};
+    if (tsk_fs_file_read(m_mft, recordNumber * m_recordSize, reinterpret_cast<char*>(header), kHeaderSize,
+                         TSK_FS_FILE_READ_FLAG_NONE) != static_cast<ssize_t>(kHeaderSize)) {
         tsk_error_reset();
         return false;
     }
     if (std::memcmp(header, "FILE", 4) != 0) {
         return false;
     }
+    uint16_t sequence = 0;
+    uint16_t flags = 0;
     uint64_t base = 0;
-    std::memcpy(&base, header + 0x20, sizeof base);
-    return (base & kRecordNumberMask) != 0;
+    std::memcpy(&sequence, header + kHeaderSequence, sizeof sequence);
+    std::memcpy(&flags, header + kHeaderFlags, sizeof flags);
+    std::memcpy(&base, header + kHeaderBase, sizeof base);
+    if (recordNumber >= 0 && recordNumber < m_count) {
+        if (m_headers.empty()) {
+            m_headers.resize(static_cast<size_t>(m_count));
+        }
+        m_headers[static_cast<size_t>(recordNumber)] =
+            kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
+            sequence;
+    }
+    extension = (base & kRecordNumberMask) != 0;
+    return true;
+}
+
+bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
+{
+    // Without a sequence number, or without a readable header, nothing can be told.
+    if (sequence == 0 || m_mft == nullptr || parent >= static_cast<uint64_t>(m_count)) {
+        return true;
+    }
+    const size_t index = static_cast<size_t>(parent);
+    if (m_headers.empty() || !(m_headers[index] & kHeaderKnown)) {
+        bool extension = false;
+        if (!readHeader(static_cast<int64_t>(parent), extension)) {
+            return true;
+        }
+    }
+    const uint32_t header = m_headers[index];
+    const uint16_t current = static_cast<uint16_t>(header & 0xFFFF);
+    const uint16_t flags = static_cast<uint16_t>(header >> 16);
+    if (flags & kRecordInUse) {
+        return current == sequence && (flags & kRecordIsDirectory);
+    }
+    // The number skips 0 when it wraps.
+    const uint16_t raised = sequence == 0xFFFF ? 1 : static_cast<uint16_t>(sequence + 1);
+    return current == sequence || current == raised;
 }
 
 bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-    if (isExtensionRecord(recordNumber)) {
+    bool extension = false;
+    if (readHeader(recordNumber, extension) && extension) {
         return false;
     }
     // The file structure is reused from record to record; the library keeps its
@@ -150,12 +198,14 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
     if (meta != nullptr && !(meta->flags & TSK_FS_META_FLAG_UNUSED)) {
         const TChosenName name = chooseName(file);
         std::u16string fallback;
-        uint64_t parent = name.parent;
+        uint64_t parent = name.parent & kRecordNumberMask;
+        uint16_t parentSequence = static_cast<uint16_t>(name.parent >> kSequenceShift);
         bool haveName = name.found;
         if (!haveName && meta->name2 != nullptr) {
             // Attributes could not be parsed; the library's own name list still helps.
             fallback = TTextCodec::utf8ToUtf16(meta->name2->name);
             parent = meta->name2->par_inode & kRecordNumberMask;
+            parentSequence = static_cast<uint16_t>(meta->name2->par_seq);
             haveName = true;
         }
         if (haveName) {
@@ -163,8 +213,13 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             m_record.TrueId = recordNumber;
             m_record.TrueParentId = static_cast<int64_t>(parent);
             const bool directory = meta->type == TSK_FS_META_TYPE_DIR;
-            m_record.Flags = (directory ? flag_IS_DIRECTORY : 0) |
-                             ((meta->flags & TSK_FS_META_FLAG_UNALLOC) ? flag_IS_DELETED : 0);
+            const bool deleted = (meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0;
+            m_record.Flags = (directory ? flag_IS_DIRECTORY : 0) | (deleted ? flag_IS_DELETED : 0);
+            // A deleted entry's folder may be gone and its record given to another entry.
+            if (deleted && parent != static_cast<uint64_t>(recordNumber) &&
+                !parentStillHolds(parent, parentSequence)) {
+                m_record.Flags |= flag_PARENT_REUSED;
+            }
             m_record.Size = directory ? 0 : std::max<int64_t>(0, meta->size);
             m_record.DateCreated = TFileTimeCodec::fromUtc(meta->crtime, meta->crtime_nano);
             m_record.DateAccessed = TFileTimeCodec::fromUtc(meta->atime, meta->atime_nano);

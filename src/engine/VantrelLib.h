@@ -29,6 +29,9 @@ enum
     flag_IS_DIRECTORY = 2,
     flag_EMPTY = 8,
     flag_HAS_CHILD_DELETED = 16,
+    // The parent id names a record that now holds another entry: the entry's folder is
+    // gone, and the new occupant must not be taken for it.
+    flag_PARENT_REUSED = 32,
 };
 
 enum

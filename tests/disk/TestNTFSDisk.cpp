@@ -160,6 +160,24 @@ TEST_F(NTFSAnalysis, RootRecordIsNeverReused)
     EXPECT_EQ(Names(disk.RootElement->ChildrenFolders), QStringList{"E:"});
 }
 
+TEST_F(NTFSAnalysis, DeletedEntriesOfAReusedFolderRecordStayOutOfItsNewOccupant)
+{
+    addRoot();
+    add(40, 5, Dir, "Fresh");                                  // took the record of a deleted folder
+    add(41, 40, Del | flag_PARENT_REUSED, "old file.txt");     // written into that deleted folder
+    add(42, 40, Del, "deleted from Fresh.txt");                // belongs to Fresh
+    add(43, 50, Del | Dir | flag_PARENT_REUSED, "old folder"); // its folder's new occupant comes later
+    add(44, 43, Del, "inner.txt");
+    add(50, 5, Dir, "Newer");
+    EXPECT_TRUE(analyze());
+    EXPECT_EQ(Names(at(40)->ChildrenFiles), QStringList{"deleted from Fresh.txt"});
+    EXPECT_TRUE(at(50)->ChildrenFolders.IsEmpty());
+    EXPECT_EQ(at(41)->GetInventPath(), "E:\\lost_folder_40\\old file.txt\\");
+    EXPECT_EQ(at(44)->GetInventPath(), "E:\\lost_folder_50\\old folder\\inner.txt\\");
+    EXPECT_EQ(Names(disk.RootElement->ChildrenFolders),
+              (QStringList{"E:", "lost_folder_40", "lost_folder_50"}));
+}
+
 TEST_F(NTFSAnalysis, EngineExceptionsCountAsEmptySlots)
 {
     addRoot();

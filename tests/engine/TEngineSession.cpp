@@ -82,14 +82,16 @@ void TEngineSession::buildPaths()
         }
         QStringList parts{entry.Name};
         int64_t parent = entry.Info.TrueParentId;
+        int64_t flags = entry.Info.Flags;
         bool reached = false;
         for (size_t guard = 0; guard <= m_entries.size(); ++guard) {
-            if (parent == rootId) {
+            if (parent == rootId && !(flags & flag_PARENT_REUSED)) {
                 reached = true;
                 break;
             }
             const auto found = byId.find(parent);
-            if (found == byId.end() || !(found->second->Info.Flags & flag_IS_DIRECTORY)) {
+            if (found == byId.end() || !(found->second->Info.Flags & flag_IS_DIRECTORY) ||
+                (flags & flag_PARENT_REUSED)) {
                 // The parent is gone or is no folder any more: name it by its id.
                 parts.prepend('#' + QString::number(parent));
                 reached = true;
@@ -97,6 +99,7 @@ void TEngineSession::buildPaths()
             }
             parts.prepend(found->second->Name);
             parent = found->second->Info.TrueParentId;
+            flags = found->second->Info.Flags;
         }
         entry.Path = reached ? parts.join('/') : QString();
     }
