@@ -280,7 +280,7 @@ void TRecoveryForm::buildFinishPage(QWidget* page)
     makeBoldLabel(page, "FinishLabel", QStringLiteral("Recovery finished!"), QRect(0, 4, 440, 24), 1.4);
     makeLabel(page, "FinishLabel1", QStringLiteral("You have recovered files:"), QRect(0, 44, 180, 17));
     FinishLabel2 = makeBoldLabel(page, "FinishLabel2", QStringLiteral("0"), QRect(185, 44, 200, 17));
-    FinishDetailsLabel = makeLabel(page, "FinishDetailsLabel", QString(), QRect(0, 64, 440, 66));
+    FinishDetailsLabel = makeLabel(page, "FinishDetailsLabel", QString(), QRect(0, 68, 440, 62));
     FinishDetailsLabel->setWordWrap(true);
     FinishDetailsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     FinishDetailsLabel->setVisible(false);
