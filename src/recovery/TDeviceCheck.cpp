@@ -27,17 +27,36 @@ bool TDeviceCheck::FileSystemDevice(const QString& path, dev_t& device)
     }
 }
 
-dev_t TDeviceCheck::WholeDisk(dev_t device)
+namespace {
+
+QString deviceLink(dev_t device, const QString& sysRoot)
+{
+    return sysRoot + QStringLiteral("/dev/block/%1:%2").arg(major(device)).arg(minor(device));
+}
+
+// The sysfs folder of the whole disk device belongs to: its own folder, or for a
+// partition the folder it sits in. Empty when sysfs does not know the device.
+QString wholeDiskFolder(dev_t device, const QString& sysRoot)
+{
+    const QString link = deviceLink(device, sysRoot);
+    const QString folder = QFileInfo(link).canonicalFilePath();
+    if (folder.isEmpty())
+        return QString();
+    return QFileInfo::exists(folder + QStringLiteral("/partition")) ? QFileInfo(folder).path() : folder;
+}
+
+} // namespace
+
+dev_t TDeviceCheck::WholeDisk(dev_t device, const QString& sysRoot)
 {
     // /sys/dev/block/MAJ:MIN links to the device's folder; a partition's folder has a
     // "partition" file and sits inside its disk's folder, whose "dev" names the disk.
-    const QString link = QStringLiteral("/sys/dev/block/%1:%2").arg(major(device)).arg(minor(device));
-    if (!QFileInfo::exists(link + QStringLiteral("/partition")))
+    if (!QFileInfo::exists(deviceLink(device, sysRoot) + QStringLiteral("/partition")))
         return device;
-    const QString folder = QFileInfo(link).canonicalFilePath();
+    const QString folder = wholeDiskFolder(device, sysRoot);
     if (folder.isEmpty())
         return device;
-    QFile devFile(QFileInfo(folder).path() + QStringLiteral("/dev"));
+    QFile devFile(folder + QStringLiteral("/dev"));
     if (!devFile.open(QIODevice::ReadOnly))
         return device;
     const QList<QByteArray> parts = devFile.readAll().trimmed().split(':');
@@ -49,21 +68,55 @@ dev_t TDeviceCheck::WholeDisk(dev_t device)
     return majorOk && minorOk ? makedev(diskMajor, diskMinor) : device;
 }
 
-bool TDeviceCheck::OnSourceDevice(const QString& destination, const QStringList& sourcePaths)
+QString TDeviceCheck::LoopBackingFile(dev_t device, const QString& sysRoot)
+{
+    const QString folder = wholeDiskFolder(device, sysRoot);
+    if (folder.isEmpty())
+        return QString();
+    QFile backing(folder + QStringLiteral("/loop/backing_file"));
+    if (!backing.open(QIODevice::ReadOnly))
+        return QString();
+    // One path and a line feed; the kernel adds " (deleted)" once the file was unlinked.
+    QByteArray path = backing.readAll();
+    if (path.endsWith('\n'))
+        path.chop(1);
+    const QByteArray deleted(" (deleted)");
+    if (path.endsWith(deleted))
+        path.chop(deleted.size());
+    return QFile::decodeName(path);
+}
+
+bool TDeviceCheck::OnSourceDevice(const QString& destination, const QStringList& sourcePaths,
+                                  const QString& sysRoot)
 {
     dev_t target = 0;
     if (!FileSystemDevice(destination, target))
         return false;
-    const dev_t targetDisk = WholeDisk(target);
+    const dev_t targetDisk = WholeDisk(target, sysRoot);
+
+    // The file a loop device under the destination reads and writes, by its numbers: a
+    // name can differ (another mount, a link) while the data is the same.
+    struct stat backing
+    {
+    };
+    const QString backingPath = LoopBackingFile(target, sysRoot);
+    const bool loopBacked = !backingPath.isEmpty() &&
+                            ::stat(QFile::encodeName(backingPath).constData(), &backing) == 0 &&
+                            S_ISREG(backing.st_mode);
+
     for (const QString& source : sourcePaths) {
         if (source.isEmpty())
             continue;
         struct stat status
         {
         };
-        if (::stat(QFile::encodeName(source).constData(), &status) != 0 || !S_ISBLK(status.st_mode))
+        if (::stat(QFile::encodeName(source).constData(), &status) != 0)
             continue;
-        if (status.st_rdev == target || WholeDisk(status.st_rdev) == targetDisk)
+        if (S_ISBLK(status.st_mode) &&
+            (status.st_rdev == target || WholeDisk(status.st_rdev, sysRoot) == targetDisk))
+            return true;
+        if (S_ISREG(status.st_mode) && loopBacked && status.st_dev == backing.st_dev &&
+            status.st_ino == backing.st_ino)
             return true;
     }
     return false;

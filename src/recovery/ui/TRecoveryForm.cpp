@@ -29,6 +29,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QTextOption>
 #include <QTimer>
 
 #include <algorithm>
@@ -266,8 +267,11 @@ void TRecoveryForm::buildProgressPage(QWidget* page)
     ProgressLog->setObjectName(QStringLiteral("ProgressLog"));
     ProgressLog->setGeometry(0, 152, 440, 188);
     ProgressLog->setReadOnly(true);
-    ProgressLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    ProgressLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Lines are mostly long paths: they wrap, at the window's edge even inside a name, so
+    // all of a line is seen without scrolling sideways.
+    ProgressLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ProgressLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    ProgressLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ProgressLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
@@ -276,20 +280,24 @@ void TRecoveryForm::buildFinishPage(QWidget* page)
     makeBoldLabel(page, "FinishLabel", QStringLiteral("Recovery finished!"), QRect(0, 4, 440, 24), 1.4);
     makeLabel(page, "FinishLabel1", QStringLiteral("You have recovered files:"), QRect(0, 44, 180, 17));
     FinishLabel2 = makeBoldLabel(page, "FinishLabel2", QStringLiteral("0"), QRect(185, 44, 200, 17));
+    FinishDetailsLabel = makeLabel(page, "FinishDetailsLabel", QString(), QRect(0, 68, 440, 62));
+    FinishDetailsLabel->setWordWrap(true);
+    FinishDetailsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FinishDetailsLabel->setVisible(false);
     FinishButtonExplore = makeButton(page, "FinishButtonExplore", QStringLiteral("Explore Recovered Files"),
-                                     QRect(0, 72, 180, 25));
+                                     QRect(0, 136, 180, 25));
     QLabel* feedbackText =
         makeLabel(page, "FinishFeedbackLabel",
                   QStringLiteral("We appreciate if you write one-two lines about the files you "
                                  "have recovered. We post this information on our web site for "
                                  "others people view."),
-                  QRect(0, 130, 440, 52));
+                  QRect(0, 176, 440, 52));
     feedbackText->setWordWrap(true);
     FinishButtonFeedback = makeButton(page, "FinishButtonFeedback",
-                                      QStringLiteral("Send your feedback to us!"), QRect(0, 186, 200, 25));
+                                      QStringLiteral("Send your feedback to us!"), QRect(0, 232, 200, 25));
     QLabel* note =
         makeLabel(page, "FinishFeedbackNote",
-                  QStringLiteral("The button opens our web site in your browser."), QRect(0, 216, 440, 34));
+                  QStringLiteral("The button opens our web site in your browser."), QRect(0, 262, 440, 34));
     note->setWordWrap(true);
 }
 
@@ -369,6 +377,21 @@ void TRecoveryForm::CheckState()
     CloseButton->setEnabled(close);
 
     FinishLabel2->setText(QString::number(m_counters.ProcessedFiles));
+    const QString details = finishDetails();
+    FinishDetailsLabel->setText(details);
+    FinishDetailsLabel->setVisible(!details.isEmpty());
+}
+
+QString TRecoveryForm::finishDetails() const
+{
+    QStringList lines;
+    if (m_counters.FailedFiles != 0)
+        lines << QStringLiteral("Failed: %1").arg(m_counters.FailedFiles);
+    if (m_counters.SkippedFiles != 0)
+        lines << QStringLiteral("Skipped: %1").arg(m_counters.SkippedFiles);
+    if (!m_refusal.isEmpty())
+        lines << m_refusal;
+    return lines.join(QLatin1Char('\n'));
 }
 
 void TRecoveryForm::NextButtonClick()
@@ -459,14 +482,27 @@ void TRecoveryForm::StartRecovery()
 {
     const TBaseDisk* disk = sourceDisk();
     TRecoveryRun run(*this);
-    run.StartRecovery(FilesTreeView->Tree(), GlobalRecoveryDestinationFolder, disk ? disk->DriveLetter : '?',
-                      disk ? disk->DriveId : -1);
+    m_refusal.clear();
+    m_runLog.clear();
+    m_keepRunLog = true;
+    const bool completed = run.StartRecovery(FilesTreeView->Tree(), GlobalRecoveryDestinationFolder,
+                                             disk ? disk->DriveLetter : '?', disk ? disk->DriveId : -1);
+    m_keepRunLog = false;
     m_counters = run.Counters();
+    // A refused run logs its reason between its opening and its closing line, before
+    // anything else happens.
+    if (!completed && !run.Stopped() && m_runLog.size() > 2)
+        m_refusal = m_runLog.mid(1, m_runLog.size() - 2).join(QLatin1Char('\n'));
+    m_runLog.clear();
     flushLog();
 }
 
 void TRecoveryForm::AddLogLine(const QString& line)
 {
+    // Enough for a refused run's lines; a long run's are not kept twice.
+    constexpr qsizetype RunLogKept = 16;
+    if (m_keepRunLog && m_runLog.size() < RunLogKept)
+        m_runLog.append(line);
     if (m_pendingLog.isEmpty())
         QCoreApplication::postEvent(this, new QEvent(RecoveryLogMessage));
     m_pendingLog.append(line);

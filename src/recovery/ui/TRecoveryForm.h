@@ -96,6 +96,9 @@ public:
     QPlainTextEdit* ProgressLog = nullptr;
 
     QLabel* FinishLabel2 = nullptr;
+    // Below the count: the failed and skipped counts when not zero, and why a refused run
+    // wrote nothing; hidden when there is nothing to say.
+    QLabel* FinishDetailsLabel = nullptr;
     QPushButton* FinishButtonExplore = nullptr;
     QPushButton* FinishButtonFeedback = nullptr;
 
@@ -156,6 +159,8 @@ private:
     const TBaseDisk* sourceDisk() const;
     // Shows the log lines waiting in m_pendingLog.
     void flushLog();
+    // The Finish page's details for the last run.
+    QString finishDetails() const;
 
     QButtonGroup* m_destinationGroup = nullptr;
     TRecoveryCounters m_counters;
@@ -173,6 +178,12 @@ private:
     // copying a small file; the lines go in together whenever the window's events are
     // served, and when the run ends.
     QStringList m_pendingLog;
+
+    // The first lines the running run logged (a refused run logs only a few), and the
+    // reason the last run was refused (empty when it was not).
+    QStringList m_runLog;
+    bool m_keepRunLog = false;
+    QString m_refusal;
 };
 
 // Builds the wizard's check tree from elements (in the caller's order; the caller keeps
