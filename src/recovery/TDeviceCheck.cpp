@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <vector>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -92,17 +94,33 @@ bool TDeviceCheck::OnSourceDevice(const QString& destination, const QStringList&
     dev_t target = 0;
     if (!FileSystemDevice(destination, target))
         return false;
-    const dev_t targetDisk = WholeDisk(target, sysRoot);
 
-    // The file a loop device under the destination reads and writes, by its numbers: a
-    // name can differ (another mount, a link) while the data is the same.
-    struct stat backing
+    // The devices the destination's data reaches: its own file system's, and for a loop
+    // device the file system of the file backing it, and so on down (bounded, as a
+    // chain of loop devices could name itself). Backing files are kept by their numbers:
+    // a name can differ (another mount, a link) while the data is the same.
+    struct TLayer
     {
+        dev_t device;
+        dev_t disk;
     };
-    const QString backingPath = LoopBackingFile(target, sysRoot);
-    const bool loopBacked = !backingPath.isEmpty() &&
-                            ::stat(QFile::encodeName(backingPath).constData(), &backing) == 0 &&
-                            S_ISREG(backing.st_mode);
+    std::vector<TLayer> layers;
+    std::vector<struct stat> backings;
+    dev_t device = target;
+    for (int depth = 0; depth < 8; ++depth) {
+        layers.push_back({device, WholeDisk(device, sysRoot)});
+        const QString backingPath = LoopBackingFile(device, sysRoot);
+        struct stat backing
+        {
+        };
+        if (backingPath.isEmpty() || ::stat(QFile::encodeName(backingPath).constData(), &backing) != 0 ||
+            !S_ISREG(backing.st_mode))
+            break;
+        backings.push_back(backing);
+        if (backing.st_dev == device)
+            break;
+        device = backing.st_dev;
+    }
 
     for (const QString& source : sourcePaths) {
         if (source.isEmpty())
@@ -112,12 +130,19 @@ bool TDeviceCheck::OnSourceDevice(const QString& destination, const QStringList&
         };
         if (::stat(QFile::encodeName(source).constData(), &status) != 0)
             continue;
-        if (S_ISBLK(status.st_mode) &&
-            (status.st_rdev == target || WholeDisk(status.st_rdev, sysRoot) == targetDisk))
-            return true;
-        if (S_ISREG(status.st_mode) && loopBacked && status.st_dev == backing.st_dev &&
-            status.st_ino == backing.st_ino)
-            return true;
+        if (S_ISBLK(status.st_mode)) {
+            const dev_t sourceDisk = WholeDisk(status.st_rdev, sysRoot);
+            for (const TLayer& layer : layers) {
+                if (status.st_rdev == layer.device || sourceDisk == layer.disk)
+                    return true;
+            }
+        }
+        if (S_ISREG(status.st_mode)) {
+            for (const struct stat& backing : backings) {
+                if (status.st_dev == backing.st_dev && status.st_ino == backing.st_ino)
+                    return true;
+            }
+        }
     }
     return false;
 }

@@ -12,7 +12,8 @@
 // as the same. A source path that is a file (an image) matches when the destination's
 // file system lives on a loop device (or a partition of one) backed by that very file,
 // compared by device and inode numbers; a copy on the image's own file system does not
-// touch the image's data and passes.
+// touch the image's data and passes. A destination on a loop device also lies on the
+// device that holds its backing file.
 //
 // Devices are looked up below a sysfs root, "/sys" unless a caller (a test) names another.
 class TDeviceCheck

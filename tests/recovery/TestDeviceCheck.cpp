@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -76,4 +77,24 @@ TEST_F(DeviceCheckTest, ImageSourcesPassWhenTheDestinationIsNoLoopDevice)
 {
     describeDevice(QStringLiteral("pci0/block/sda"), QString());
     EXPECT_FALSE(TDeviceCheck::OnSourceDevice(destination, {image}, sys));
+}
+
+// The loop device's backing file sits on the source device itself: writing through the
+// loop device writes to the source. Needs a second file system and a device node.
+TEST_F(DeviceCheckTest, LoopDeviceBackedByAFileOnTheSourceDeviceIsTheSource)
+{
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/brevant-XXXXXX"));
+    struct stat status
+    {
+    };
+    if (!elsewhere.isValid() || ::stat(QFile::encodeName(elsewhere.path()).constData(), &status) != 0 ||
+        status.st_dev == device)
+        GTEST_SKIP() << "no second file system for the backing file";
+    const QString backing = elsewhere.filePath(QStringLiteral("store.img"));
+    write(backing, "store");
+    const QString node = temp.filePath(QStringLiteral("source-disk"));
+    if (::mknod(QFile::encodeName(node).constData(), S_IFBLK | 0600, status.st_dev) != 0)
+        GTEST_SKIP() << "device nodes cannot be made here";
+    describeDevice(QStringLiteral("virtual/block/loop0"), backing);
+    EXPECT_TRUE(TDeviceCheck::OnSourceDevice(destination, {node}, sys));
 }
