@@ -15,6 +15,7 @@
 #include "periphery/TImageLists.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "settings/Settings.h"
+#include "settings/TRegistryStore.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 #include "viewers/ui/TFilePropertiesForm.h"
@@ -23,6 +24,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -396,10 +398,16 @@ void TMainForm::updateSortChecks()
         columns[GlobalMainSortColumn]->setChecked(true);
 }
 
-void TMainForm::SaveAllSettings()
+bool TMainForm::SaveAllSettings()
 {
     // The window layout is written by its own store (RegWritePosition) when present.
-    RegSettingsWrite();
+    TRegistryStore store;
+    if (RegSettingsWrite(store))
+        return true;
+    TUserPrompt::Current().ShowError(
+        QStringLiteral("Can't save the settings to %1: %2")
+            .arg(QDir::toNativeSeparators(store.StoreFilePath()), store.ErrorString()));
+    return false;
 }
 
 // ---- Activation, hints, closing -----------------------------------------------------

@@ -55,7 +55,9 @@ public:
     void CheckState();
     void StartScan(int ADriveId, bool AFullScan);
     bool IsScanning() const { return m_scanning; }
-    void SaveAllSettings();
+    // Saves the settings; a failure is told to the user. Run when the window is destroyed,
+    // which is when the program ends.
+    bool SaveAllSettings();
     void ShowHint(const QString& hint);
 
     // Browsing.

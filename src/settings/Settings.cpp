@@ -5,18 +5,15 @@
 #include "util/FileUtils.h"
 
 #include <cstring>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 namespace {
 
 const QString Global = QStringLiteral("\\Global");
 const QString Preferences = QStringLiteral("\\Preferences");
 constexpr int CsidlPersonal = 5;
-
-// Initial values, before anything is read.
-constexpr uint8_t InitialViewStyle = 3;
-constexpr uint8_t LastViewStyle = 3;
-const QString InitialRecoveryFolder = QStringLiteral("C:\\Recovered Files\\");
-const QString InitialEmail = QStringLiteral("yourname@example.com");
 
 QString fullKeyPath(const QString& subKey)
 {
@@ -26,82 +23,227 @@ QString fullKeyPath(const QString& subKey)
     return RegKeyBase + subKey;
 }
 
-// A one-byte ordinal read in place; a stored value beyond the last ordinal is unusable
-// and leaves the variable as it was, so later code never sees an ordinal it cannot handle.
-template<typename T>
-void readOrdinal(const TRegistryStore& store, const QString& subKey, const QString& name, T& variable,
-                 uint8_t last)
+} // namespace
+
+// The settings hold no value of their own here: the table below gives each one its
+// initial value, and resetSettingsToInitialValues puts it there before anything runs.
+uint8_t GlobalMainViewStyle;
+int GlobalMainSortColumn;
+bool GlobalMainSortOrderAZ;
+int GlobalLastTip;
+bool GlobalFirstStart;
+bool GlobalShowOnlyDeleted;
+bool GlobalRecoveryFull;
+TRecoveryDestination GlobalRecoveryDestination;
+QString GlobalRecoveryDestinationFolder;
+QString GlobalRecoveryDestinationFTP;
+QString GlobalRecoveryDestinationEmail;
+bool GlobalStartupShowSplash;
+TStartupDefaultAction GlobalStartupDefaultAction;
+QChar GlobalStartupDefaultActionDiskLetter;
+bool GlobalLogEnable;
+QString GlobalLogFilename;
+bool GlobalLogRecycle;
+int GlobalLogSizeMaxKb;
+bool GlobalLogAddStatus;
+bool GlobalLogAddWarnings;
+bool GlobalLogAddErrors;
+bool GlobalLogAddDebug;
+QString GlobalLanguage;
+bool GlobalConfirmOverwrite;
+bool GlobalConfirmInterrupt;
+bool GlobalConfirmExit;
+
+namespace {
+
+// A one-byte ordinal stored as binary data; a stored value beyond Last is unusable.
+struct TOrdinal
 {
-    uint8_t ordinal = static_cast<uint8_t>(variable);
-    RegReadBinaryData(store, subKey, name, &ordinal, 1);
-    if (ordinal <= last)
-        variable = static_cast<T>(ordinal);
+    uint8_t* Value;
+    uint8_t Last;
+};
+// Ordinal settings are enumerations of one byte, which are read and written as that byte.
+template<typename T> TOrdinal ordinal(T& variable, T last)
+{
+    static_assert(sizeof(T) == 1);
+    return {reinterpret_cast<uint8_t*>(&variable), static_cast<uint8_t>(last)};
 }
 
-template<typename T>
-bool writeOrdinal(TRegistryStore& store, const QString& subKey, const QString& name, T value)
+using TTarget = std::variant<bool*, int*, TOrdinal, QString*, QChar*>;
+
+// What a read gives when the store holds no usable value.
+enum class TFallback
 {
-    const uint8_t ordinal = static_cast<uint8_t>(value);
-    return RegWriteBinaryData(store, subKey, name, &ordinal, 1);
+    Current,   // the value the setting holds before the read
+    Initial,   // its initial value
+    Fixed,     // the row's Fixed value
+    Documents, // "Recovered Files" in the user's documents folder
+};
+
+// One setting: where it is stored, its type (by its variable), its initial value and
+// what a read falls back to. A letter is stored as a text; an empty text keeps it.
+struct TSetting
+{
+    const QString* Section;
+    const char* Name;
+    TTarget Variable;
+    TSettingValue Initial;
+    TFallback Fallback = TFallback::Current;
+    TSettingValue Fixed = {};
+};
+
+// Every setting, in the order they are written.
+const std::vector<TSetting>& settingsTable()
+{
+    static const std::vector<TSetting> table{
+        {&Global, "ViewStyle", ordinal(GlobalMainViewStyle, uint8_t{3}), uint8_t{3}, TFallback::Initial},
+        {&Global, "SortColumn", &GlobalMainSortColumn, 0, TFallback::Initial},
+        {&Global, "SortOrderAZ", &GlobalMainSortOrderAZ, true, TFallback::Initial},
+        {&Global, "GlobalLastTip", &GlobalLastTip, 1, TFallback::Fixed, 0},
+        {&Global, "GlobalFirstStart", &GlobalFirstStart, true, TFallback::Initial},
+        {&Global, "ShowOnlyDeleted", &GlobalShowOnlyDeleted, false, TFallback::Initial},
+        {&Preferences, "RecoveryFull", &GlobalRecoveryFull, false, TFallback::Initial},
+        {&Preferences, "RecoveryDestination", ordinal(GlobalRecoveryDestination, rdEmail), uint8_t{rdFolder}},
+        {&Preferences, "RecoveryDestinationFolder", &GlobalRecoveryDestinationFolder,
+         QStringLiteral("C:\\Recovered Files\\"), TFallback::Documents},
+        {&Preferences, "RecoveryDestinationFTP", &GlobalRecoveryDestinationFTP, QStringLiteral("ftp://")},
+        {&Preferences, "RecoveryDestinationEmail", &GlobalRecoveryDestinationEmail,
+         QStringLiteral("yourname@example.com")},
+        {&Preferences, "StartupShowSplash", &GlobalStartupShowSplash, true},
+        {&Preferences, "StartupDefaultAction", ordinal(GlobalStartupDefaultAction, sdaNothing),
+         uint8_t{sdaSelectDisk}},
+        {&Preferences, "StartupDefaultActionDiskLetter", &GlobalStartupDefaultActionDiskLetter, QChar(u'?')},
+        {&Preferences, "LogEnable", &GlobalLogEnable, false},
+        {&Preferences, "LogFilename", &GlobalLogFilename, QStringLiteral("brevant.log")},
+        {&Preferences, "LogRecycle", &GlobalLogRecycle, true},
+        {&Preferences, "LogSizeMaxKb", &GlobalLogSizeMaxKb, 1024},
+        {&Preferences, "LogAddStatus", &GlobalLogAddStatus, true},
+        {&Preferences, "LogAddWarnings", &GlobalLogAddWarnings, true},
+        {&Preferences, "LogAddErrors", &GlobalLogAddErrors, true},
+        {&Preferences, "LogAddDebug", &GlobalLogAddDebug, true},
+        {&Preferences, "Language", &GlobalLanguage, QString()},
+        {&Preferences, "ConfirmOverwrite", &GlobalConfirmOverwrite, true},
+        {&Preferences, "ConfirmInterrupt", &GlobalConfirmInterrupt, true},
+        {&Preferences, "ConfirmExit", &GlobalConfirmExit, false},
+    };
+    return table;
 }
+
+template<typename... F> struct TOverloaded : F...
+{
+    using F::operator()...;
+};
+template<typename... F> TOverloaded(F...) -> TOverloaded<F...>;
+
+TSettingValue valueOf(const TTarget& target)
+{
+    return std::visit(TOverloaded{[](const TOrdinal& o) -> TSettingValue { return *o.Value; },
+                                  [](const auto* variable) -> TSettingValue { return *variable; }},
+                      target);
+}
+
+void assign(const TTarget& target, const TSettingValue& value)
+{
+    std::visit(TOverloaded{[&](const TOrdinal& o) { *o.Value = std::get<uint8_t>(value); },
+                           [&](auto* variable) {
+                               *variable = std::get<std::remove_pointer_t<decltype(variable)>>(value);
+                           }},
+               target);
+}
+
+TSettingValue fallbackOf(const TSetting& setting)
+{
+    switch (setting.Fallback) {
+    case TFallback::Current:
+        return valueOf(setting.Variable);
+    case TFallback::Initial:
+        return setting.Initial;
+    case TFallback::Fixed:
+        return setting.Fixed;
+    case TFallback::Documents:
+        return GetWinSpecialFoldersValue(CsidlPersonal) + QStringLiteral("/Recovered Files");
+    }
+    return setting.Initial;
+}
+
+void readSetting(const TRegistryStore& store, const TSetting& setting)
+{
+    const QString& section = *setting.Section;
+    const QString name = QLatin1String(setting.Name);
+    const TSettingValue fallback = fallbackOf(setting);
+    std::visit(
+        TOverloaded{
+            [&](bool* variable) { *variable = RegReadBool(store, section, name, std::get<bool>(fallback)); },
+            [&](int* variable) { *variable = RegReadInteger(store, section, name, std::get<int>(fallback)); },
+            [&](QString* variable) {
+                *variable = RegReadString(store, section, name, std::get<QString>(fallback));
+            },
+            [&](QChar* variable) {
+                const QChar current = std::get<QChar>(fallback);
+                const QString letter = RegReadString(store, section, name, QString(current));
+                *variable = letter.isEmpty() ? current : letter[0];
+            },
+            [&](const TOrdinal& o) {
+                // An unusable ordinal leaves the fallback, so later code never
+                // sees an ordinal it cannot handle.
+                uint8_t value = std::get<uint8_t>(fallback);
+                RegReadBinaryData(store, section, name, &value, 1);
+                *o.Value = value <= o.Last ? value : std::get<uint8_t>(fallback);
+            }},
+        setting.Variable);
+}
+
+void writeSetting(TRegistryStore& store, const TSetting& setting)
+{
+    const QString& section = *setting.Section;
+    const QString name = QLatin1String(setting.Name);
+    std::visit(
+        TOverloaded{[&](const bool* variable) { RegWriteBool(store, section, name, *variable); },
+                    [&](const int* variable) { RegWriteInteger(store, section, name, *variable); },
+                    [&](const QString* variable) { RegWriteString(store, section, name, *variable); },
+                    [&](const QChar* variable) { RegWriteString(store, section, name, QString(*variable)); },
+                    [&](const TOrdinal& o) { RegWriteBinaryData(store, section, name, o.Value, 1); }},
+        setting.Variable);
+}
+
+// The settings start at their initial values, before any other code can read them.
+[[maybe_unused]] const bool initialised = (resetSettingsToInitialValues(), true);
 
 } // namespace
 
-uint8_t GlobalMainViewStyle = InitialViewStyle;
-int GlobalMainSortColumn = 0;
-bool GlobalMainSortOrderAZ = true;
-int GlobalLastTip = 1;
-bool GlobalFirstStart = true;
-bool GlobalShowOnlyDeleted = false;
-bool GlobalRecoveryFull = false;
-TRecoveryDestination GlobalRecoveryDestination = rdFolder;
-QString GlobalRecoveryDestinationFolder = InitialRecoveryFolder;
-QString GlobalRecoveryDestinationFTP = QStringLiteral("ftp://");
-QString GlobalRecoveryDestinationEmail = InitialEmail;
-bool GlobalStartupShowSplash = true;
-TStartupDefaultAction GlobalStartupDefaultAction = sdaSelectDisk;
-QChar GlobalStartupDefaultActionDiskLetter = QLatin1Char('?');
-bool GlobalLogEnable = false;
-QString GlobalLogFilename = QStringLiteral("brevant.log");
-bool GlobalLogRecycle = true;
-int GlobalLogSizeMaxKb = 1024;
-bool GlobalLogAddStatus = true;
-bool GlobalLogAddWarnings = true;
-bool GlobalLogAddErrors = true;
-bool GlobalLogAddDebug = true;
-QString GlobalLanguage;
-bool GlobalConfirmOverwrite = true;
-bool GlobalConfirmInterrupt = true;
-bool GlobalConfirmExit = false;
-
 void resetSettingsToInitialValues()
 {
-    GlobalMainViewStyle = InitialViewStyle;
-    GlobalMainSortColumn = 0;
-    GlobalMainSortOrderAZ = true;
-    GlobalLastTip = 1;
-    GlobalFirstStart = true;
-    GlobalShowOnlyDeleted = false;
-    GlobalRecoveryFull = false;
-    GlobalRecoveryDestination = rdFolder;
-    GlobalRecoveryDestinationFolder = InitialRecoveryFolder;
-    GlobalRecoveryDestinationFTP = QStringLiteral("ftp://");
-    GlobalRecoveryDestinationEmail = InitialEmail;
-    GlobalStartupShowSplash = true;
-    GlobalStartupDefaultAction = sdaSelectDisk;
-    GlobalStartupDefaultActionDiskLetter = QLatin1Char('?');
-    GlobalLogEnable = false;
-    GlobalLogFilename = QStringLiteral("brevant.log");
-    GlobalLogRecycle = true;
-    GlobalLogSizeMaxKb = 1024;
-    GlobalLogAddStatus = true;
-    GlobalLogAddWarnings = true;
-    GlobalLogAddErrors = true;
-    GlobalLogAddDebug = true;
-    GlobalLanguage.clear();
-    GlobalConfirmOverwrite = true;
-    GlobalConfirmInterrupt = true;
-    GlobalConfirmExit = false;
+    for (const TSetting& setting : settingsTable())
+        assign(setting.Variable, setting.Initial);
+}
+
+TSettingsCopy TSettingsCopy::Current()
+{
+    TSettingsCopy copy;
+    for (const TSetting& setting : settingsTable())
+        copy.m_values.push_back(valueOf(setting.Variable));
+    return copy;
+}
+
+void TSettingsCopy::Commit() const
+{
+    const std::vector<TSetting>& table = settingsTable();
+    for (size_t i = 0; i < table.size() && i < m_values.size(); ++i)
+        assign(table[i].Variable, m_values[i]);
+}
+
+int TSettingsCopy::indexOf(const void* setting) const
+{
+    const std::vector<TSetting>& table = settingsTable();
+    for (size_t i = 0; i < table.size() && i < m_values.size(); ++i) {
+        const void* address =
+            std::visit(TOverloaded{[](const TOrdinal& o) -> const void* { return o.Value; },
+                                   [](const auto* variable) -> const void* { return variable; }},
+                       table[i].Variable);
+        if (address == setting)
+            return int(i);
+    }
+    return -1;
 }
 
 void RegReadBinaryData(const TRegistryStore& store, const QString& subKey, const QString& name, void* buffer,
@@ -205,49 +347,8 @@ void RegSettingsRead()
 
 void RegSettingsRead(const TRegistryStore& store)
 {
-    GlobalMainViewStyle = InitialViewStyle;
-    readOrdinal(store, Global, QStringLiteral("ViewStyle"), GlobalMainViewStyle, LastViewStyle);
-    GlobalMainSortColumn = RegReadInteger(store, Global, QStringLiteral("SortColumn"), 0);
-    GlobalMainSortOrderAZ = RegReadBool(store, Global, QStringLiteral("SortOrderAZ"), true);
-    GlobalLastTip = RegReadInteger(store, Global, QStringLiteral("GlobalLastTip"), 0);
-    GlobalFirstStart = RegReadBool(store, Global, QStringLiteral("GlobalFirstStart"), true);
-    GlobalShowOnlyDeleted = RegReadBool(store, Global, QStringLiteral("ShowOnlyDeleted"), false);
-
-    GlobalRecoveryFull = RegReadBool(store, Preferences, QStringLiteral("RecoveryFull"), false);
-    readOrdinal(store, Preferences, QStringLiteral("RecoveryDestination"), GlobalRecoveryDestination,
-                rdEmail);
-    const QString defaultFolder =
-        GetWinSpecialFoldersValue(CsidlPersonal) + QStringLiteral("/Recovered Files");
-    GlobalRecoveryDestinationFolder =
-        RegReadString(store, Preferences, QStringLiteral("RecoveryDestinationFolder"), defaultFolder);
-    GlobalRecoveryDestinationFTP = RegReadString(store, Preferences, QStringLiteral("RecoveryDestinationFTP"),
-                                                 GlobalRecoveryDestinationFTP);
-    GlobalRecoveryDestinationEmail = RegReadString(
-        store, Preferences, QStringLiteral("RecoveryDestinationEmail"), GlobalRecoveryDestinationEmail);
-    GlobalStartupShowSplash =
-        RegReadBool(store, Preferences, QStringLiteral("StartupShowSplash"), GlobalStartupShowSplash);
-    readOrdinal(store, Preferences, QStringLiteral("StartupDefaultAction"), GlobalStartupDefaultAction,
-                sdaNothing);
-    const QString letter = RegReadString(store, Preferences, QStringLiteral("StartupDefaultActionDiskLetter"),
-                                         QString(GlobalStartupDefaultActionDiskLetter));
-    if (!letter.isEmpty())
-        GlobalStartupDefaultActionDiskLetter = letter[0];
-    GlobalLogEnable = RegReadBool(store, Preferences, QStringLiteral("LogEnable"), GlobalLogEnable);
-    GlobalLogFilename = RegReadString(store, Preferences, QStringLiteral("LogFilename"), GlobalLogFilename);
-    GlobalLogRecycle = RegReadBool(store, Preferences, QStringLiteral("LogRecycle"), GlobalLogRecycle);
-    GlobalLogSizeMaxKb =
-        RegReadInteger(store, Preferences, QStringLiteral("LogSizeMaxKb"), GlobalLogSizeMaxKb);
-    GlobalLogAddStatus = RegReadBool(store, Preferences, QStringLiteral("LogAddStatus"), GlobalLogAddStatus);
-    GlobalLogAddWarnings =
-        RegReadBool(store, Preferences, QStringLiteral("LogAddWarnings"), GlobalLogAddWarnings);
-    GlobalLogAddErrors = RegReadBool(store, Preferences, QStringLiteral("LogAddErrors"), GlobalLogAddErrors);
-    GlobalLogAddDebug = RegReadBool(store, Preferences, QStringLiteral("LogAddDebug"), GlobalLogAddDebug);
-    GlobalLanguage = RegReadString(store, Preferences, QStringLiteral("Language"), GlobalLanguage);
-    GlobalConfirmOverwrite =
-        RegReadBool(store, Preferences, QStringLiteral("ConfirmOverwrite"), GlobalConfirmOverwrite);
-    GlobalConfirmInterrupt =
-        RegReadBool(store, Preferences, QStringLiteral("ConfirmInterrupt"), GlobalConfirmInterrupt);
-    GlobalConfirmExit = RegReadBool(store, Preferences, QStringLiteral("ConfirmExit"), GlobalConfirmExit);
+    for (const TSetting& setting : settingsTable())
+        readSetting(store, setting);
 }
 
 bool RegSettingsWrite()
@@ -258,36 +359,7 @@ bool RegSettingsWrite()
 
 bool RegSettingsWrite(TRegistryStore& store)
 {
-    writeOrdinal(store, Global, QStringLiteral("ViewStyle"), GlobalMainViewStyle);
-    RegWriteInteger(store, Global, QStringLiteral("SortColumn"), GlobalMainSortColumn);
-    RegWriteBool(store, Global, QStringLiteral("SortOrderAZ"), GlobalMainSortOrderAZ);
-    RegWriteInteger(store, Global, QStringLiteral("GlobalLastTip"), GlobalLastTip);
-    RegWriteBool(store, Global, QStringLiteral("GlobalFirstStart"), GlobalFirstStart);
-    RegWriteBool(store, Global, QStringLiteral("ShowOnlyDeleted"), GlobalShowOnlyDeleted);
-
-    RegWriteBool(store, Preferences, QStringLiteral("RecoveryFull"), GlobalRecoveryFull);
-    writeOrdinal(store, Preferences, QStringLiteral("RecoveryDestination"), GlobalRecoveryDestination);
-    RegWriteString(store, Preferences, QStringLiteral("RecoveryDestinationFolder"),
-                   GlobalRecoveryDestinationFolder);
-    RegWriteString(store, Preferences, QStringLiteral("RecoveryDestinationFTP"),
-                   GlobalRecoveryDestinationFTP);
-    RegWriteString(store, Preferences, QStringLiteral("RecoveryDestinationEmail"),
-                   GlobalRecoveryDestinationEmail);
-    RegWriteBool(store, Preferences, QStringLiteral("StartupShowSplash"), GlobalStartupShowSplash);
-    writeOrdinal(store, Preferences, QStringLiteral("StartupDefaultAction"), GlobalStartupDefaultAction);
-    RegWriteString(store, Preferences, QStringLiteral("StartupDefaultActionDiskLetter"),
-                   QString(GlobalStartupDefaultActionDiskLetter));
-    RegWriteBool(store, Preferences, QStringLiteral("LogEnable"), GlobalLogEnable);
-    RegWriteString(store, Preferences, QStringLiteral("LogFilename"), GlobalLogFilename);
-    RegWriteBool(store, Preferences, QStringLiteral("LogRecycle"), GlobalLogRecycle);
-    RegWriteInteger(store, Preferences, QStringLiteral("LogSizeMaxKb"), GlobalLogSizeMaxKb);
-    RegWriteBool(store, Preferences, QStringLiteral("LogAddStatus"), GlobalLogAddStatus);
-    RegWriteBool(store, Preferences, QStringLiteral("LogAddWarnings"), GlobalLogAddWarnings);
-    RegWriteBool(store, Preferences, QStringLiteral("LogAddErrors"), GlobalLogAddErrors);
-    RegWriteBool(store, Preferences, QStringLiteral("LogAddDebug"), GlobalLogAddDebug);
-    RegWriteString(store, Preferences, QStringLiteral("Language"), GlobalLanguage);
-    RegWriteBool(store, Preferences, QStringLiteral("ConfirmOverwrite"), GlobalConfirmOverwrite);
-    RegWriteBool(store, Preferences, QStringLiteral("ConfirmInterrupt"), GlobalConfirmInterrupt);
-    RegWriteBool(store, Preferences, QStringLiteral("ConfirmExit"), GlobalConfirmExit);
+    for (const TSetting& setting : settingsTable())
+        writeSetting(store, setting);
     return store.Save();
 }

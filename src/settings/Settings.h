@@ -4,6 +4,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 class TRegistryStore;
 
@@ -103,3 +106,44 @@ bool RegSettingsWrite(TRegistryStore& store);
 
 // Puts every setting back to the value it has when the program starts.
 void resetSettingsToInitialValues();
+
+// The value of one setting; ordinal settings are held as their byte.
+using TSettingValue = std::variant<bool, int, uint8_t, QString, QChar>;
+
+// A copy of every setting, which a dialog edits and commits when the user confirms.
+// A setting is named by its variable: copy.Set(GlobalLogEnable, true).
+class TSettingsCopy
+{
+public:
+    // The settings as they are now.
+    static TSettingsCopy Current();
+    // Makes the copy's values the settings.
+    void Commit() const;
+
+    template<typename T> T Get(const T& setting) const
+    {
+        const int index = indexOf(&setting);
+        if (index < 0)
+            return setting;
+        if constexpr (std::is_enum_v<T>)
+            return static_cast<T>(std::get<uint8_t>(m_values[size_t(index)]));
+        else
+            return std::get<T>(m_values[size_t(index)]);
+    }
+    template<typename T> void Set(const T& setting, T newValue)
+    {
+        const int index = indexOf(&setting);
+        if (index < 0)
+            return;
+        if constexpr (std::is_enum_v<T>)
+            m_values[size_t(index)] = static_cast<uint8_t>(newValue);
+        else
+            m_values[size_t(index)] = std::move(newValue);
+    }
+
+private:
+    // The table row of the setting whose variable is at setting; -1 for none.
+    int indexOf(const void* setting) const;
+
+    std::vector<TSettingValue> m_values;
+};

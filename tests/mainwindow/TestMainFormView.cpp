@@ -269,3 +269,16 @@ TEST_F(MainFormTest, BackWalksRepeatedVisitsOneByOne)
     }
     EXPECT_EQ(seen, (QList<TBaseElement*>{element(Docs), element(Music), element(Docs)}));
 }
+
+TEST_F(MainFormTest, AFailedSaveOfTheSettingsIsTold)
+{
+    // A regular file where the settings folder should be: the save cannot succeed.
+    const QString blocked = temp.filePath(QStringLiteral("blocked"));
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    TRegistryStore::SetFilePath(blocked + QStringLiteral("/settings.conf"));
+    form.reset();
+    ASSERT_EQ(prompt.asked().size(), 1);
+    EXPECT_TRUE(prompt.asked().first().text.startsWith(QLatin1String("Can't save the settings to ")));
+}

@@ -305,3 +305,24 @@ TEST_F(SettingsTest, WriteKeepsOtherKeysAndFailsWithoutDamage)
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     EXPECT_EQ(original.readAll(), before);
 }
+
+TEST_F(SettingsTest, ACopyIsEditedApartAndCommittedWhole)
+{
+    TSettingsCopy copy = TSettingsCopy::Current();
+    copy.Set(GlobalLogEnable, true);
+    copy.Set(GlobalRecoveryDestination, rdFTP);
+    copy.Set(GlobalLanguage, QStringLiteral("Dutch.lng"));
+    EXPECT_FALSE(GlobalLogEnable) << "the settings stay as they were until the copy is committed";
+    EXPECT_EQ(copy.Get(GlobalRecoveryDestination), rdFTP);
+
+    setEverySettingAwayFromItsDefault();
+    const TSettingsCopy changed = TSettingsCopy::Current();
+    copy.Commit();
+    EXPECT_TRUE(GlobalLogEnable);
+    EXPECT_EQ(GlobalRecoveryDestination, rdFTP);
+    EXPECT_EQ(GlobalLanguage, "Dutch.lng");
+    EXPECT_EQ(GlobalMainViewStyle, 3) << "every other setting comes from the copy too";
+    changed.Commit();
+    EXPECT_EQ(GlobalStartupDefaultActionDiskLetter, 'E');
+    EXPECT_EQ(GlobalLogSizeMaxKb, -5);
+}

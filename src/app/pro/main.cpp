@@ -87,7 +87,7 @@ int main(int argc, char* argv[])
     } catch (const std::exception& e) {
         TUserPrompt::Current().ShowError(QString::fromUtf8(e.what()));
     }
-    RegSettingsWrite();
+    // The settings were saved as the main window went.
     TUserPrompt::Install(nullptr);
     return result;
 }
