@@ -32,7 +32,8 @@ enum class TPresent
 {
     Nothing,
     File,    // a regular file or a link, which the engine replaces when agreed
-    Special, // a pipe, device, socket or folder: never receives data
+    Folder,  // cannot take the file's data: the copy fails
+    Special, // a pipe, device or socket: kept as it is, never receives data
 };
 
 TPresent entryPresent(int folder, const QString& name)
@@ -42,6 +43,8 @@ TPresent entryPresent(int folder, const QString& name)
     };
     if (::fstatat(folder, QFile::encodeName(name).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? TPresent::Nothing : TPresent::Special;
+    if (S_ISDIR(status.st_mode))
+        return TPresent::Folder;
     return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode) ? TPresent::File : TPresent::Special;
 }
 
@@ -336,8 +339,10 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     switch (entryPresent(m_lastFolderFd, name)) {
     case TPresent::Nothing:
         break;
+    case TPresent::Folder:
+        return failed(QStringLiteral("a folder of that name is in the way"));
     case TPresent::Special:
-        // A pipe or device would swallow the data, a socket or folder cannot take it.
+        // A pipe or device would swallow the data or block the run, a socket cannot take it.
         return skipped(QStringLiteral(" (not a regular file)"));
     case TPresent::File:
         if (!overwriteAgreed(target))

@@ -190,6 +190,11 @@ bool TCliApplication::registerImage(const QString& path)
     return true;
 }
 
+QString TCliApplication::sourceLabel(const QString& source)
+{
+    return source.endsWith(QLatin1Char(':')) ? source + QLatin1Char(' ') : source + QStringLiteral(": ");
+}
+
 void TCliApplication::printError(const QString& text)
 {
     std::fprintf(stderr, "brevant-cli: %s\n", text.toUtf8().constData());
