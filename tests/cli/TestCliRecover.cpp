@@ -282,6 +282,16 @@ TEST(CliRecover, DriveLetterAndShareDestinationsAreRefused)
         EXPECT_TRUE(run.Err.contains(QStringLiteral("starts with \"/\""))) << describe(run);
         EXPECT_FALSE(run.Err.contains(QStringLiteral("Click"))) << describe(run);
     }
+    // The drive's own letter in a full path: refused with the command line's wording.
+    TTempDir dir;
+    const TCliRun same =
+        runCli({"recover", manifest.imagePath(), "--to", dir.filePath(QStringLiteral("C:\\out"))});
+    EXPECT_EQ(same.Exit, 2) << describe(same);
+    EXPECT_TRUE(
+        same.Out.contains(QStringLiteral("same drive as source.  Give a folder on another drive with --to.")))
+        << describe(same);
+    EXPECT_FALSE((same.Out + same.Err).contains(QStringLiteral("Click"))) << describe(same);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 // A link planted at a folder's place in the destination: nothing goes through it, that
