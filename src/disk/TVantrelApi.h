@@ -20,6 +20,9 @@ struct TVantrelApi
     int32_t (*Wait)(TVantrelHandle handle, int32_t timeoutMs);
     int32_t (*RecoveryResult)(TVantrelHandle handle, char* message, int32_t messageSize);
     void (*CloseHandle)(TVantrelHandle handle);
+    // FileRecovery into a name inside an open folder; may be null in a table without it.
+    TVantrelHandle (*FileRecoveryAt)(int32_t folder, const char16_t* name, void* window,
+                                     const TFileInfo* record);
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

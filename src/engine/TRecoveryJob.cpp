@@ -6,12 +6,14 @@
 #include <tsk/libtsk.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -97,7 +99,39 @@ ssize_t readContiguous(TSK_FS_FILE* file, int64_t position, char* buffer, size_t
     return tsk_fs_read(fs, source, buffer, want);
 }
 
+std::string notRegularText(const std::string& shown)
+{
+    return shown + " is not a regular file; it was left as it is.";
+}
+
+// A name for the new file that replaces a target with other hard links, unique in the process.
+std::string temporaryName()
+{
+    static std::atomic<uint64_t> counter{0};
+    return ".brevant-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+}
+
 } // namespace
+
+TRecoveryJob::TFolder::~TFolder()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+TRecoveryJob::TFolder::TFolder(TFolder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+TRecoveryJob::TFolder& TRecoveryJob::TFolder::operator=(TFolder&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
 
 void TRecoveryJob::finish(int32_t result, const std::string& message)
 {
@@ -198,50 +232,60 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         tsk_fs_file_close(f);
     });
 
-    // A symbolic link at the target is replaced, never written through: following it could put
-    // recovered data anywhere on the machine, outside the destination the user chose.
-    // O_NONBLOCK: a pipe at the target without a reader fails the open instead of
-    // blocking the worker, and every copy queued behind it, for good.
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    int fd = ::open(request.target.c_str(), flags, 0644);
-    if (fd < 0 && errno == ELOOP) {
-        struct stat existing
-        {
-        };
-        if (::lstat(request.target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
-            if (::unlink(request.target.c_str()) != 0) {
-                message = errnoText(("Cannot replace the link " + request.target).c_str(), errno);
+    const int folder = request.folder.get();
+    const std::string& shown = request.shown;
+    // Only a regular file receives data. A symbolic link at the target is replaced, never
+    // written through: following it could put recovered data anywhere on the machine. A
+    // regular file that shares its data with other names (hard links) is replaced by a
+    // new file, so the other names keep what they had. Anything else (pipe, device,
+    // socket, folder) stays as it is and the copy is refused.
+    bool replace = false;
+    struct stat existing
+    {
+    };
+    if (::fstatat(folder, request.target.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(existing.st_mode)) {
+            if (::unlinkat(folder, request.target.c_str(), 0) != 0) {
+                message = errnoText(("Cannot replace the link " + shown).c_str(), errno);
                 return VANTREL_RECOVERY_WRITE_ERROR;
             }
-            fd = ::open(request.target.c_str(), flags, 0644);
-        } else {
-            errno = ELOOP;
+        } else if (!S_ISREG(existing.st_mode)) {
+            message = notRegularText(shown);
+            return VANTREL_RECOVERY_WRITE_ERROR;
+        } else if (existing.st_nlink > 1) {
+            replace = true;
         }
+    } else if (errno != ENOENT) {
+        message = errnoText(("Cannot create " + shown).c_str(), errno);
+        return VANTREL_RECOVERY_WRITE_ERROR;
     }
+    const std::string written = replace ? temporaryName() : request.target;
+    // O_NOFOLLOW: a link planted since the check is not followed. O_NONBLOCK: a pipe planted
+    // since the check fails the open instead of blocking the worker for good.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (replace ? O_EXCL : 0);
+    const int fd = ::openat(folder, written.c_str(), flags, 0644);
     if (fd < 0) {
-        message = errnoText(("Cannot create " + request.target).c_str(), errno);
+        message = errnoText(("Cannot create " + shown).c_str(), errno);
         return VANTREL_RECOVERY_WRITE_ERROR;
     }
     struct stat status
     {
     };
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    if (!regular) {
-        // Writes to a pipe or device wait for room, as a plain open would have them do.
-        const int current = ::fcntl(fd, F_GETFL);
-        if (current >= 0) {
-            ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
-        }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || (!replace && status.st_nlink > 1)) {
+        ::close(fd);
+        message = notRegularText(shown);
+        return VANTREL_RECOVERY_WRITE_ERROR;
     }
     // A copy that fails is removed, so no half-written file passes for a recovered one.
-    // Only a regular file is removed: a device or pipe given as target stays.
     auto fail = [&](int32_t result) {
         ::close(fd);
-        if (regular) {
-            ::unlink(request.target.c_str());
-        }
+        ::unlinkat(folder, written.c_str(), 0);
         return result;
     };
+    if (!replace && ::ftruncate(fd, 0) != 0) {
+        message = errnoText(("Writing " + shown + " failed").c_str(), errno);
+        return fail(VANTREL_RECOVERY_WRITE_ERROR);
+    }
 
     if (request.progress != nullptr) {
         request.progress(request.window, total, 0);
@@ -278,17 +322,16 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         int error = 0;
         const size_t length = static_cast<size_t>(got);
         // Runs of zeros (sparse or never-written parts) become holes in a regular target.
-        const bool zeros =
-            regular && buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, length - 1) == 0;
+        const bool zeros = buffer[0] == 0 && std::memcmp(buffer.data(), buffer.data() + 1, length - 1) == 0;
         endsInHole = zeros;
         if (zeros) {
             if (::lseek(fd, got, SEEK_CUR) < 0) {
                 error = errno;
-                message = errnoText(("Writing " + request.target + " failed").c_str(), error);
+                message = errnoText(("Writing " + shown + " failed").c_str(), error);
                 return fail(VANTREL_RECOVERY_WRITE_ERROR);
             }
         } else if (!writeAll(fd, buffer.data(), length, error)) {
-            message = errnoText(("Writing " + request.target + " failed").c_str(), error);
+            message = errnoText(("Writing " + shown + " failed").c_str(), error);
             return fail(VANTREL_RECOVERY_WRITE_ERROR);
         }
         position += got;
@@ -298,19 +341,23 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
     }
     // A file that ends in a hole gets its full length here.
     if (endsInHole && ::ftruncate(fd, total) != 0) {
-        message = errnoText(("Writing " + request.target + " failed").c_str(), errno);
+        message = errnoText(("Writing " + shown + " failed").c_str(), errno);
         return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }
-    if (regular && ::futimens(fd, times) != 0) {
+    if (::futimens(fd, times) != 0) {
         message = errnoText("Cannot set the file times", errno);
         return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }
     if (::close(fd) != 0) {
         const int error = errno;
-        if (regular) {
-            ::unlink(request.target.c_str());
-        }
-        message = errnoText(("Writing " + request.target + " failed").c_str(), error);
+        ::unlinkat(folder, written.c_str(), 0);
+        message = errnoText(("Writing " + shown + " failed").c_str(), error);
+        return VANTREL_RECOVERY_WRITE_ERROR;
+    }
+    if (replace && ::renameat(folder, written.c_str(), folder, request.target.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(folder, written.c_str(), 0);
+        message = errnoText(("Cannot replace " + shown).c_str(), error);
         return VANTREL_RECOVERY_WRITE_ERROR;
     }
     return VANTREL_RECOVERY_OK;

@@ -17,11 +17,30 @@ class TTskVolume;
 class TRecoveryJob
 {
 public:
+    // An open folder handle owned by one request; closed when the request goes.
+    class TFolder
+    {
+    public:
+        TFolder() = default;
+        explicit TFolder(int fd) : m_fd(fd) {}
+        ~TFolder();
+        TFolder(TFolder&& other) noexcept;
+        TFolder& operator=(TFolder&& other) noexcept;
+        TFolder(const TFolder&) = delete;
+        TFolder& operator=(const TFolder&) = delete;
+        int get() const { return m_fd; }
+
+    private:
+        int m_fd = -1;
+    };
+
     struct TRequest
     {
         std::shared_ptr<TTskVolume> volume;
         uint64_t address = 0;
-        std::string target;
+        TFolder folder;     // the folder that receives the file
+        std::string target; // the file's name inside folder: one path level
+        std::string shown;  // how messages name the target
         void* window = nullptr;
         TVantrelProgressCallback progress = nullptr;
     };

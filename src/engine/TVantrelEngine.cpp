@@ -8,9 +8,13 @@
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 thread_local std::string t_lastError;
@@ -152,19 +156,61 @@ TVantrelHandle TVantrelEngine::startRecovery(const char16_t* target, void* windo
     if (target == nullptr || record == nullptr) {
         return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "No target or no entry given.");
     }
+    std::string path;
+    std::string error;
+    if (!targetText(target, "target path", path, error)) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, error);
+    }
+    // The folder part is opened as given, links included; the file itself is created in it.
+    const size_t slash = path.rfind('/');
+    std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, std::max<size_t>(slash, 1));
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "The target path names a folder, not a file.");
+    }
+    return queueRecovery(-1, &folder, std::move(name), path, window, record);
+}
+
+TVantrelHandle TVantrelEngine::startRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                               const TFileInfo* record)
+{
+    if (name == nullptr || record == nullptr) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "No target or no entry given.");
+    }
+    std::string level;
+    std::string error;
+    if (!targetText(name, "target name", level, error)) {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, error);
+    }
+    if (level.find('/') != std::string::npos || level == "." || level == "..") {
+        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "The target name must be one path level.");
+    }
+    std::string shown = level;
+    return queueRecovery(folder, nullptr, std::move(level), std::move(shown), window, record);
+}
+
+bool TVantrelEngine::targetText(const char16_t* text, const char* what, std::string& result,
+                                std::string& error)
+{
     size_t length = 0;
-    while (length < VANTREL_MAX_TARGET && target[length] != u'\0') {
+    while (length < VANTREL_MAX_TARGET && text[length] != u'\0') {
         ++length;
     }
     if (length > VANTREL_MAX_TARGET - 1) {
-        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST,
-                              "The target path is longer than 4096 characters.");
+        error = std::string("The ") + what + " is longer than 4096 characters.";
+        return false;
     }
-    std::string path;
-    if (length == 0 || !TTextCodec::utf16ToUtf8(std::u16string_view(target, length), path)) {
-        return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "The target path is empty or not valid text.");
+    if (length == 0 || !TTextCodec::utf16ToUtf8(std::u16string_view(text, length), result)) {
+        error = std::string("The ") + what + " is empty or not valid text.";
+        return false;
     }
+    return true;
+}
 
+TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* folderPath, std::string name,
+                                             std::string shown, void* window, const TFileInfo* record)
+{
     TRecoveryJob::TRequest request;
     {
         std::lock_guard<std::mutex> guard(m_stateMutex);
@@ -187,7 +233,20 @@ TVantrelHandle TVantrelEngine::startRecovery(const char16_t* target, void* windo
         request.volume = m_enumerator->volume();
         request.address = static_cast<uint64_t>(address);
     }
-    request.target = std::move(path);
+    // The request keeps its own handle of the folder: the caller may close its one at once.
+    const int fd = folderPath != nullptr ? ::open(folderPath->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                         : ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        const int error = errno;
+        if (folderPath == nullptr) {
+            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "The target folder handle is not open.");
+        }
+        return finishedHandle(VANTREL_RECOVERY_WRITE_ERROR,
+                              "Cannot create " + shown + ": " + std::strerror(error));
+    }
+    request.folder = TRecoveryJob::TFolder(fd);
+    request.target = std::move(name);
+    request.shown = std::move(shown);
     request.window = window;
     request.progress = m_progress.load();
 

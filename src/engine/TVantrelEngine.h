@@ -27,6 +27,8 @@ public:
     int64_t initialize(int32_t id);
     const TFileInfo* nextEntry();
     TVantrelHandle startRecovery(const char16_t* target, void* window, const TFileInfo* record);
+    TVantrelHandle startRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                   const TFileInfo* record);
 
     void setOptions(int32_t options) { m_options = options; }
     int32_t registerImage(const char* path);
@@ -44,6 +46,12 @@ private:
     TVantrelEngine() = default;
     bool imagesOnly() const;
     TVantrelHandle finishedHandle(int32_t result, const std::string& message);
+    // A target text as UTF-8; false with a reason when it is empty, too long or not text.
+    static bool targetText(const char16_t* text, const char* what, std::string& result, std::string& error);
+    // Queues the copy of record into name inside a folder: the open handle folder, or the
+    // folder at folderPath when that is given.
+    TVantrelHandle queueRecovery(int32_t folder, const std::string* folderPath, std::string name,
+                                 std::string shown, void* window, const TFileInfo* record);
     TVantrelHandle addJob(const std::shared_ptr<TRecoveryJob>& job);
     std::shared_ptr<TRecoveryJob> findJob(TVantrelHandle handle);
 

@@ -30,6 +30,12 @@ VANTREL_API TVantrelHandle FileRecovery(const char16_t* target, void* window, co
     return TVantrelEngine::instance().startRecovery(target, window, record);
 }
 
+VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                                 const TFileInfo* record)
+{
+    return TVantrelEngine::instance().startRecoveryAt(folder, name, window, record);
+}
+
 VANTREL_API void VantrelSetOptions(int32_t options)
 {
     TVantrelEngine::instance().setOptions(options);

@@ -187,6 +187,11 @@ VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs);
 // Result of the recovery behind the handle; message receives a reason (may be NULL).
 VANTREL_API int32_t VantrelRecoveryResult(TVantrelHandle handle, char* message, int32_t messageSize);
 VANTREL_API void VantrelCloseHandle(TVantrelHandle handle);
+// Like FileRecovery, with the target given as an open folder handle and a name inside it
+// (one path level, UTF-16, NUL-terminated): nothing above the folder is looked up again.
+// The engine keeps its own copy of the handle; the caller may close it once this returns.
+VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                                 const TFileInfo* record);
 
 #ifdef __cplusplus
 } // extern "C"

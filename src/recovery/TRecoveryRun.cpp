@@ -4,13 +4,14 @@
 #include "disk/TVantrelApi.h"
 #include "recovery/TDeviceCheck.h"
 #include "recovery/TTargetName.h"
-#include "util/FileUtils.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
@@ -26,13 +27,25 @@ bool isDriveRoot(const QString& name)
     return name.size() == 2 && name[1] == QLatin1Char(':') && name[0].isLetter();
 }
 
-// True when anything is at path, a dangling link included; one lstat per file.
-bool entryPresent(const QString& path)
+// What is at name inside folder, a dangling link included; one lookup per file.
+enum class TPresent
+{
+    Nothing,
+    File,    // a regular file or a link, which the engine replaces when agreed
+    Folder,  // cannot take the file's data: the copy fails
+    Special, // a pipe, device or socket: kept as it is, never receives data
+};
+
+TPresent entryPresent(int folder, const QString& name)
 {
     struct stat status
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+    if (::fstatat(folder, QFile::encodeName(name).constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? TPresent::Nothing : TPresent::Special;
+    if (S_ISDIR(status.st_mode))
+        return TPresent::Folder;
+    return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode) ? TPresent::File : TPresent::Special;
 }
 
 QString engineReason(int32_t result)
@@ -75,10 +88,31 @@ TRecoveryRun::TRecoveryRun(TRecoverySink& sink) : m_sink(sink), m_record(std::ma
 
 TRecoveryRun::~TRecoveryRun() = default;
 
-QString TRecoveryRun::SameDriveText()
+QString TRecoveryRun::SameDriveText(TFrontEnd frontEnd)
 {
+    if (frontEnd == TFrontEnd::CommandLine)
+        return QStringLiteral("Destination folder is on the same drive as source.  Give a folder on another "
+                              "drive with --to.");
     return QStringLiteral("Destination folder is on the same drive as source.  Click \"Back\" and change "
                           "destination location of recovered files.");
+}
+
+QString TRecoveryRun::DestinationFormProblem(const QString& destination)
+{
+    const bool driveLetter = destination.size() >= 2 && destination[0].isLetter() &&
+                             destination[0].unicode() < 0x80 && destination[1] == QLatin1Char(':') &&
+                             (destination.size() == 2 || destination[2] == QLatin1Char('\\') ||
+                              destination[2] == QLatin1Char('/'));
+    if (driveLetter)
+        return QStringLiteral("Destination folder \"%1\" is a drive-letter path; this system has no drive "
+                              "letters.  Choose a folder whose full path starts with \"/\".")
+            .arg(destination);
+    if (destination.startsWith(QStringLiteral("\\\\")))
+        return QStringLiteral("Destination folder \"%1\" is a network share path, which this system cannot "
+                              "open.  Choose a folder whose full path starts with \"/\" (a mounted share "
+                              "included).")
+            .arg(destination);
+    return QString();
 }
 
 bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destination, char driveLetter,
@@ -88,6 +122,8 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_counters = TRecoveryCounters();
     m_stopped = false;
     m_lastFolder.clear();
+    m_lastFolderFd = -1;
+    m_written.clear();
     m_sincePump.start();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
@@ -147,33 +183,43 @@ bool TRecoveryRun::destinationRefused(const QString& destination, char driveLett
         sameDrive = TDeviceCheck::OnSourceDevice(destination, sources);
     }
     if (sameDrive) {
-        TUserPrompt::Current().Ask(SameDriveText(), QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
+        TUserPrompt::Current().Ask(SameDriveText(m_frontEnd), QStringLiteral("Warning"),
+                                   TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Warning);
+        m_sink.AddLogLine(SameDriveText(m_frontEnd));
+        return true;
+    }
+    // A drive-letter or share path names nothing here: taken as a relative path, it
+    // would put the files wherever the program happens to run.
+    if (const QString problem = DestinationFormProblem(destination); !problem.isEmpty()) {
+        TUserPrompt::Current().Ask(problem, QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
                                    TUserPrompt::Icon::Warning);
-        m_sink.AddLogLine(SameDriveText());
+        m_sink.AddLogLine(problem);
         return true;
     }
 
     // Only a full path is a destination: an empty or relative one would put the files
     // wherever the program happens to run.
-    const bool posix = destination.startsWith(QLatin1Char('/'));
-    const bool windows = destination.startsWith(QStringLiteral("\\\\")) ||
-                         (destination.size() >= 3 && destination[1] == QLatin1Char(':') &&
-                          destination[2] == QLatin1Char('\\'));
-    if (!posix && !windows) {
-        m_sink.AddLogLine(QStringLiteral("Destination folder \"%1\" is not a full path.  Click \"Back\" and "
-                                         "choose a folder for the recovered files.")
-                              .arg(destination));
+    if (!destination.startsWith(QLatin1Char('/'))) {
+        m_sink.AddLogLine(
+            m_frontEnd == TFrontEnd::CommandLine
+                ? QStringLiteral("Destination folder \"%1\" is not a full path.  Give a full "
+                                 "path with --to.")
+                      .arg(destination)
+                : QStringLiteral("Destination folder \"%1\" is not a full path.  Click \"Back\" "
+                                 "and choose a folder for the recovered files.")
+                      .arg(destination));
         return true;
     }
-    m_separator = posix ? QLatin1Char('/') : QLatin1Char('\\');
+    m_separator = QLatin1Char('/');
     m_destination = destination;
     if (!m_destination.endsWith(m_separator))
         m_destination += m_separator;
-    m_windowsRules = posix && TTargetName::RulesFor(destination) == TTargetName::Rules::Windows;
+    m_folders.Reset(destination);
+    m_windowsRules = TTargetName::RulesFor(destination) == TTargetName::Rules::Windows;
     return false;
 }
 
-QString TRecoveryRun::targetFolder(const TBaseElement* element) const
+QStringList TRecoveryRun::folderLevels(const TBaseElement* element) const
 {
     // The element's chain of display names from the top, cut where the chain ends the
     // way an element's path does: at the drive's top element, at an element seen before,
@@ -188,62 +234,128 @@ QString TRecoveryRun::targetFolder(const TBaseElement* element) const
             break;
     }
     const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
-    QString folder = m_destination;
+    QStringList levels;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const QString name = (*it)->GetName();
         if (it == chain.rbegin() && isDriveRoot(name))
             continue;
-        folder += TTargetName::SafeLevel(name, rules);
-        folder += m_separator;
+        levels << TTargetName::SafeLevel(name, rules);
     }
+    return levels;
+}
+
+QString TRecoveryRun::targetFolder(const QStringList& levels) const
+{
+    QString folder = m_destination;
+    for (const QString& level : levels)
+        folder += level + m_separator;
     return folder;
+}
+
+QString TRecoveryRun::writtenKey(const QString& target) const
+{
+    // FAT, exFAT and NTFS take names that differ only in case for one.
+    return m_windowsRules ? target.toCaseFolded() : target;
 }
 
 void TRecoveryRun::recoverFolder(const TBaseElement* folder)
 {
-    const QString target = targetFolder(folder);
+    const QStringList levels = folderLevels(folder);
+    const QString target = targetFolder(levels);
     m_sink.AddLogLine(QStringLiteral("Creating folder: ") + target);
-    if (!MyFolderValid(target, true))
-        m_sink.AddLogLine(QStringLiteral("Cant create folder ") + target);
+    QString error;
+    bool missing = false;
+    if (m_folders.Reach(levels, true, error, missing) < 0)
+        m_sink.AddLogLine(QStringLiteral("Cant create folder ") + target + QStringLiteral(" (") + error +
+                          QStringLiteral(")"));
+    // The handle given for the files' folder is gone with this call.
+    m_lastFolder.clear();
+    m_lastFolderFd = -1;
     pumpWhenDue();
+}
+
+void TRecoveryRun::reachFileFolder(const QStringList& levels, const QString& folder)
+{
+    m_lastFolder = folder;
+    bool missing = false;
+    m_lastFolderFd = m_folders.Reach(levels, false, m_folderError, missing);
+    if (m_lastFolderFd >= 0)
+        return;
+    if (missing) {
+        m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
+        m_lastFolderFd = m_folders.Reach(levels, true, m_folderError, missing);
+        if (m_lastFolderFd < 0)
+            m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder + QStringLiteral(" (") +
+                              m_folderError + QStringLiteral(")"));
+    } else {
+        m_sink.AddLogLine(QStringLiteral("Can't use folder ") + folder + QStringLiteral(" (") +
+                          m_folderError + QStringLiteral(")"));
+    }
 }
 
 void TRecoveryRun::recoverFile(const TBaseElement* file)
 {
-    const QString folder = targetFolder(file->Parent);
-    // Files come folder by folder: the folder is looked at once, not for every file in it.
-    if (folder != m_lastFolder) {
-        bool present = MyFolderValid(folder, false);
-        if (!present) {
-            m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
-            present = MyFolderValid(folder, true);
-            if (!present)
-                m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder);
-        }
-        m_lastFolder = present ? folder : QString();
-    }
+    const QStringList levels = folderLevels(file->Parent);
+    const QString folder = targetFolder(levels);
+    // Files come folder by folder: the folder is reached once, not for every file in it.
+    if (folder != m_lastFolder)
+        reachFileFolder(levels, folder);
     const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
-    const QString target = folder + TTargetName::SafeLevel(file->GetName(), rules);
+    const QString safeName = TTargetName::SafeLevel(file->GetName(), rules);
+    QString name = safeName;
+    QString target = folder + name;
 
-    QString problem = TTargetName::LengthProblem(target, m_separator);
-    if (problem.isEmpty()) {
-        if (entryPresent(target) && !overwriteAgreed(target)) {
-            m_sink.AddLogLine(QStringLiteral("File skipped ") + target);
-            ++m_counters.SkippedFiles;
-            pumpWhenDue();
-            return;
-        }
-        problem = copyFile(file, target);
-    }
-    if (problem.isEmpty()) {
-        m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
-        ++m_counters.ProcessedFiles;
-        m_counters.ProcessedSize += file->Size;
-    } else {
+    auto failed = [&](const QString& problem) {
         m_sink.AddLogLine(QStringLiteral("Can't recover file: ") + target + QStringLiteral(" (") + problem +
                           QStringLiteral(")"));
         ++m_counters.FailedFiles;
+        fileDone(file);
+    };
+    auto skipped = [&](const QString& why) {
+        m_sink.AddLogLine(QStringLiteral("File skipped ") + target + why);
+        ++m_counters.SkippedFiles;
+        fileDone(file);
+    };
+    // A file whose folder could not be made never reaches the engine.
+    if (m_lastFolderFd < 0)
+        return failed(m_folderError);
+
+    // A name an earlier entry of this run wrote (two names made equal by making them safe,
+    // a deleted and a live file of one name) gets the first numbered name still free.
+    if (m_written.contains(writtenKey(target))) {
+        for (int n = 2;; ++n) {
+            name = TTargetName::Numbered(safeName, n);
+            target = folder + name;
+            if (!m_written.contains(writtenKey(target)) &&
+                entryPresent(m_lastFolderFd, name) == TPresent::Nothing)
+                break;
+        }
+        m_sink.AddLogLine(QStringLiteral("Name already used in this run, recovering as: ") + target);
     }
+
+    QString problem = TTargetName::LengthProblem(target, m_separator);
+    if (!problem.isEmpty())
+        return failed(problem);
+    switch (entryPresent(m_lastFolderFd, name)) {
+    case TPresent::Nothing:
+        break;
+    case TPresent::Folder:
+        return failed(QStringLiteral("a folder of that name is in the way"));
+    case TPresent::Special:
+        // A pipe or device would swallow the data or block the run, a socket cannot take it.
+        return skipped(QStringLiteral(" (not a regular file)"));
+    case TPresent::File:
+        if (!overwriteAgreed(target))
+            return skipped(QString());
+        break;
+    }
+    problem = copyFile(file, m_lastFolderFd, name, target);
+    if (!problem.isEmpty())
+        return failed(problem);
+    m_written.insert(writtenKey(target));
+    m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
+    ++m_counters.ProcessedFiles;
+    m_counters.ProcessedSize += file->Size;
     fileDone(file);
 }
 
@@ -263,7 +375,8 @@ bool TRecoveryRun::overwriteAgreed(const QString& target)
                TUserPrompt::Icon::Question) == TUserPrompt::Answer::Yes;
 }
 
-QString TRecoveryRun::copyFile(const TBaseElement* file, const QString& target)
+QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QString& name,
+                               const QString& target)
 {
     const TVantrelApi& api = TVantrelApi::Current();
     TFileInfo& record = *m_record;
@@ -274,13 +387,17 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, const QString& target)
     record.Size = file->Size;
     record.Attributes = file->Attributes;
 
-    // The target fits: LengthProblem refused anything longer than the engine takes.
+    // The target fits: LengthProblem refused anything longer than the engine takes. The
+    // engine creates the file in the folder already reached; an engine without that call
+    // gets the whole path.
+    const QString& text = api.FileRecoveryAt ? name : target;
     char16_t path[VANTREL_MAX_TARGET] = {};
-    std::memcpy(path, target.utf16(), size_t(target.size()) * sizeof(char16_t));
+    std::memcpy(path, text.utf16(), size_t(text.size()) * sizeof(char16_t));
 
     m_progressCount = 0;
     m_progressShown = 0;
-    const TVantrelHandle handle = api.FileRecovery(path, this, &record);
+    const TVantrelHandle handle = api.FileRecoveryAt ? api.FileRecoveryAt(folder, path, this, &record)
+                                                     : api.FileRecovery(path, this, &record);
     if (handle <= 0) {
         const char* reason = api.LastError ? api.LastError() : nullptr;
         return reason && *reason ? QString::fromUtf8(reason)

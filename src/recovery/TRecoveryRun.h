@@ -2,10 +2,13 @@
 
 #include "recovery/TRecoverySink.h"
 #include "recovery/TStateTree.h"
+#include "recovery/TTargetFolders.h"
 #include "engine/VantrelLib.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -22,9 +25,12 @@ class TBaseElement;
 // (or the overwrite mode) agrees.
 //
 // Only copies the engine reports as successful count as processed; a failed copy is
-// logged with its reason and counted as failed. Names from the disk are made safe per
-// path level, so no target leaves the destination, and a target too long for the engine
-// or the file system is refused, never shortened.
+// logged with the first reason it failed for and counted as failed. Folders are reached
+// from the destination without following links, and only regular files receive data.
+// Within one run a name is written once: an entry whose target an earlier entry of the
+// run wrote gets a numbered name, so what is counted is what is on disk. Names from the disk are made safe
+// per path level, so no target leaves the destination, and a target too long for the engine or the file
+// system is refused, never shortened.
 class TRecoveryRun
 {
 public:
@@ -36,12 +42,20 @@ public:
         Always // overwrite without asking
     };
 
+    // Who shows the run's messages: they tell what to do in that front end's words.
+    enum class TFrontEnd
+    {
+        Wizard,
+        CommandLine
+    };
+
     explicit TRecoveryRun(TRecoverySink& sink);
     ~TRecoveryRun();
     TRecoveryRun(const TRecoveryRun&) = delete;
     TRecoveryRun& operator=(const TRecoveryRun&) = delete;
 
     void SetOverwrite(TOverwrite mode) { m_overwrite = mode; }
+    void SetFrontEnd(TFrontEnd frontEnd) { m_frontEnd = frontEnd; }
     // Longest stretch of quick copies without serving the window's events; 0 serves them
     // after every file and folder.
     void SetPumpInterval(std::chrono::milliseconds interval) { m_pumpInterval = interval; }
@@ -57,17 +71,27 @@ public:
     bool Stopped() const { return m_stopped; }
 
     // The same-drive text and log line.
-    static QString SameDriveText();
+    static QString SameDriveText(TFrontEnd frontEnd = TFrontEnd::Wizard);
+    // Why destination cannot be a folder of this system because of its form (a drive
+    // letter or a network share path), or an empty text when its form is fine.
+    static QString DestinationFormProblem(const QString& destination);
 
 private:
     bool destinationRefused(const QString& destination, char driveLetter, int32_t driveId);
     void recoverFolder(const TBaseElement* folder);
     void recoverFile(const TBaseElement* file);
-    // Copies one file through the engine; empty when it succeeded, else the reason.
-    QString copyFile(const TBaseElement* file, const QString& target);
-    // The target folder for the folder chain ending at element (nullptr: the destination
-    // itself), with a trailing separator.
-    QString targetFolder(const TBaseElement* element) const;
+    // Opens the folder of levels for the files of one folder, creating it when missing.
+    void reachFileFolder(const QStringList& levels, const QString& folder);
+    // Copies one file through the engine into name inside the open folder; empty when it
+    // succeeded, else the reason.
+    QString copyFile(const TBaseElement* file, int folder, const QString& name, const QString& target);
+    // The safe folder levels below the destination for the folder chain ending at element
+    // (nullptr: none, the destination itself).
+    QStringList folderLevels(const TBaseElement* element) const;
+    // The target folder of levels, with a trailing separator.
+    QString targetFolder(const QStringList& levels) const;
+    // How the run remembers a target it wrote: by the file system's idea of equal names.
+    QString writtenKey(const QString& target) const;
     bool overwriteAgreed(const QString& target);
     void fileDone(const TBaseElement* file);
     void pumpWhenDue();
@@ -84,7 +108,12 @@ private:
     bool m_stopped = false;
     QElapsedTimer m_sincePump;
     std::chrono::milliseconds m_pumpInterval{50};
-    QString m_lastFolder; // the target folder last found or made, checked once per run of files
+    TFrontEnd m_frontEnd = TFrontEnd::Wizard;
+    TTargetFolders m_folders;
+    QString m_lastFolder;    // the target folder last reached, reached once per run of files
+    int m_lastFolderFd = -1; // its handle (owned by m_folders), or -1 when it failed
+    QString m_folderError;   // why it failed
+    QSet<QString> m_written; // targets this run wrote, by writtenKey
 
     // Progress of the running copy, written by the engine's worker thread.
     std::atomic<int64_t> m_progressTotal{0};

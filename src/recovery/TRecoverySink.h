@@ -11,8 +11,8 @@ struct TRecoveryCounters
     int32_t ProcessedFiles = 0; // files the engine copied successfully
     int64_t TotalSize = 0;      // bytes of the ticked files
     int64_t ProcessedSize = 0;  // bytes of the files copied successfully
-    int32_t FailedFiles = 0;    // files whose copy failed or whose target was refused
-    int32_t SkippedFiles = 0;   // existing files the user chose not to overwrite
+    int32_t FailedFiles = 0;    // files whose copy failed, or whose target or its folder was refused
+    int32_t SkippedFiles = 0;   // existing files not overwritten, and targets that are no regular file
 };
 
 // What a recovery run shows while it works. The wizard's Progress page implements it,

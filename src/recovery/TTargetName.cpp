@@ -75,6 +75,15 @@ QString TTargetName::SafeLevel(const QString& name, Rules rules)
     return level;
 }
 
+QString TTargetName::Numbered(const QString& level, int n)
+{
+    const QString number = QStringLiteral(" (%1)").arg(n);
+    const qsizetype dot = level.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return level + number;
+    return level.left(dot) + number + level.mid(dot);
+}
+
 TTargetName::Rules TTargetName::RulesFor(const QString& path)
 {
     const QString existing = nearestExisting(path);

@@ -29,6 +29,11 @@ public:
     // "_", "__" and "_". Never shortened.
     static QString SafeLevel(const QString& name, Rules rules = Rules::Posix);
 
+    // The n-th name of a level whose own name is taken: "name (n).ext", the number put
+    // before the last extension ("archive.tar (2).gz"); a name without one, or starting
+    // with its only dot, gets the number at its end.
+    static QString Numbered(const QString& level, int n);
+
     // The rules of the file system holding path (or its nearest existing ancestor).
     static Rules RulesFor(const QString& path);
 

@@ -413,6 +413,9 @@ TEST(CliProgram, SeveralSourcesShareOneHeader)
     }
     EXPECT_EQ(roots, 3); // C:, D:, and C: again
     EXPECT_EQ(run.Err.count("records/s"), 3);
+    // A letter keeps its own colon in the summary.
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("\nC: "))) << run.Err.toStdString();
+    EXPECT_FALSE(run.Err.contains(QStringLiteral("C::"))) << run.Err.toStdString();
 }
 
 TEST(CliProgram, BadSourcesFailWithAMessage)

@@ -15,6 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 std::string describe(const TCliRun& run)
@@ -263,4 +269,111 @@ TEST(CliRecover, ArgumentErrors)
         EXPECT_TRUE(run.Err.startsWith(QStringLiteral("brevant-cli: "))) << run.Err.toStdString();
     }
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST(CliRecover, DriveLetterAndShareDestinationsAreRefused)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    for (const QString& to : {QStringLiteral("C:\\Recovered Files\\"), QStringLiteral("\\\\server\\share")}) {
+        const TCliRun run = runCli({"recover", manifest.imagePath(), "--to", to});
+        EXPECT_EQ(run.Exit, 2) << describe(run);
+        EXPECT_TRUE(run.Out.isEmpty()) << describe(run);
+        EXPECT_TRUE(run.Err.contains(QStringLiteral("starts with \"/\""))) << describe(run);
+        EXPECT_FALSE(run.Err.contains(QStringLiteral("Click"))) << describe(run);
+    }
+    // The drive's own letter in a full path: refused with the command line's wording.
+    TTempDir dir;
+    const TCliRun same =
+        runCli({"recover", manifest.imagePath(), "--to", dir.filePath(QStringLiteral("C:\\out"))});
+    EXPECT_EQ(same.Exit, 2) << describe(same);
+    EXPECT_TRUE(
+        same.Out.contains(QStringLiteral("same drive as source.  Give a folder on another drive with --to.")))
+        << describe(same);
+    EXPECT_FALSE((same.Out + same.Err).contains(QStringLiteral("Click"))) << describe(same);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// A link planted at a folder's place in the destination: nothing goes through it, that
+// folder's files are failed and reported, the rest is recovered. A pipe at a file's place
+// is kept and the file skipped; the run neither blocks nor dies on it.
+TEST(CliRecover, LinksAndPipesInTheDestination)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    TTempDir dir;
+    TTempDir outside;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    ASSERT_TRUE(QFile::link(outside.path(), out + QStringLiteral("/Docs")));
+    const QString pipe = out + QStringLiteral("/Deleted empty.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    const TCliRun run = runCli({"recover", manifest.imagePath(), "--to", out, "--overwrite", "always"});
+    EXPECT_FALSE(run.Crashed) << describe(run);
+    EXPECT_EQ(run.Exit, 1) << describe(run);
+    EXPECT_TRUE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(run.Out.contains(out + QStringLiteral("/Docs is a link; nothing is written through it")))
+        << describe(run);
+    EXPECT_TRUE(
+        run.Out.contains(QStringLiteral("File skipped ") + pipe + QStringLiteral(" (not a regular file)")))
+        << describe(run);
+    EXPECT_TRUE(run.Out.endsWith(QStringLiteral("Recovery finished.\n"))) << describe(run);
+    EXPECT_TRUE(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("/Data/table.csv")));
+    // The summary names what happened: no file under the link is counted as recovered.
+    EXPECT_FALSE(run.Out.contains(QStringLiteral("Recovering file: ") + out + QStringLiteral("/Docs/")));
+    EXPECT_TRUE(run.Err.contains(QStringLiteral(" skipped;"))) << describe(run);
+    EXPECT_FALSE(run.Err.contains(QStringLiteral("::"))) << describe(run);
+}
+
+// SIGTERM and SIGHUP stop a recovery as Ctrl+C does: the run ends with its summary and
+// exit status 130. The program's log goes into a pipe nobody reads until the signal is
+// sent, so the signal surely comes while the run is under way.
+TEST(CliRecover, TerminationSignalsStopTheRunCleanly)
+{
+    const TManifest manifest = TManifest::load("fat16");
+    ASSERT_TRUE(manifest.isValid());
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        TTempDir dir;
+        const QByteArray out = QFile::encodeName(dir.filePath(QString(200, QLatin1Char('o'))));
+        const QByteArray errors = QFile::encodeName(dir.filePath(QStringLiteral("stderr.txt")));
+        const QByteArray image = QFile::encodeName(manifest.imagePath());
+        int output[2];
+        ASSERT_EQ(::pipe(output), 0);
+        ::fcntl(output[1], F_SETPIPE_SZ, 4096);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(output[1], STDOUT_FILENO);
+            const int err = ::open(errors.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(err, STDERR_FILENO);
+            const int in = ::open("/dev/null", O_RDONLY);
+            ::dup2(in, STDIN_FILENO);
+            ::close(output[0]);
+            ::setenv("BREVANT_IMAGES_ONLY", "1", 1);
+            ::execl(BREVANT_CLI_PATH, BREVANT_CLI_PATH, "recover", image.constData(), "--to", out.constData(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(output[1]);
+        // The first log line: the run has started and its guard is in place.
+        char first = 0;
+        ASSERT_EQ(::read(output[0], &first, 1), 1);
+        ::kill(child, signal);
+        QByteArray log(1, first);
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(output[0], buffer, sizeof buffer)) > 0;)
+            log.append(buffer, int(got));
+        ::close(output[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        QFile err(QFile::decodeName(errors));
+        ASSERT_TRUE(err.open(QIODevice::ReadOnly));
+        const QByteArray summary = err.readAll();
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal << " killed the program";
+        EXPECT_EQ(WEXITSTATUS(status), 130) << summary.constData();
+        EXPECT_TRUE(log.endsWith("Recovery stopped.\n")) << log.right(300).constData();
+        EXPECT_TRUE(summary.contains("files recovered")) << summary.constData();
+    }
 }

@@ -5,6 +5,7 @@
 #include "support/TTempDir.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,10 +13,12 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -124,8 +127,9 @@ TEST_F(EngineRecovery, WriteErrorsAreReportedAndLeaveNoFile)
     EXPECT_FALSE(QFile::exists(target));
 }
 
-// A pipe at the target: without a reader the copy fails at once instead of blocking the
-// engine's worker; with one, the data goes through it whole. The pipe stays either way.
+// Only regular files receive data: a pipe at the target is refused at once, with or
+// without a reader, instead of swallowing the data or blocking the engine's worker, and
+// a device is never opened for writing. Both stay as they were.
 TEST_F(EngineRecovery, PipeAtTheTarget)
 {
     const TFileInfo& photo = entry("Pictures/photo.bin");
@@ -134,35 +138,78 @@ TEST_F(EngineRecovery, PipeAtTheTarget)
 
     const TEngineSession::TRecovery noReader = TEngineSession::recover(photo, fifo);
     EXPECT_EQ(noReader.Result, VANTREL_RECOVERY_WRITE_ERROR) << noReader.Message.toStdString();
+    EXPECT_TRUE(noReader.Message.contains("not a regular file")) << noReader.Message.toStdString();
 
+    // A reader waits on the pipe; the engine still refuses, and the reader is let go.
     QByteArray received;
     std::thread reader([&] {
         QFile pipe(fifo);
         if (pipe.open(QIODevice::ReadOnly))
             received = pipe.readAll();
     });
-    // The reader may open the pipe after the engine tried: then try again.
-    TEngineSession::TRecovery withReader;
-    for (int attempt = 0; attempt < 500; ++attempt) {
-        withReader = TEngineSession::recover(photo, fifo);
-        if (withReader.Result == VANTREL_RECOVERY_OK)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(withReader.Result, VANTREL_RECOVERY_OK) << withReader.Message.toStdString();
-    if (withReader.Result != VANTREL_RECOVERY_OK) {
-        // Unblocks the reader so the test can end.
+    const TEngineSession::TRecovery withReader = TEngineSession::recover(photo, fifo);
+    EXPECT_EQ(withReader.Result, VANTREL_RECOVERY_WRITE_ERROR) << withReader.Message.toStdString();
+    {
         QFile writer(fifo);
         if (writer.open(QIODevice::WriteOnly))
             writer.close();
     }
     reader.join();
-    EXPECT_EQ(received.size(), photo.Size);
+    EXPECT_TRUE(received.isEmpty());
     struct stat status
     {
     };
     ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
+// A target that shares its data with another name is replaced by a new file: the other
+// name keeps what it had.
+TEST_F(EngineRecovery, HardLinkedTargetIsReplacedNotWrittenInPlace)
+{
+    TTempDir outside;
+    const QString victim = outside.filePath("precious.txt");
+    QFile precious(victim);
+    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+    precious.write("keep me");
+    precious.close();
+    const QString target = m_dir.filePath("readme.txt");
+    if (::link(QFile::encodeName(victim).constData(), QFile::encodeName(target).constData()) != 0)
+        GTEST_SKIP() << "the temporary folders are on different file systems";
+
+    ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
+    EXPECT_EQ(QFile(target).size(), 700);
+    ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
+    EXPECT_EQ(precious.readAll(), QByteArray("keep me"));
+    struct stat status
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &status), 0);
+    EXPECT_EQ(status.st_nlink, 1u);
+    // The new file took the place of the name; no temporary file is left beside it.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"readme.txt"});
+}
+
+// The copy into a name inside an open folder: one level only, created in that folder.
+TEST_F(EngineRecovery, CopyIntoAnOpenFolder)
+{
+    const int folder = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    const TFileInfo& readme = entry("README.TXT");
+    const TEngineSession::TRecovery copied =
+        TEngineSession::waitFor(VantrelFileRecoveryAt(folder, u"readme.txt", nullptr, &readme));
+    const TEngineSession::TRecovery nested =
+        TEngineSession::waitFor(VantrelFileRecoveryAt(folder, u"sub/readme.txt", nullptr, &readme));
+    const TEngineSession::TRecovery parent =
+        TEngineSession::waitFor(VantrelFileRecoveryAt(folder, u"..", nullptr, &readme));
+    ::close(folder);
+    const TEngineSession::TRecovery closed =
+        TEngineSession::waitFor(VantrelFileRecoveryAt(folder, u"other.txt", nullptr, &readme));
+    EXPECT_EQ(copied.Result, VANTREL_RECOVERY_OK) << copied.Message.toStdString();
+    EXPECT_EQ(QFile(m_dir.filePath("readme.txt")).size(), 700);
+    EXPECT_EQ(nested.Result, VANTREL_RECOVERY_BAD_REQUEST);
+    EXPECT_EQ(parent.Result, VANTREL_RECOVERY_BAD_REQUEST);
+    EXPECT_EQ(closed.Result, VANTREL_RECOVERY_BAD_REQUEST);
 }
 
 TEST_F(EngineRecovery, ExistingTargetIsReplacedWhole)

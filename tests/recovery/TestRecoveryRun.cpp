@@ -2,6 +2,7 @@
 #include "QtPrinters.h"
 #include "recovery/TRecoveryRun.h"
 #include "recovery/TStateTree.h"
+#include "recovery/TTargetFolders.h"
 #include "recovery/TTargetName.h"
 
 #include "disk/TBaseDisk.h"
@@ -15,9 +16,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 
 #include <sys/stat.h>
@@ -558,6 +561,163 @@ TEST_F(RecoveryRun, TargetsTooLongAreRefusedNotShortened)
     // Nothing was written anywhere under a shortened name.
     QDirIterator files(dest.path(), QDir::Files, QDirIterator::Subdirectories);
     EXPECT_FALSE(files.hasNext());
+}
+
+TEST_F(RecoveryRun, DriveLetterAndShareDestinationsAreRefused)
+{
+    fill();
+    tree.CheckAll();
+    for (const QString& to :
+         {QStringLiteral("C:\\Recovered Files\\"), QStringLiteral("\\\\server\\share\\x")}) {
+        sink.log.clear();
+        EXPECT_FALSE(run(TRecoveryRun::TOverwrite::Ask, to));
+        const QString problem = TRecoveryRun::DestinationFormProblem(to);
+        ASSERT_FALSE(problem.isEmpty());
+        EXPECT_EQ(sink.log, (QStringList{QStringLiteral("Recovery started."), problem,
+                                         QStringLiteral("Recovery encountered fatal error.")}));
+        ASSERT_FALSE(prompt.asked().isEmpty());
+        EXPECT_EQ(prompt.asked().last().text, problem);
+    }
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    // Full POSIX paths, and names that only look alike, are fine.
+    EXPECT_TRUE(TRecoveryRun::DestinationFormProblem(QStringLiteral("/home/C:\\x")).isEmpty());
+    EXPECT_TRUE(TRecoveryRun::DestinationFormProblem(QStringLiteral("Cx:/")).isEmpty());
+    EXPECT_FALSE(TRecoveryRun::DestinationFormProblem(QStringLiteral("c:")).isEmpty());
+}
+
+namespace {
+int g_refusedMakes = 0;
+int readOnlyMkdir(int, const char*, mode_t)
+{
+    ++g_refusedMakes;
+    errno = EROFS;
+    return -1;
+}
+} // namespace
+
+// A file whose folder cannot be made is failed with the folder's error and never reaches
+// the engine; the error is the first one met, not a later open's.
+TEST_F(RecoveryRun, FilesOfAFolderThatCannotBeMadeFailWithItsError)
+{
+    fill();
+    tree.CheckAll();
+    const TTargetFolders::TMakeFolder saved = TTargetFolders::MakeFolder;
+    TTargetFolders::MakeFolder = &readOnlyMkdir;
+    const bool ran = run();
+    TTargetFolders::MakeFolder = saved;
+    ASSERT_TRUE(ran);
+    EXPECT_GT(g_refusedMakes, 0);
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    EXPECT_EQ(counters.FailedFiles, 4);
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    const QStringList failed = sink.log.filter(QStringLiteral("Can't recover file: "));
+    ASSERT_EQ(failed.size(), 4);
+    for (const QString& line : failed)
+        EXPECT_TRUE(line.endsWith(QStringLiteral(": Read-only file system)"))) << line.toStdString();
+
+    // A regular file where a folder belongs: that folder's files fail, the others go on.
+    sink.log.clear();
+    QDir().mkpath(out);
+    QFile blocker(out + QStringLiteral("/Docs"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ASSERT_TRUE(run());
+    EXPECT_EQ(counters.FailedFiles, 2);
+    EXPECT_EQ(counters.ProcessedFiles, 2);
+    EXPECT_EQ(engine.Calls.FileRecovery, 2);
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + out +
+                                  QStringLiteral("/Docs/a.txt (Cannot open folder ") + out +
+                                  QStringLiteral("/Docs: Not a directory)")))
+        << sink.log.join(QLatin1Char('\n')).toStdString();
+}
+
+// A link planted at a folder's place inside the destination: nothing is written through it.
+TEST_F(RecoveryRun, LinksInsideTheDestinationAreNotFollowed)
+{
+    TTempDir outside;
+    fill();
+    tree.CheckAll();
+    QDir().mkpath(out);
+    ASSERT_TRUE(QFile::link(outside.path(), out + QStringLiteral("/Docs")));
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always));
+    EXPECT_TRUE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(counters.FailedFiles, 2); // Docs/Old/b.txt and Docs/a.txt
+    EXPECT_EQ(counters.ProcessedFiles, 2);
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + out +
+                                  QStringLiteral("/Docs/a.txt (") + out +
+                                  QStringLiteral("/Docs is a link; nothing is written through it)")))
+        << sink.log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(QFileInfo(out + QStringLiteral("/Docs")).isSymLink());
+}
+
+// A pipe, or any other entry that is not a regular file, is kept and counted as skipped;
+// the run neither blocks on it nor hands it to the engine.
+TEST_F(RecoveryRun, OnlyRegularFilesReceiveData)
+{
+    fill();
+    tree.UncheckAll();
+    tree.SetStateIndex(6, 2); // c.txt
+    QDir().mkpath(out);
+    const QString target = out + QStringLiteral("/c.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always));
+    EXPECT_EQ(counters.SkippedFiles, 1);
+    EXPECT_EQ(counters.ProcessedFiles, 0);
+    EXPECT_EQ(engine.Calls.FileRecovery, 0);
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("File skipped ") + target +
+                                  QStringLiteral(" (not a regular file)")));
+    EXPECT_TRUE(prompt.asked().isEmpty());
+}
+
+// Entries of one folder whose names become the same, or a deleted and a live file of one
+// name, each get a file of their own; only files there before the run are overwritten.
+TEST_F(RecoveryRun, NamesTakenWithinTheRunGetNumbered)
+{
+    TBaseElement* slashed = disk->Add(docs, QStringLiteral("a/b.txt"), Deleted, 1);
+    TBaseElement* plain = disk->Add(docs, QStringLiteral("a_b.txt"), 0, 1);
+    TBaseElement* again = disk->Add(docs, QStringLiteral("a_b.txt"), Deleted, 1);
+    engine.SetCopy(slashed->TrueID, "1");
+    engine.SetCopy(plain->TrueID, "2");
+    engine.SetCopy(again->TrueID, "3");
+    fill();
+    const QString o = out + QStringLiteral("/Docs/");
+    for (const TRecoveryRun::TOverwrite mode :
+         {TRecoveryRun::TOverwrite::Always, TRecoveryRun::TOverwrite::Skip}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(o);
+        // One of the numbered names exists from before: it is passed over, not overwritten.
+        QFile before(o + QStringLiteral("a_b (2).txt"));
+        ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+        before.write("old");
+        before.close();
+        sink.log.clear();
+        tree.CheckAll();
+        ASSERT_TRUE(run(mode));
+        EXPECT_EQ(read(o + QStringLiteral("a_b.txt")), "1");
+        EXPECT_EQ(read(o + QStringLiteral("a_b (2).txt")), "old");
+        EXPECT_EQ(read(o + QStringLiteral("a_b (3).txt")), "2");
+        EXPECT_EQ(read(o + QStringLiteral("a_b (4).txt")), "3");
+        EXPECT_TRUE(sink.log.contains(QStringLiteral("Name already used in this run, recovering as: ") + o +
+                                      QStringLiteral("a_b (3).txt")));
+        EXPECT_EQ(counters.SkippedFiles, 0);
+        // What is counted is what is on disk.
+        int onDisk = 0;
+        for (QDirIterator files(out, QDir::Files, QDirIterator::Subdirectories); files.hasNext();
+             files.next())
+            ++onDisk;
+        EXPECT_EQ(counters.ProcessedFiles + 1, onDisk);
+        EXPECT_EQ(counters.ProcessedFiles, 7);
+    }
+}
+
+TEST(TargetName, NumberedNames)
+{
+    EXPECT_EQ(TTargetName::Numbered(QStringLiteral("b.txt"), 2), QStringLiteral("b (2).txt"));
+    EXPECT_EQ(TTargetName::Numbered(QStringLiteral("archive.tar.gz"), 3),
+              QStringLiteral("archive.tar (3).gz"));
+    EXPECT_EQ(TTargetName::Numbered(QStringLiteral("README"), 2), QStringLiteral("README (2)"));
+    EXPECT_EQ(TTargetName::Numbered(QStringLiteral(".profile"), 2), QStringLiteral(".profile (2)"));
 }
 
 TEST(TargetName, SafeLevels)

@@ -195,11 +195,13 @@ TEST_F(WizardTest, OverwriteQuestionAnsweredNoThenYes)
 TEST_F(WizardTest, DestinationOnTheSourceDriveIsRefused)
 {
     TScriptedPrompt prompt;
+    // A full path naming the source's letter: refused by the run's letter rule.
+    const QString sameDrive = out + QStringLiteral("/d:\\out");
     wizard({root}, [&](TRecoveryForm& form) {
         form.NextButton->click();
-        form.DestinationFolderEdit->setText(QStringLiteral("d:\\out"));
+        form.DestinationFolderEdit->setText(sameDrive);
         form.NextButton->click();
-        EXPECT_EQ(GlobalRecoveryDestinationFolder, QStringLiteral("d:\\out"));
+        EXPECT_EQ(GlobalRecoveryDestinationFolder, sameDrive);
         ASSERT_EQ(prompt.asked().size(), 1);
         EXPECT_EQ(prompt.asked()[0].text, TRecoveryRun::SameDriveText());
         EXPECT_EQ(log(form), (QStringList{QStringLiteral("Recovery started."), TRecoveryRun::SameDriveText(),
@@ -214,12 +216,28 @@ TEST_F(WizardTest, DestinationOnTheSourceDriveIsRefused)
         form.BackButton->click();
         form.DestinationFolderEdit->clear();
         form.NextButton->click();
-        EXPECT_EQ(GlobalRecoveryDestinationFolder, QStringLiteral("d:\\out"));
+        EXPECT_EQ(GlobalRecoveryDestinationFolder, sameDrive);
         form.BackButton->click();
         form.DestinationFolderEdit->setText(out);
         form.NextButton->click();
         EXPECT_EQ(log(form).last(), QStringLiteral("Recovery finished."));
         EXPECT_EQ(engine.Calls.FileRecovery, 2);
+    });
+}
+
+TEST_F(WizardTest, DriveLetterDestinationIsRefusedOnItsPage)
+{
+    TScriptedPrompt prompt;
+    wizard({root}, [&](TRecoveryForm& form) {
+        form.NextButton->click();
+        const QString letter = QStringLiteral("C:\\Recovered Files\\");
+        form.DestinationFolderEdit->setText(letter);
+        form.NextButton->click();
+        ASSERT_EQ(prompt.asked().size(), 1);
+        EXPECT_EQ(prompt.asked()[0].text, TRecoveryRun::DestinationFormProblem(letter));
+        EXPECT_EQ(form.PageControl->currentIndex(), TRecoveryForm::pgDestination);
+        EXPECT_TRUE(log(form).isEmpty());
+        EXPECT_EQ(engine.Calls.FileRecovery, 0);
     });
 }
 

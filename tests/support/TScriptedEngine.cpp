@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 TScriptedEngine* TScriptedEngine::s_active = nullptr;
 
@@ -24,7 +26,7 @@ TScriptedEngine::TScriptedEngine()
     m_api = TVantrelApi{
         &disksRescan,  &diskGetCount,   &diskGetInformation, &diskInitialize, &fileGetNext,
         &fileRecovery, &registerImage,  &diskPath,           &lastError,      &setProgressCallback,
-        &wait,         &recoveryResult, &closeHandle,
+        &wait,         &recoveryResult, &closeHandle,        &fileRecoveryAt,
     };
     s_active = this;
     TVantrelApi::Install(&m_api);
@@ -204,6 +206,18 @@ const TFileInfo* TScriptedEngine::fileGetNext()
 
 TVantrelHandle TScriptedEngine::fileRecovery(const char16_t* target, void* window, const TFileInfo* record)
 {
+    return recover(AT_FDCWD, target, window, record);
+}
+
+TVantrelHandle TScriptedEngine::fileRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                               const TFileInfo* record)
+{
+    return recover(folder, name, window, record);
+}
+
+TVantrelHandle TScriptedEngine::recover(int folder, const char16_t* target, void* window,
+                                        const TFileInfo* record)
+{
     TScriptedEngine& self = *s_active;
     ++self.Calls.FileRecovery;
     if (self.m_failRecoveryStart || !target || !record)
@@ -211,7 +225,15 @@ TVantrelHandle TScriptedEngine::fileRecovery(const char16_t* target, void* windo
     size_t length = 0;
     while (length < VANTREL_MAX_TARGET && target[length] != 0)
         ++length;
-    const QString path = QString::fromUtf16(target, qsizetype(length));
+    const QString name = QString::fromUtf16(target, qsizetype(length));
+    // A target inside an open folder is recorded by its full path, as the run names it.
+    QString path = name;
+    if (folder != AT_FDCWD) {
+        char buffer[4096] = {};
+        const QByteArray link = "/proc/self/fd/" + QByteArray::number(folder);
+        const ssize_t size = ::readlink(link.constData(), buffer, sizeof buffer - 1);
+        path = QFile::decodeName(QByteArray(buffer, size > 0 ? int(size) : 0)) + QLatin1Char('/') + name;
+    }
 
     TCopy copy;
     for (const auto& entry : self.m_copies) {
@@ -220,9 +242,12 @@ TVantrelHandle TScriptedEngine::fileRecovery(const char16_t* target, void* windo
     }
     int32_t result = copy.Result;
     if (result == VANTREL_RECOVERY_OK) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(copy.Data) != copy.Data.size())
+        const int fd = ::openat(folder, QFile::encodeName(name).constData(),
+                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        if (fd < 0 || ::write(fd, copy.Data.constData(), size_t(copy.Data.size())) != copy.Data.size())
             result = VANTREL_RECOVERY_WRITE_ERROR;
+        if (fd >= 0)
+            ::close(fd);
         if (self.m_progress)
             self.m_progress(window, copy.Data.size(), copy.Data.size());
     }

@@ -112,6 +112,9 @@ private:
     static int64_t diskInitialize(int32_t id, int32_t fullScan);
     static const TFileInfo* fileGetNext();
     static TVantrelHandle fileRecovery(const char16_t* target, void* window, const TFileInfo* record);
+    static TVantrelHandle fileRecoveryAt(int32_t folder, const char16_t* name, void* window,
+                                         const TFileInfo* record);
+    static TVantrelHandle recover(int folder, const char16_t* target, void* window, const TFileInfo* record);
     static int32_t registerImage(const char* path);
     static const char* diskPath(int32_t id);
     static const char* lastError();

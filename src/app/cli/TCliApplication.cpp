@@ -151,8 +151,9 @@ QString TCliApplication::usage()
         "with nine tab-separated fields. The JSON output keeps names exact, in JSON escapes.\n"
         "\n"
         "Exit status: 0 success, 1 a scan failed or could not start, 2 wrong arguments, an unknown\n"
-        "source or an image that cannot be opened, 130 interrupted. recover: 1 when a file could\n"
-        "not be recovered, 2 also for an invalid mask or a refused destination.\n");
+        "source or an image that cannot be opened, 130 interrupted (Ctrl+C, SIGTERM, SIGHUP).\n"
+        "recover: 1 when a file could not be recovered, 2 also for an invalid mask or a refused\n"
+        "destination.\n");
 }
 
 void TCliApplication::configureEngine(bool devices)
@@ -188,6 +189,11 @@ bool TCliApplication::registerImage(const QString& path)
     }
     m_registered.append(canonical);
     return true;
+}
+
+QString TCliApplication::sourceLabel(const QString& source)
+{
+    return source.endsWith(QLatin1Char(':')) ? source + QLatin1Char(' ') : source + QStringLiteral(": ");
 }
 
 void TCliApplication::printError(const QString& text)

@@ -38,6 +38,10 @@ public:
     // message on standard error when it cannot be opened.
     bool registerImage(const QString& path);
 
+    // A source named at the start of a line, with its colon and a blank: "C: " for a
+    // drive letter, which ends in a colon already, "disk.img: " for others.
+    static QString sourceLabel(const QString& source);
+
     // "brevant-cli: " + text on standard error.
     static void printError(const QString& text);
 

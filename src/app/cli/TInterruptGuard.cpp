@@ -5,12 +5,14 @@ volatile std::sig_atomic_t TInterruptGuard::s_interrupted = 0;
 TInterruptGuard::TInterruptGuard()
 {
     s_interrupted = 0;
-    m_previous = std::signal(SIGINT, &TInterruptGuard::onInterrupt);
+    for (int i = 0; i < 3; ++i)
+        m_previous[i] = std::signal(kSignals[i], &TInterruptGuard::onInterrupt);
 }
 
 TInterruptGuard::~TInterruptGuard()
 {
-    std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous);
+    for (int i = 0; i < 3; ++i)
+        std::signal(kSignals[i], m_previous[i] == SIG_ERR ? SIG_DFL : m_previous[i]);
 }
 
 void TInterruptGuard::onInterrupt(int)

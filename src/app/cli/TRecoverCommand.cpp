@@ -46,7 +46,7 @@ public:
     void SetCurrentFileLabel(const QString&) override {}
     void RefreshProgress(int64_t, int64_t) override {}
     void PumpMessages() override {}
-    // Ctrl+C stops the run: the file being copied is removed, not left half-written.
+    // Ctrl+C, SIGTERM and SIGHUP stop the run: the file being copied is removed, not left half-written.
     bool StopRequested() override { return TInterruptGuard::Interrupted(); }
 };
 
@@ -152,6 +152,13 @@ int TRecoverCommand::run(const QStringList& arguments)
             return TCliApplication::ExitBadInput;
         }
     }
+    // A drive-letter or share path names no folder here; made absolute it would put the
+    // files in a folder of that odd name below the current one.
+    if (const QString problem = TRecoveryRun::DestinationFormProblem(options.Destination);
+        !problem.isEmpty()) {
+        TCliApplication::printError(problem);
+        return TCliApplication::ExitBadInput;
+    }
     // The run takes full paths only; a relative one is meant from the current folder.
     const QString destination = QDir::cleanPath(QDir::current().absoluteFilePath(options.Destination));
     // Without a terminal nobody can answer; existing files are then kept.
@@ -209,6 +216,7 @@ int TRecoverCommand::run(const QStringList& arguments)
     TCliRecoverySink sink;
     TRecoveryRun recovery(sink);
     recovery.SetOverwrite(options.Overwrite);
+    recovery.SetFrontEnd(TRecoveryRun::TFrontEnd::CommandLine);
     QElapsedTimer timer;
     timer.start();
     bool ran = false;
@@ -218,10 +226,10 @@ int TRecoverCommand::run(const QStringList& arguments)
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const TRecoveryCounters& counters = recovery.Counters();
-    std::fprintf(stderr, "%s: %d files recovered, %d failed, %d skipped; %lld bytes in %.3f s, %.1f MB/s\n",
-                 options.Source.toUtf8().constData(), counters.ProcessedFiles, counters.FailedFiles,
-                 counters.SkippedFiles, static_cast<long long>(counters.ProcessedSize), seconds,
-                 seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
+    std::fprintf(stderr, "%s%d files recovered, %d failed, %d skipped; %lld bytes in %.3f s, %.1f MB/s\n",
+                 TCliApplication::sourceLabel(options.Source).toUtf8().constData(), counters.ProcessedFiles,
+                 counters.FailedFiles, counters.SkippedFiles, static_cast<long long>(counters.ProcessedSize),
+                 seconds, seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
     std::fflush(stderr);
     if (recovery.Stopped()) {
         TCliApplication::printError(

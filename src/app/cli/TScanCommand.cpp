@@ -22,7 +22,10 @@ namespace {
 class TCliScanProgress final : public TScanProgress
 {
 public:
-    explicit TCliScanProgress(const QString& name) : m_name(name.toUtf8()), m_show(isatty(STDERR_FILENO)) {}
+    explicit TCliScanProgress(const QString& name)
+        : m_name(TCliApplication::sourceLabel(name).toUtf8()), m_show(isatty(STDERR_FILENO))
+    {
+    }
     ~TCliScanProgress() override { clearLine(); }
 
     void SetMaximum(int64_t maximum) override { m_maximum = maximum; }
@@ -35,8 +38,7 @@ public:
         }
         if (m_show && m_maximum > 0) {
             const int64_t percent = std::min<int64_t>(100, m_position * 100 / m_maximum);
-            std::fprintf(stderr, "\rScanning %s: %lld%%", m_name.constData(),
-                         static_cast<long long>(percent));
+            std::fprintf(stderr, "\rScanning %s%lld%%", m_name.constData(), static_cast<long long>(percent));
             std::fflush(stderr);
             m_shown = true;
         }
@@ -157,11 +159,11 @@ int TScanCommand::scanDisk(const TSourceArgument& source, int32_t driveId, bool 
     }
 
     const int64_t records = progress.position();
-    std::fprintf(
-        stderr, "%s: %lld folders, %lld files, %lld deleted; %lld records in %.3f s, %.0f records/s\n",
-        name.toUtf8().constData(), static_cast<long long>(counts.Folders),
-        static_cast<long long>(counts.Files), static_cast<long long>(counts.Deleted),
-        static_cast<long long>(records), seconds, seconds > 0 ? static_cast<double>(records) / seconds : 0.0);
+    std::fprintf(stderr, "%s%lld folders, %lld files, %lld deleted; %lld records in %.3f s, %.0f records/s\n",
+                 TCliApplication::sourceLabel(name).toUtf8().constData(),
+                 static_cast<long long>(counts.Folders), static_cast<long long>(counts.Files),
+                 static_cast<long long>(counts.Deleted), static_cast<long long>(records), seconds,
+                 seconds > 0 ? static_cast<double>(records) / seconds : 0.0);
     std::fflush(stderr);
     return TCliApplication::ExitOk;
 }

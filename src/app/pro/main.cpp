@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -47,6 +48,9 @@ void print(std::FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
+    // A write to a closed pipe fails with an error that is reported, instead of killing
+    // the program.
+    std::signal(SIGPIPE, SIG_IGN);
     ReadVerInfo();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

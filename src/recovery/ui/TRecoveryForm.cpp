@@ -11,6 +11,7 @@
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 #include "recovery/ui/TStateTreeView.h"
 #include "settings/Settings.h"
+#include "util/TUserPrompt.h"
 #include "util/Utils.h"
 
 #include <QApplication>
@@ -397,6 +398,18 @@ QString TRecoveryForm::finishDetails() const
 void TRecoveryForm::NextButtonClick()
 {
     if (!ScanMode) {
+        // A destination this system cannot have is refused here; the page stays.
+        if (PageControl->currentIndex() == pgDestination) {
+            const QString destination = DestinationFolderEdit->text().isEmpty()
+                                            ? GlobalRecoveryDestinationFolder
+                                            : DestinationFolderEdit->text();
+            if (const QString problem = TRecoveryRun::DestinationFormProblem(destination);
+                !problem.isEmpty()) {
+                TUserPrompt::Current().Ask(problem, QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
+                                           TUserPrompt::Icon::Warning);
+                return;
+            }
+        }
         if (PageControl->currentIndex() < pgFinish)
             PageControl->setCurrentIndex(PageControl->currentIndex() + 1);
         if (PageControl->currentIndex() == pgProgress) {
