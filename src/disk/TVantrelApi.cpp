@@ -13,7 +13,7 @@ const TVantrelApi& TVantrelApi::Library()
         ::VantrelRegisterImage, ::VantrelDiskPath,
         ::VantrelLastError,     ::VantrelSetProgressCallback,
         ::VantrelWait,          ::VantrelRecoveryResult,
-        ::VantrelCloseHandle,
+        ::VantrelCloseHandle,   ::VantrelScanEstimate,
     };
     return library;
 }

@@ -20,6 +20,9 @@ struct TVantrelApi
     int32_t (*Wait)(TVantrelHandle handle, int32_t timeoutMs);
     int32_t (*RecoveryResult)(TVantrelHandle handle, char* message, int32_t messageSize);
     void (*CloseHandle)(TVantrelHandle handle);
+    // Optional: the running enumeration's revised record count. Without it the count
+    // DiskInitialize returned stands for the whole analysis.
+    int64_t (*ScanEstimate)() = nullptr;
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

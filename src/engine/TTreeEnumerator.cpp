@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
 
 namespace {
 
@@ -35,8 +34,22 @@ uint64_t firstDataBlock(TSK_FS_FILE* file)
 TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-    walk();
+    addRoot();
     tsk_error_reset();
+}
+
+int64_t TTreeEnumerator::count() const
+{
+    const size_t listed = m_items.size();
+    if (walkDone()) {
+        return static_cast<int64_t>(listed);
+    }
+    const size_t pending = m_live.size() + m_deleted.size();
+    // Before the first folder is walked nothing is known of folder sizes: one entry
+    // per pending folder is all that is sure.
+    const size_t perFolder = m_foldersWalked > 0 ? (m_entriesListed + m_foldersWalked - 1) / m_foldersWalked : 1;
+    const size_t guess = listed + pending * std::max<size_t>(perFolder, 1);
+    return static_cast<int64_t>(std::min(guess, kMaxEntries));
 }
 
 int64_t TTreeEnumerator::addressOf(int64_t id) const
@@ -49,6 +62,11 @@ int64_t TTreeEnumerator::addressOf(int64_t id) const
 
 const TFileInfo* TTreeEnumerator::next()
 {
+    // One entry is kept listed ahead of the caller, so that the count it reads after a
+    // record already knows the folder that record opens.
+    if (m_next + 1 >= m_items.size() && !walkDone()) {
+        walkMore();
+    }
     if (m_next >= m_items.size()) {
         return nullptr;
     }
@@ -111,7 +129,7 @@ bool TTreeEnumerator::isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const
     return false;
 }
 
-void TTreeEnumerator::walk()
+void TTreeEnumerator::addRoot()
 {
     TSK_FS_INFO* fs = m_volume->fs();
     TItem root{-1, flag_IS_DIRECTORY, 0, 0, 0, 0, fs->root_inum, {}};
@@ -124,44 +142,44 @@ void TTreeEnumerator::walk()
         tsk_fs_file_close(file);
     }
     m_items.push_back(root);
+    m_live.push_back({fs->root_inum, 0, false});
+}
 
-    // Live folders first, so that a deleted folder entry pointing at clusters a
-    // live folder owns is the one that is skipped, not the live folder.
-    std::vector<TPendingFolder> live{{fs->root_inum, 0, false}};
-    std::vector<TPendingFolder> deleted;
-    std::unordered_set<uint64_t> walkedAddresses;
-    std::unordered_set<uint64_t> walkedBlocks;
-    while (!live.empty() || !deleted.empty()) {
-        std::vector<TPendingFolder>& queue = live.empty() ? deleted : live;
+void TTreeEnumerator::walkMore()
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    TSK_FS_INFO* fs = m_volume->fs();
+    const size_t before = m_items.size();
+    while (m_items.size() == before && !walkDone()) {
+        std::vector<TPendingFolder>& queue = m_live.empty() ? m_deleted : m_live;
         const TPendingFolder folder = queue.back();
         queue.pop_back();
-        if (!walkedAddresses.insert(folder.address).second) {
+        if (!m_walkedAddresses.insert(folder.address).second) {
             continue;
         }
         if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, folder.address)) {
             const uint64_t block = firstDataBlock(file);
             tsk_fs_file_close(file);
-            if (block != 0 && !walkedBlocks.insert(block).second) {
+            if (block != 0 && !m_walkedBlocks.insert(block).second) {
                 continue;
             }
         }
         tsk_error_reset();
-        walkFolder(folder, live, deleted);
-        if (m_items.size() >= kMaxEntries) {
-            break;
-        }
+        walkFolder(folder);
     }
+    tsk_error_reset();
 }
 
-void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPendingFolder>& live,
-                                 std::vector<TPendingFolder>& deleted)
+void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
 {
     TSK_FS_INFO* fs = m_volume->fs();
     TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, folder.address);
+    ++m_foldersWalked;
     if (dir == nullptr) {
         tsk_error_reset();
         return;
     }
+    const size_t listedBefore = m_items.size();
     const bool inRoot = folder.address == fs->root_inum;
     const size_t count = tsk_fs_dir_getsize(dir);
     // Sub-folders are pushed in reverse so the stack pops them in directory order.
@@ -207,6 +225,7 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPend
     }
     tsk_fs_dir_close(dir);
     tsk_error_reset();
-    live.insert(live.end(), liveChildren.rbegin(), liveChildren.rend());
-    deleted.insert(deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
+    m_entriesListed += m_items.size() - listedBefore;
+    m_live.insert(m_live.end(), liveChildren.rbegin(), liveChildren.rend());
+    m_deleted.insert(m_deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
 }

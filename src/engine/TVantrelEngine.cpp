@@ -132,6 +132,12 @@ const TFileInfo* TVantrelEngine::nextEntry()
     return m_enumerator ? m_enumerator->next() : nullptr;
 }
 
+int64_t TVantrelEngine::scanEstimate()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    return m_enumerator ? m_enumerator->count() : -1;
+}
+
 TVantrelHandle TVantrelEngine::finishedHandle(int32_t result, const std::string& message)
 {
     auto job = std::make_shared<TRecoveryJob>();

@@ -178,6 +178,11 @@ VANTREL_API const char* VantrelDiskPath(int32_t id);
 // Text of the last failure on the calling thread.
 VANTREL_API const char* VantrelLastError(void);
 VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback);
+// Records the enumeration begun by DiskInitialize now expects in all: the count
+// DiskInitialize returned, revised while a walk of the folder tree learns how big the
+// folders are; exact once FileGetNext has returned the last record. -1 when no disk
+// is initialised.
+VANTREL_API int64_t VantrelScanEstimate(void);
 // Waits up to timeoutMs for the handle: VANTREL_WAIT_DONE, VANTREL_WAIT_TIMEOUT or
 // VANTREL_WAIT_FAILED.
 VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs);
