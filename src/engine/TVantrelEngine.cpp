@@ -45,13 +45,13 @@ int32_t TVantrelEngine::rescan()
 {
     std::lock_guard<std::mutex> guard(m_stateMutex);
     m_catalog.rescan(m_images, imagesOnly());
-    return static_cast<int32_t>(m_catalog.entries().size());
+    return m_catalog.idBound();
 }
 
 int32_t TVantrelEngine::diskCount()
 {
     std::lock_guard<std::mutex> guard(m_stateMutex);
-    return static_cast<int32_t>(m_catalog.entries().size());
+    return m_catalog.idBound();
 }
 
 const TDriveInfo* TVantrelEngine::diskInformation(int32_t id)

@@ -152,7 +152,9 @@ typedef void (*TVantrelProgressCallback)(void* window, int64_t total, int64_t po
 
 // ---- The six calls ----------------------------------------------------------------
 
-// Lists devices, partitions and registered images again. Result: number of disks.
+// Lists devices, partitions and registered images again. A disk still there keeps its id
+// and letter; the id of a disk that went away stays vacant until a new disk takes it.
+// Result: one past the highest id in use (DiskGetInformation is NULL for a vacant id).
 VANTREL_API int32_t DisksRescan(void);
 VANTREL_API int32_t DiskGetCount(void);
 // Record of disk id, valid until the next DisksRescan; NULL for an unknown id.
