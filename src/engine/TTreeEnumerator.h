@@ -48,8 +48,19 @@ private:
     void addRoot();
     // Lists pending folders until one yields entries or none is left. Holds the library lock.
     void walkMore();
-    bool walkDone() const { return (m_live.empty() && m_deleted.empty()) || m_items.size() >= kMaxEntries; }
+    bool walkDone() const
+    {
+        return (m_live.empty() && m_deleted.empty() && m_orphansListed) || m_items.size() >= kMaxEntries;
+    }
     void walkFolder(const TPendingFolder& folder);
+    // Lists the deleted entries no folder leads to (the library's orphans), grouped by
+    // the cluster that holds their entry: each group under a stand-in folder record
+    // (flag_EMPTY, no name) that a reader shows as a lost folder.
+    void listOrphans();
+    // The cluster holding the directory entry with this address on a FAT volume; 0 when
+    // that cannot be told (other file systems, the FAT12/16 root folder).
+    uint64_t entryCluster(uint64_t address) const;
+    void readFatGeometry();
     bool isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const;
     TFileTime convertTime(time_t seconds, uint32_t nanoseconds) const;
 
@@ -61,6 +72,12 @@ private:
     std::vector<TPendingFolder> m_deleted;
     std::unordered_set<uint64_t> m_walkedAddresses;
     std::unordered_set<uint64_t> m_walkedBlocks;
+    bool m_orphansListed = false;
+    // FAT layout in sectors, from the boot sector; m_sectorSize 0 when unknown.
+    uint32_t m_sectorSize = 0;
+    uint32_t m_clusterSectors = 0;
+    uint64_t m_firstEntrySector = 0;   // where entry addresses start counting
+    uint64_t m_firstClusterSector = 0; // where cluster 2 starts
     size_t m_foldersWalked = 0;
     size_t m_entriesListed = 0;
 };
