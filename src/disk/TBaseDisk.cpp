@@ -18,6 +18,7 @@
 std::unique_ptr<TBaseDisk> CurDisk;
 bool StopScan = false;
 int TBaseDisk::PumpIntervalMs = 30;
+const int64_t TBaseDisk::RevisedBarMinimum = 10000;
 
 namespace {
 
@@ -303,11 +304,46 @@ void TBaseDisk::BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles)
     m_lastDeleted = nullptr;
     m_labelShown = nullptr;
     m_position = 0;
+    m_revised = TVantrelApi::Current().ScanEstimate != nullptr;
+    m_estimate = TotalFiles;
+    m_barMaximum = m_revised ? std::max(TotalFiles, RevisedBarMinimum) : TotalFiles;
+    m_anchorCounter = 0;
+    m_anchorShown = 0;
+    m_shown = 0;
     if (m_progress) {
-        m_progress->SetMaximum(TotalFiles);
+        m_progress->SetMaximum(m_barMaximum);
         m_progress->SetPosition(0);
     }
     m_pumpTimer.start();
+}
+
+int64_t TBaseDisk::shownPosition(int64_t Counter)
+{
+    if (!m_revised)
+        return Counter;
+    // The records read since the count last changed take their share of what was left
+    // of the bar then. Past a count that proved too low the bar waits for a new one.
+    int64_t shown = m_shown;
+    if (m_estimate > Counter) {
+        const long double done = static_cast<long double>(Counter - m_anchorCounter) /
+                                 static_cast<long double>(m_estimate - m_anchorCounter);
+        shown = m_anchorShown + static_cast<int64_t>(done * static_cast<long double>(m_barMaximum - m_anchorShown));
+    }
+    m_shown = std::clamp(shown, m_shown, m_barMaximum);
+
+    int64_t estimate = m_estimate;
+    try {
+        estimate = TVantrelApi::Current().ScanEstimate();
+    } catch (...) {
+        estimate = m_estimate;
+    }
+    if (estimate >= 0 && estimate != m_estimate) {
+        m_estimate = estimate;
+        m_totalFiles = std::max(m_totalFiles, estimate);
+        m_anchorCounter = Counter;
+        m_anchorShown = m_shown;
+    }
+    return m_shown;
 }
 
 void TBaseDisk::pumpIfDue(int64_t Counter)
@@ -321,7 +357,7 @@ void TBaseDisk::pumpIfDue(int64_t Counter)
 
 void TBaseDisk::showProgress(int64_t Counter)
 {
-    m_progress->SetPosition(Counter);
+    m_progress->SetPosition(shownPosition(Counter));
     if (m_lastDeleted && m_lastDeleted != m_labelShown) {
         m_progress->SetFileLabel(m_lastDeleted->GetName() + QStringLiteral(" (") +
                                  QString::number(m_lastDeleted->TrueID) + QLatin1Char(')'));
@@ -331,6 +367,9 @@ void TBaseDisk::showProgress(int64_t Counter)
 
 void TBaseDisk::EndProgress()
 {
+    // An enumeration that ran to its end has read every record, whatever was guessed.
+    if (m_revised && !StopScan)
+        m_shown = m_barMaximum;
     if (m_progress)
         showProgress(m_position);
     m_progress = nullptr;

@@ -49,6 +49,9 @@ public:
     // Least time between two progress updates of a running analysis, in milliseconds.
     // 0 updates after every record (tests).
     static int PumpIntervalMs;
+    // Least range of the bar when the engine revises its count during the analysis, so
+    // that a walk that starts with a small guess still moves in small steps.
+    static const int64_t RevisedBarMinimum;
 
 protected:
     // Shows the log-drive warning when logging is on and the log lives on this drive.
@@ -96,6 +99,8 @@ private:
     bool wouldLoop(const TBaseElement* element, const TBaseElement* parent) const;
     void pumpIfDue(int64_t Counter);
     void showProgress(int64_t Counter);
+    // The bar position for Counter records read, with the engine's revised count.
+    int64_t shownPosition(int64_t Counter);
 
     TElementPool m_pool;
     // Every "not_found_yet_" placeholder made; those never resolved are shown at the top.
@@ -104,6 +109,15 @@ private:
     std::unordered_map<int64_t, TBaseElement*> m_reusedParents;
     int64_t m_totalFiles = 0;
     int64_t m_position = 0;
+    // With an engine that revises its count, the bar runs over a fixed range and the
+    // part still to go is spread over the records still expected whenever the count
+    // changes, so the bar never moves back and is full when the last record arrives.
+    bool m_revised = false;
+    int64_t m_barMaximum = 0;
+    int64_t m_estimate = 0;
+    int64_t m_anchorCounter = 0;
+    int64_t m_anchorShown = 0;
+    int64_t m_shown = 0;
     TScanProgress* m_progress = nullptr;
     QElapsedTimer m_pumpTimer;
     TBaseElement* m_lastDeleted = nullptr;

@@ -37,7 +37,8 @@ TDriveProperties::TDriveProperties(const TDriveInfo& info, const QLocale& locale
     OEMId = FieldText(info.OEM_ID, sizeof(info.OEM_ID));
     SerialNumber = SerialText(info.SerialNumber);
     TotalSpace = spaceText(info.SpaceTotal);
-    FreeSpace = spaceText(info.SpaceFree);
+    // The engine reports -1 for a file system whose free space it cannot read at once.
+    FreeSpace = info.SpaceFree >= 0 ? spaceText(info.SpaceFree) : QStringLiteral("Unknown");
     SectorsPerCluster = QString::number(info.SectorsPerCluster);
     BytesPerSector = QString::number(info.BytesPerSector);
     BytesPerCluster = QString::number(info.BytesPerCluster);

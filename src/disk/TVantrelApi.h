@@ -23,6 +23,9 @@ struct TVantrelApi
     // FileRecovery into a name inside an open folder; may be null in a table without it.
     TVantrelHandle (*FileRecoveryAt)(int32_t folder, const char16_t* name, void* window,
                                      const TFileInfo* record);
+    // Optional: the running enumeration's revised record count. Without it the count
+    // DiskInitialize returned stands for the whole analysis.
+    int64_t (*ScanEstimate)() = nullptr;
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

@@ -13,6 +13,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -66,14 +68,51 @@ bool readable(const std::string& path)
     return true;
 }
 
+// What tells one file or device from another and whether it changed: identity, size,
+// modification time, and for a block device the sectors written to it since boot.
+struct TFileStamp
+{
+    std::string identity; // device number, or file system and inode
+    std::string change;   // size, times, writes
+};
+
+TFileStamp fileStamp(const std::string& path)
+{
+    TFileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        stamp.identity = "missing";
+        return stamp;
+    }
+    if (S_ISBLK(st.st_mode)) {
+        stamp.identity = "b" + std::to_string(st.st_rdev);
+        // Field 7 of the block statistics: sectors written since boot.
+        std::ifstream in("/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                         std::to_string(minor(st.st_rdev)) + "/stat");
+        std::string field;
+        for (int i = 0; i < 7 && (in >> field); ++i) {
+        }
+        stamp.change = "w" + field;
+    } else {
+        stamp.identity = "f" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    }
+    stamp.change += " s" + std::to_string(st.st_size) + " m" + std::to_string(st.st_mtim.tv_sec) + "." +
+                    std::to_string(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
 } // namespace
+
+int32_t TDiskCatalog::idBound() const
+{
+    return m_entries.empty() ? 0 : m_entries.back().info.ID + 1;
+}
 
 const TDiskCatalog::TEntry* TDiskCatalog::entry(int32_t id) const
 {
-    if (id < 0 || static_cast<size_t>(id) >= m_entries.size()) {
-        return nullptr;
-    }
-    return &m_entries[static_cast<size_t>(id)];
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), id,
+                                        [](const TEntry& entry, int32_t wanted) { return entry.info.ID < wanted; });
+    return found != m_entries.end() && found->info.ID == id ? &*found : nullptr;
 }
 
 bool TDiskCatalog::canOpenImage(const std::string& path, std::string& error)
@@ -92,7 +131,11 @@ bool TDiskCatalog::canOpenImage(const std::string& path, std::string& error)
 
 void TDiskCatalog::rescan(const std::vector<std::string>& images, bool imagesOnly)
 {
+    const std::vector<TEntry> previous = std::move(m_entries);
     m_entries.clear();
+    for (auto& [key, probe] : m_probes) {
+        probe.used = false;
+    }
     if (!imagesOnly) {
         for (const std::string& name : listDirectory("/sys/block")) {
             addBlockDevice(name);
@@ -101,13 +144,15 @@ void TDiskCatalog::rescan(const std::vector<std::string>& images, bool imagesOnl
     for (const std::string& path : images) {
         addImage(path);
     }
-    assignIdsAndLetters();
+    std::erase_if(m_probes, [](const auto& item) { return !item.second.used; });
+    assignIdsAndLetters(previous);
 }
 
 size_t TDiskCatalog::addDevice(const std::string& path, const std::string& label, int32_t driveType)
 {
     TEntry device;
     device.path = path;
+    device.identity = path + " " + fileStamp(path).identity;
     device.info.DriveType = driveType;
     device.info.ParentID = -1;
     TTextCodec::copyToField(label, device.info.VolumeLabel, sizeof device.info.VolumeLabel);
@@ -197,10 +242,7 @@ void TDiskCatalog::addBlockDevice(const std::string& name)
     if (partitions.empty()) {
         // The whole device holds a file system, or nothing we can list.
         if (info.Status != 0 && info.SpaceTotal > 0) {
-            std::string error;
-            if (TTskVolume::open(path, 0, error)) {
-                addVolume(device, path, 0, info.SpaceTotal, 0, volumeType);
-            }
+            addVolume(device, path, 0, info.SpaceTotal, 0, volumeType, true);
         }
         return;
     }
@@ -210,40 +252,123 @@ void TDiskCatalog::addBlockDevice(const std::string& name)
     }
 }
 
-void TDiskCatalog::addVolume(size_t deviceIndex, const std::string& path, int64_t offset, int64_t size,
-                             int64_t offsetInDevice, int32_t driveType)
+const TDiskCatalog::TProbe& TDiskCatalog::probe(const std::string& path, int64_t offset, int64_t size)
 {
+    const std::string key = path + "@" + std::to_string(offset) + "+" + std::to_string(size);
+    const TFileStamp stamp = fileStamp(path);
+    const std::string current = stamp.identity + " " + stamp.change;
+    TProbe& probe = m_probes[key];
+    probe.used = true;
+    if (probe.stamp == current) {
+        return probe;
+    }
+    probe = TProbe{current, false, {}, true};
+    std::string error;
+    if (std::shared_ptr<TTskVolume> opened = TTskVolume::open(path, offset, error)) {
+        probe.hasFileSystem = true;
+        TVolumeProbe::fill(*opened, probe.info);
+    }
+    return probe;
+}
+
+void TDiskCatalog::addVolume(size_t deviceIndex, const std::string& path, int64_t offset, int64_t size,
+                             int64_t offsetInDevice, int32_t driveType, bool onlyWithFileSystem)
+{
+    const TProbe& probed = probe(path, offset, size);
+    if (onlyWithFileSystem && !probed.hasFileSystem) {
+        return;
+    }
     TEntry volume;
     volume.path = path;
     volume.offset = offset;
+    volume.identity = m_entries[deviceIndex].identity + " " + path + "@" + std::to_string(offsetInDevice) +
+                      "+" + std::to_string(size);
     volume.info.DriveType = driveType;
     volume.info.ParentID = static_cast<int32_t>(deviceIndex); // turned into the device's id later
     volume.info.OffsetInPhysical = offsetInDevice;
     volume.info.SpaceTotal = size;
     volume.info.BytesPerSector = m_entries[deviceIndex].info.BytesPerSector;
     volume.info.TotalSectors = volume.info.BytesPerSector > 0 ? size / volume.info.BytesPerSector : 0;
-    std::string error;
-    if (std::shared_ptr<TTskVolume> opened = TTskVolume::open(path, offset, error)) {
+    if (probed.hasFileSystem) {
+        // The probe fills the file-system fields only; the ones set above are kept.
+        TDriveInfo info = probed.info;
+        info.DriveType = volume.info.DriveType;
+        info.ParentID = volume.info.ParentID;
+        info.OffsetInPhysical = volume.info.OffsetInPhysical;
+        volume.info = info;
         volume.hasFileSystem = true;
         volume.info.Status = 1;
-        TVolumeProbe::fill(*opened, volume.info);
     } else {
         volume.info.Status = readable(path) ? 1 : 0;
     }
     m_entries.push_back(volume);
 }
 
-void TDiskCatalog::assignIdsAndLetters()
+void TDiskCatalog::assignIdsAndLetters(const std::vector<TEntry>& previous)
 {
-    // Devices come before their volumes, so entry indices already are dense ids;
-    // a volume's ParentID holds the index of its device.
-    char letter = 'C';
+    std::map<std::string, const TEntry*> known;
+    for (const TEntry& entry : previous) {
+        known.emplace(entry.identity, &entry);
+    }
+    // Unchanged disks first keep what they had, then new ones take the lowest free id
+    // and letter in list order.
+    std::vector<bool> idTaken;
+    std::vector<int32_t> ids(m_entries.size(), -1);
+    bool letterTaken[26] = {};
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        TDriveInfo& info = m_entries[i].info;
-        info.ID = static_cast<int32_t>(i);
-        info.Letter = 0;
-        if (info.ParentID >= 0 && m_entries[i].hasFileSystem && letter <= 'Z') {
-            info.Letter = letter++;
+        TEntry& entry = m_entries[i];
+        entry.info.Letter = 0;
+        const auto found = known.find(entry.identity);
+        if (found == known.end()) {
+            continue;
+        }
+        const int32_t id = found->second->info.ID;
+        if (static_cast<size_t>(id) >= idTaken.size()) {
+            idTaken.resize(static_cast<size_t>(id) + 1, false);
+        }
+        if (!idTaken[static_cast<size_t>(id)]) {
+            idTaken[static_cast<size_t>(id)] = true;
+            ids[i] = id;
+        }
+        const char letter = found->second->info.Letter;
+        if (entry.hasFileSystem && entry.info.ParentID >= 0 && letter >= 'C' && letter <= 'Z' &&
+            !letterTaken[letter - 'A']) {
+            letterTaken[letter - 'A'] = true;
+            entry.info.Letter = letter;
         }
     }
+    size_t nextFree = 0;
+    char nextLetter = 'C';
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        TEntry& entry = m_entries[i];
+        if (ids[i] < 0) {
+            while (nextFree < idTaken.size() && idTaken[nextFree]) {
+                ++nextFree;
+            }
+            if (nextFree >= idTaken.size()) {
+                idTaken.resize(nextFree + 1, false);
+            }
+            idTaken[nextFree] = true;
+            ids[i] = static_cast<int32_t>(nextFree);
+        }
+        if (entry.hasFileSystem && entry.info.ParentID >= 0 && entry.info.Letter == 0) {
+            while (nextLetter <= 'Z' && letterTaken[nextLetter - 'A']) {
+                ++nextLetter;
+            }
+            if (nextLetter <= 'Z') {
+                letterTaken[nextLetter - 'A'] = true;
+                entry.info.Letter = nextLetter;
+            }
+        }
+    }
+    // A volume's ParentID held the index of its device until now.
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        TDriveInfo& info = m_entries[i].info;
+        info.ID = ids[i];
+        if (info.ParentID >= 0) {
+            info.ParentID = ids[static_cast<size_t>(info.ParentID)];
+        }
+    }
+    std::sort(m_entries.begin(), m_entries.end(),
+              [](const TEntry& a, const TEntry& b) { return a.info.ID < b.info.ID; });
 }

@@ -16,7 +16,8 @@ public:
     TEntryEnumerator(const TEntryEnumerator&) = delete;
     TEntryEnumerator& operator=(const TEntryEnumerator&) = delete;
 
-    // Number of records the caller should expect (the NTFS loop bound).
+    // Number of records the caller should expect (the NTFS loop bound). An enumerator
+    // that learns the volume as it goes revises it; callers read it again for progress.
     virtual int64_t count() const = 0;
     // The next record, valid until the next call; nullptr at the end (or, on NTFS,
     // for a record slot that holds no entry).

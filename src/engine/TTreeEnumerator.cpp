@@ -8,7 +8,7 @@
 
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
@@ -19,6 +19,20 @@ constexpr std::string_view kExfatMetadataNames[] = {
     "$TEX_FAT",      "$ACCESS_CONTROL_TABLE", "$EMPTY_VOLUME_LABEL",
 };
 constexpr std::string_view kLabelSuffix = " (Volume Label Entry)";
+
+// The library numbers FAT directory entries from 3 on, one per 32-byte slot.
+constexpr uint64_t kFirstEntryAddress = 3;
+constexpr uint32_t kEntrySize = 32;
+
+uint16_t le16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t le32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 
 // First cluster of a folder's content; two folder entries that share it are one folder.
 uint64_t firstDataBlock(TSK_FS_FILE* file)
@@ -35,8 +49,23 @@ uint64_t firstDataBlock(TSK_FS_FILE* file)
 TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-    walk();
+    addRoot();
     tsk_error_reset();
+}
+
+int64_t TTreeEnumerator::count() const
+{
+    const size_t listed = m_items.size();
+    if (walkDone()) {
+        return static_cast<int64_t>(listed);
+    }
+    const size_t pending = m_live.size() + m_deleted.size();
+    // Before the first folder is walked nothing is known of folder sizes: one entry
+    // per pending folder is all that is sure.
+    const size_t perFolder =
+        m_foldersWalked > 0 ? (m_entriesListed + m_foldersWalked - 1) / m_foldersWalked : 1;
+    const size_t guess = listed + pending * std::max<size_t>(perFolder, 1);
+    return static_cast<int64_t>(std::min(guess, kMaxEntries));
 }
 
 int64_t TTreeEnumerator::addressOf(int64_t id) const
@@ -49,6 +78,11 @@ int64_t TTreeEnumerator::addressOf(int64_t id) const
 
 const TFileInfo* TTreeEnumerator::next()
 {
+    // One entry is kept listed ahead of the caller, so that the count it reads after a
+    // record already knows the folder that record opens.
+    if (m_next + 1 >= m_items.size() && !walkDone()) {
+        walkMore();
+    }
     if (m_next >= m_items.size()) {
         return nullptr;
     }
@@ -111,7 +145,7 @@ bool TTreeEnumerator::isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const
     return false;
 }
 
-void TTreeEnumerator::walk()
+void TTreeEnumerator::addRoot()
 {
     TSK_FS_INFO* fs = m_volume->fs();
     TItem root{-1, flag_IS_DIRECTORY, 0, 0, 0, 0, fs->root_inum, {}};
@@ -124,44 +158,49 @@ void TTreeEnumerator::walk()
         tsk_fs_file_close(file);
     }
     m_items.push_back(root);
+    m_live.push_back({fs->root_inum, 0, false});
+}
 
-    // Live folders first, so that a deleted folder entry pointing at clusters a
-    // live folder owns is the one that is skipped, not the live folder.
-    std::vector<TPendingFolder> live{{fs->root_inum, 0, false}};
-    std::vector<TPendingFolder> deleted;
-    std::unordered_set<uint64_t> walkedAddresses;
-    std::unordered_set<uint64_t> walkedBlocks;
-    while (!live.empty() || !deleted.empty()) {
-        std::vector<TPendingFolder>& queue = live.empty() ? deleted : live;
+void TTreeEnumerator::walkMore()
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    TSK_FS_INFO* fs = m_volume->fs();
+    const size_t before = m_items.size();
+    while (m_items.size() == before && !walkDone()) {
+        if (m_live.empty() && m_deleted.empty()) {
+            m_orphansListed = true;
+            listOrphans();
+            continue;
+        }
+        std::vector<TPendingFolder>& queue = m_live.empty() ? m_deleted : m_live;
         const TPendingFolder folder = queue.back();
         queue.pop_back();
-        if (!walkedAddresses.insert(folder.address).second) {
+        if (!m_walkedAddresses.insert(folder.address).second) {
             continue;
         }
         if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, folder.address)) {
             const uint64_t block = firstDataBlock(file);
             tsk_fs_file_close(file);
-            if (block != 0 && !walkedBlocks.insert(block).second) {
+            if (block != 0 && !m_walkedBlocks.insert(block).second) {
                 continue;
             }
         }
         tsk_error_reset();
-        walkFolder(folder, live, deleted);
-        if (m_items.size() >= kMaxEntries) {
-            break;
-        }
+        walkFolder(folder);
     }
+    tsk_error_reset();
 }
 
-void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPendingFolder>& live,
-                                 std::vector<TPendingFolder>& deleted)
+void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
 {
     TSK_FS_INFO* fs = m_volume->fs();
     TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, folder.address);
+    ++m_foldersWalked;
     if (dir == nullptr) {
         tsk_error_reset();
         return;
     }
+    const size_t listedBefore = m_items.size();
     const bool inRoot = folder.address == fs->root_inum;
     const size_t count = tsk_fs_dir_getsize(dir);
     // Sub-folders are pushed in reverse so the stack pops them in directory order.
@@ -207,6 +246,122 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder, std::vector<TPend
     }
     tsk_fs_dir_close(dir);
     tsk_error_reset();
-    live.insert(live.end(), liveChildren.rbegin(), liveChildren.rend());
-    deleted.insert(deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
+    m_entriesListed += m_items.size() - listedBefore;
+    m_live.insert(m_live.end(), liveChildren.rbegin(), liveChildren.rend());
+    m_deleted.insert(m_deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
+}
+
+void TTreeEnumerator::readFatGeometry()
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    uint8_t boot[512] = {};
+    if (tsk_img_read(m_volume->image(), m_volume->offset(), reinterpret_cast<char*>(boot), sizeof boot) !=
+        static_cast<ssize_t>(sizeof boot)) {
+        tsk_error_reset();
+        return;
+    }
+    if (fs->ftype == TSK_FS_TYPE_EXFAT) {
+        const uint8_t sectorShift = boot[0x6C];
+        const uint8_t clusterShift = boot[0x6D];
+        if (sectorShift < 9 || sectorShift > 12 || clusterShift > 25) {
+            return;
+        }
+        m_sectorSize = uint32_t{1} << sectorShift;
+        m_clusterSectors = uint32_t{1} << clusterShift;
+        m_firstEntrySector = m_firstClusterSector = le32(boot + 0x58);
+        return;
+    }
+    const uint32_t sectorSize = le16(boot + 0x0B);
+    const uint32_t clusterSectors = boot[0x0D];
+    const uint32_t reserved = le16(boot + 0x0E);
+    const uint32_t fats = boot[0x10];
+    const uint32_t rootEntries = le16(boot + 0x11);
+    const uint32_t fatSectors = le16(boot + 0x16) != 0 ? le16(boot + 0x16) : le32(boot + 0x24);
+    if (sectorSize < 512 || sectorSize > 4096 || (sectorSize & (sectorSize - 1)) != 0 ||
+        clusterSectors == 0 || fats == 0) {
+        return;
+    }
+    m_sectorSize = sectorSize;
+    m_clusterSectors = clusterSectors;
+    // Entries are counted from the first sector after the FATs: the FAT12/16 root
+    // folder's fixed area, then the clusters.
+    m_firstEntrySector = uint64_t{reserved} + uint64_t{fats} * fatSectors;
+    m_firstClusterSector =
+        m_firstEntrySector + (uint64_t{rootEntries} * kEntrySize + sectorSize - 1) / sectorSize;
+}
+
+uint64_t TTreeEnumerator::entryCluster(uint64_t address) const
+{
+    if (m_sectorSize == 0 || address < kFirstEntryAddress) {
+        return 0;
+    }
+    const uint64_t sector = (address - kFirstEntryAddress) / (m_sectorSize / kEntrySize) + m_firstEntrySector;
+    if (sector < m_firstClusterSector) {
+        return 0;
+    }
+    return 2 + (sector - m_firstClusterSector) / m_clusterSectors;
+}
+
+void TTreeEnumerator::listOrphans()
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    if (m_volume->isFatFamily()) {
+        readFatGeometry();
+    }
+    // Finding them makes the library look at every entry slot of the volume, once.
+    TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    if (dir == nullptr) {
+        tsk_error_reset();
+        return;
+    }
+    std::unordered_set<uint64_t> listed;
+    listed.reserve(m_items.size());
+    for (const TItem& item : m_items) {
+        listed.insert(item.address);
+    }
+    std::unordered_map<uint64_t, int64_t> standInByCluster;
+    std::vector<TPendingFolder> folders;
+    const size_t count = tsk_fs_dir_getsize(dir);
+    for (size_t i = 0; i < count && m_items.size() < kMaxEntries; ++i) {
+        TSK_FS_FILE* file = tsk_fs_dir_get(dir, i);
+        if (file == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        const TSK_FS_NAME* name = file->name;
+        if (!isHiddenEntry(file, false) && listed.insert(name->meta_addr).second) {
+            const uint64_t cluster = entryCluster(name->meta_addr);
+            auto [standIn, added] =
+                standInByCluster.try_emplace(cluster, static_cast<int64_t>(m_items.size()));
+            if (added) {
+                m_items.push_back({0, flag_EMPTY, 0, 0, 0, 0, 0, {}});
+            }
+            const TSK_FS_META* meta = file->meta;
+            const bool isFolder =
+                !TSK_FS_ISDOT(name->name) && meta != nullptr && TSK_FS_IS_DIR_META(meta->type);
+            TItem item{standIn->second,
+                       (isFolder ? flag_IS_DIRECTORY : 0) | flag_IS_DELETED,
+                       0,
+                       0,
+                       0,
+                       0,
+                       name->meta_addr,
+                       TTextCodec::utf8ToUtf16(name->name)};
+            if (meta != nullptr) {
+                item.size = isFolder || TSK_FS_IS_DIR_META(meta->type) ? 0 : std::max<int64_t>(0, meta->size);
+                item.created = convertTime(meta->crtime, meta->crtime_nano);
+                item.accessed = convertTime(meta->atime, meta->atime_nano);
+                item.modified = convertTime(meta->mtime, meta->mtime_nano);
+            }
+            if (isFolder) {
+                folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true});
+            }
+            m_items.push_back(std::move(item));
+        }
+        tsk_fs_file_close(file);
+    }
+    tsk_fs_dir_close(dir);
+    tsk_error_reset();
+    // Their folders are walked like any deleted folder.
+    m_deleted.insert(m_deleted.end(), folders.rbegin(), folders.rend());
 }

@@ -49,13 +49,13 @@ int32_t TVantrelEngine::rescan()
 {
     std::lock_guard<std::mutex> guard(m_stateMutex);
     m_catalog.rescan(m_images, imagesOnly());
-    return static_cast<int32_t>(m_catalog.entries().size());
+    return m_catalog.idBound();
 }
 
 int32_t TVantrelEngine::diskCount()
 {
     std::lock_guard<std::mutex> guard(m_stateMutex);
-    return static_cast<int32_t>(m_catalog.entries().size());
+    return m_catalog.idBound();
 }
 
 const TDriveInfo* TVantrelEngine::diskInformation(int32_t id)
@@ -134,6 +134,12 @@ const TFileInfo* TVantrelEngine::nextEntry()
 {
     std::lock_guard<std::mutex> guard(m_stateMutex);
     return m_enumerator ? m_enumerator->next() : nullptr;
+}
+
+int64_t TVantrelEngine::scanEstimate()
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    return m_enumerator ? m_enumerator->count() : -1;
 }
 
 TVantrelHandle TVantrelEngine::finishedHandle(int32_t result, const std::string& message)

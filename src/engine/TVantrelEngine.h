@@ -26,6 +26,7 @@ public:
     const char* diskPath(int32_t id);
     int64_t initialize(int32_t id);
     const TFileInfo* nextEntry();
+    int64_t scanEstimate();
     TVantrelHandle startRecovery(const char16_t* target, void* window, const TFileInfo* record);
     TVantrelHandle startRecoveryAt(int32_t folder, const char16_t* name, void* window,
                                    const TFileInfo* record);

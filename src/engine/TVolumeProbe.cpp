@@ -111,10 +111,37 @@ int64_t countFreeFatClusters(TSK_IMG_INFO* image, int64_t fatOffset, int64_t clu
     return free;
 }
 
-TSK_WALK_RET_ENUM countBlock(const TSK_FS_BLOCK*, void* data)
+uint32_t be32(const unsigned char* p)
 {
-    ++*static_cast<int64_t*>(data);
-    return TSK_WALK_CONT;
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+
+// Free blocks as the superblock (ext2/3/4) or the volume header (HFS+) records them;
+// -1 when the volume keeps no such count where it can be read at once.
+int64_t recordedFreeBlocks(const TTskVolume& volume)
+{
+    const uint32_t type = volume.fs()->ftype;
+    unsigned char header[512] = {};
+    if (tsk_img_read(volume.image(), volume.offset() + 1024, reinterpret_cast<char*>(header), sizeof header) !=
+        static_cast<ssize_t>(sizeof header)) {
+        return -1;
+    }
+    if (TSK_FS_TYPE_ISEXT(type) && le16(header + 56) == 0xEF53) {
+        uint64_t free = le32(header + 12);
+        constexpr uint32_t kIncompat64Bit = 0x80;
+        if (le32(header + 0x60) & kIncompat64Bit) {
+            free |= static_cast<uint64_t>(le32(header + 0x158)) << 32;
+        }
+        return static_cast<int64_t>(free);
+    }
+    if (TSK_FS_TYPE_ISHFS(type) && (std::memcmp(header, "H+", 2) == 0 || std::memcmp(header, "HX", 2) == 0)) {
+        return be32(header + 48);
+    }
+    if (type == TSK_FS_TYPE_ISO9660) {
+        return 0; // written once, nothing free
+    }
+    return -1;
 }
 
 void readFatGeometry(const TTskVolume& volume, const unsigned char* boot, TGeometry& g)
@@ -340,16 +367,13 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
     if (g.totalClusters <= 0) {
         g.totalClusters = g.totalSectors / g.sectorsPerCluster;
     }
-    if (g.freeClusters < 0) {
-        int64_t freeBlocks = 0;
-        const auto flags = static_cast<TSK_FS_BLOCK_WALK_FLAG_ENUM>(TSK_FS_BLOCK_WALK_FLAG_UNALLOC |
-                                                                    TSK_FS_BLOCK_WALK_FLAG_AONLY);
-        if (tsk_fs_block_walk(fs, fs->first_block, fs->last_block_act, flags, countBlock, &freeBlocks) == 0) {
-            // FAT-family blocks are sectors, everything else counts clusters.
+    // Other file systems: the count the volume records, never a walk over its blocks,
+    // which takes seconds on a large volume and would freeze the drive list.
+    if (g.freeClusters < 0 && !TSK_FS_TYPE_ISFAT(type) && type != TSK_FS_TYPE_NTFS) {
+        const int64_t freeBlocks = recordedFreeBlocks(volume);
+        if (freeBlocks >= 0) {
             const int64_t sectorsPerBlock = std::max<int64_t>(1, fs->block_size / g.bytesPerSector);
             g.freeClusters = freeBlocks * sectorsPerBlock / g.sectorsPerCluster;
-        } else {
-            g.freeClusters = 0;
         }
     }
     if (g.serial == 0 && fs->fs_id_used > 0) {
@@ -371,9 +395,10 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
     info.BytesPerCluster = static_cast<int32_t>(bytesPerCluster);
     info.TotalSectors = g.totalSectors;
     info.TotalClusters = g.totalClusters;
-    info.TotalClustersFree = std::min(g.freeClusters, g.totalClusters);
+    // -1: the free space is not known.
+    info.TotalClustersFree = g.freeClusters < 0 ? -1 : std::min(g.freeClusters, g.totalClusters);
     info.SpaceTotal = g.totalClusters * bytesPerCluster;
-    info.SpaceFree = info.TotalClustersFree * bytesPerCluster;
+    info.SpaceFree = info.TotalClustersFree < 0 ? -1 : info.TotalClustersFree * bytesPerCluster;
     info.FileSystemFlags = fileSystemFlags(type);
     info.SectorsPerTrack = g.sectorsPerTrack;
     info.Heads = g.heads;

@@ -62,6 +62,11 @@ VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback)
     TVantrelEngine::instance().setProgressCallback(callback);
 }
 
+VANTREL_API int64_t VantrelScanEstimate(void)
+{
+    return TVantrelEngine::instance().scanEstimate();
+}
+
 VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs)
 {
     return TVantrelEngine::instance().wait(handle, timeoutMs);

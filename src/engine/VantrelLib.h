@@ -155,7 +155,9 @@ typedef void (*TVantrelProgressCallback)(void* window, int64_t total, int64_t po
 
 // ---- The six calls ----------------------------------------------------------------
 
-// Lists devices, partitions and registered images again. Result: number of disks.
+// Lists devices, partitions and registered images again. A disk still there keeps its id
+// and letter; the id of a disk that went away stays vacant until a new disk takes it.
+// Result: one past the highest id in use (DiskGetInformation is NULL for a vacant id).
 VANTREL_API int32_t DisksRescan(void);
 VANTREL_API int32_t DiskGetCount(void);
 // Record of disk id, valid until the next DisksRescan; NULL for an unknown id.
@@ -181,6 +183,11 @@ VANTREL_API const char* VantrelDiskPath(int32_t id);
 // Text of the last failure on the calling thread.
 VANTREL_API const char* VantrelLastError(void);
 VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback);
+// Records the enumeration begun by DiskInitialize now expects in all: the count
+// DiskInitialize returned, revised while a walk of the folder tree learns how big the
+// folders are; exact once FileGetNext has returned the last record. -1 when no disk
+// is initialised.
+VANTREL_API int64_t VantrelScanEstimate(void);
 // Waits up to timeoutMs for the handle: VANTREL_WAIT_DONE, VANTREL_WAIT_TIMEOUT or
 // VANTREL_WAIT_FAILED.
 VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs);

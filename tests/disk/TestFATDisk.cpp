@@ -1,13 +1,16 @@
 #include "TFakeScanProgress.h"
 #include "disk/TBaseElement.h"
 #include "disk/TFATDisk.h"
+#include "disk/TVantrelApi.h"
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <functional>
 
 namespace {
 
@@ -448,4 +451,78 @@ TEST_F(FATAnalysis, LogFileOnTheScannedDriveIsWarnedAbout)
               "data loss logging for this drive is disabled.");
     GlobalLogEnable = false;
     GlobalLogFilename.clear();
+}
+
+namespace {
+
+// The count an engine that walks a folder tree reports while the analysis reads it.
+std::function<int64_t()> g_scanEstimate;
+int64_t ScriptedEstimate()
+{
+    return g_scanEstimate();
+}
+
+// The scripted engine's calls with a revised count added.
+class RevisedCount
+{
+public:
+    explicit RevisedCount(std::function<int64_t()> estimate)
+        : m_previous(&TVantrelApi::Current()), m_api(*m_previous)
+    {
+        g_scanEstimate = std::move(estimate);
+        m_api.ScanEstimate = &ScriptedEstimate;
+        TVantrelApi::Install(&m_api);
+    }
+    ~RevisedCount() { TVantrelApi::Install(m_previous); }
+
+private:
+    const TVantrelApi* m_previous;
+    TVantrelApi m_api;
+};
+
+void ExpectNeverBack(const QList<int64_t>& positions)
+{
+    for (qsizetype i = 1; i < positions.size(); ++i)
+        ASSERT_LE(positions[i - 1], positions[i]) << "at report " << i;
+}
+
+} // namespace
+
+TEST_F(FATAnalysis, RevisedCountMovesTheBarForwardOnlyAndFillsItAtTheEnd)
+{
+    constexpr int Records = 2000;
+    for (int i = 1; i <= Records; ++i)
+        add(i, 0, 0, QStringLiteral("f%1").arg(i));
+    engine.SetTotalFiles(DiskId, 2);
+    // Too low at first, then too high, exact once the last record is read.
+    RevisedCount revised([this] {
+        const int64_t read = engine.Calls.FileGetNext;
+        return read >= Records ? Records : std::max<int64_t>(read + 1, read < 500 ? read * 2 : 3 * Records);
+    });
+    EXPECT_TRUE(analyze());
+    EXPECT_GE(progress.Maximum, TBaseDisk::RevisedBarMinimum);
+    ExpectNeverBack(progress.Positions);
+    EXPECT_EQ(progress.Position, progress.Maximum);
+    // The bar moved through the walk, not only at its end.
+    const int64_t half = progress.Positions[progress.Positions.size() / 2];
+    EXPECT_GT(half, 0);
+    EXPECT_LT(half, progress.Maximum);
+    EXPECT_EQ(at(0)->ChildrenFiles.Count(), Records);
+}
+
+TEST_F(FATAnalysis, CancelDuringARevisedWalkStopsShortOfAFullBar)
+{
+    for (int i = 1; i <= 300; ++i)
+        add(i, 0, 0, QStringLiteral("f%1").arg(i));
+    engine.SetTotalFiles(DiskId, 2);
+    RevisedCount revised([this] { return engine.Calls.FileGetNext + 100; });
+    progress.OnPump = [](int pump) {
+        if (pump == 50)
+            StopScan = true;
+    };
+    EXPECT_FALSE(analyze());
+    EXPECT_EQ(engine.Calls.FileGetNext, 50);
+    ExpectNeverBack(progress.Positions);
+    EXPECT_GT(progress.Position, 0);
+    EXPECT_LT(progress.Position, progress.Maximum);
 }

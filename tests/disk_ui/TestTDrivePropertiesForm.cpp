@@ -94,6 +94,9 @@ TEST(DriveProperties, EdgeValuesOfARecord)
     EXPECT_EQ(TDriveProperties(d, us).SerialNumber, QStringLiteral("DEADBEEF12"));
     d.OffsetInPhysical = -512;
     EXPECT_EQ(TDriveProperties(d, us).OffsetInPhysical, QStringLiteral("Unknown"));
+    // Free space the engine could not read at once is not shown as a number.
+    d.SpaceFree = -1;
+    EXPECT_EQ(TDriveProperties(d, us).FreeSpace, QStringLiteral("Unknown"));
     // A 64-bit serial with its top bit set is shown as the unsigned number it is.
     d.SerialNumber = -1;
     EXPECT_EQ(TDriveProperties(d, us).SerialNumber, QStringLiteral("FFFFFFFFFFFFFFFF"));

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -42,14 +43,22 @@ bool TEngineSession::enumerate(int32_t volumeId)
     const TDriveInfo* info = DiskGetInformation(volumeId);
     m_ntfs = info != nullptr && QByteArray(info->FileSystemName) == "NTFS";
     m_expected = DiskInitialize(volumeId, 0);
+    m_initialCount = m_expected;
+    m_estimateFellBehind = false;
     if (m_expected < 0) {
         return false;
     }
-    // Bounded like the program's loops: an engine that never ends fails the test instead of hanging it.
-    const int64_t limit = m_expected + 1;
+    // Bounded like the program's loops: an engine that never ends fails the test instead of
+    // hanging it. A folder walk revises its count as it goes; the bound follows it.
+    int64_t limit = m_expected + 1;
     while (m_calls < limit + 1) {
         const TFileInfo* record = FileGetNext();
         ++m_calls;
+        if (!m_ntfs) {
+            m_expected = VantrelScanEstimate();
+            m_estimateFellBehind = m_estimateFellBehind || (record != nullptr && m_expected < m_calls);
+            limit = std::max(limit, m_expected + 1);
+        }
         if (record == nullptr) {
             if (!m_ntfs || m_calls >= limit) {
                 break;

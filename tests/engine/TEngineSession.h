@@ -39,7 +39,12 @@ public:
     // Initialises the volume and reads its stream as the program does (NTFS: count + 1
     // calls, nil for empty slots; others: until nil). False when initialisation fails.
     bool enumerate(int32_t volumeId);
+    // The count the engine expects; for a folder walk, as revised after the last record.
     int64_t expected() const { return m_expected; }
+    // The count DiskInitialize returned.
+    int64_t initialCount() const { return m_initialCount; }
+    // Whether a revised count was ever below the records already read.
+    bool estimateFellBehind() const { return m_estimateFellBehind; }
     int64_t calls() const { return m_calls; }
     bool isNtfs() const { return m_ntfs; }
     const std::vector<TEntry>& entries() const { return m_entries; }
@@ -58,6 +63,8 @@ private:
     void buildPaths();
 
     int64_t m_expected = 0;
+    int64_t m_initialCount = 0;
+    bool m_estimateFellBehind = false;
     int64_t m_calls = 0;
     bool m_ntfs = false;
     std::vector<TEntry> m_entries;

@@ -131,7 +131,7 @@ TEST(EngineDisks, NewInitialisationEndsThePreviousStream)
 {
     TEngineSession session;
     const int32_t fatId = session.openImage(imagePath("fat16"));
-    ASSERT_GE(DiskInitialize(fatId, 0), 10);
+    ASSERT_GE(DiskInitialize(fatId, 0), 1);
     ASSERT_NE(FileGetNext(), nullptr);
     ASSERT_NE(FileGetNext(), nullptr);
     const int32_t ntfsId = session.openImage(imagePath("ntfs"));
