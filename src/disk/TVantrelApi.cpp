@@ -14,6 +14,7 @@ const TVantrelApi& TVantrelApi::Library()
         ::VantrelLastError,     ::VantrelSetProgressCallback,
         ::VantrelWait,          ::VantrelRecoveryResult,
         ::VantrelCloseHandle,   ::VantrelScanEstimate,
+        ::VantrelDiskError,
     };
     return library;
 }
