@@ -98,7 +98,17 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
         TotalFiles = -1;
     }
     if (TotalFiles < 0) {
-        TUserPrompt::Current().ShowError(QStringLiteral("Can't initialize disk!"));
+        // The engine's reason (a device that does not open, no file system) follows.
+        QString reason;
+        try {
+            const TVantrelApi& api = TVantrelApi::Current();
+            const char* text = api.LastError ? api.LastError() : nullptr;
+            reason = text ? QString::fromUtf8(text).trimmed() : QString();
+        } catch (...) {
+            reason.clear();
+        }
+        TUserPrompt::Current().ShowError(QStringLiteral("Can't initialize disk!") +
+                                         (reason.isEmpty() ? QString() : QLatin1Char('\n') + reason));
         return false;
     }
     m_totalFiles = TotalFiles;
@@ -327,7 +337,8 @@ int64_t TBaseDisk::shownPosition(int64_t Counter)
     if (m_estimate > Counter) {
         const long double done = static_cast<long double>(Counter - m_anchorCounter) /
                                  static_cast<long double>(m_estimate - m_anchorCounter);
-        shown = m_anchorShown + static_cast<int64_t>(done * static_cast<long double>(m_barMaximum - m_anchorShown));
+        shown = m_anchorShown +
+                static_cast<int64_t>(done * static_cast<long double>(m_barMaximum - m_anchorShown));
     }
     m_shown = std::clamp(shown, m_shown, m_barMaximum);
 

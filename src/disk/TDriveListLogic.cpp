@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -120,6 +121,18 @@ QString TDriveListLogic::LetterText(char letter)
 bool TDriveListLogic::ValidSelection(const QString& nodeText)
 {
     return !nodeText.isEmpty() && !nodeText.contains(QStringLiteral("DEVICE"), Qt::CaseSensitive);
+}
+
+QString TDriveListLogic::NotReadyHint(const QString& openError, bool runsAsRoot)
+{
+    const QString rights = QStringLiteral(
+        "Reading disks needs administrator rights: start the program as root or open a disk image.");
+    if (openError.isEmpty())
+        return runsAsRoot ? QStringLiteral("The disk cannot be opened for reading.") : rights;
+    const QString failed = QStringLiteral("The disk cannot be opened for reading: %1.").arg(openError);
+    const bool refused = openError == QString::fromLocal8Bit(std::strerror(EACCES)) ||
+                         openError == QString::fromLocal8Bit(std::strerror(EPERM));
+    return refused && !runsAsRoot ? failed + QLatin1Char(' ') + rights : failed;
 }
 
 TDriveListLogic::TDriveInfoTexts TDriveListLogic::InfoTexts(const TDriveInfo& info)

@@ -39,6 +39,11 @@ public:
         bool Ready = false;
     };
 
+    // The hint under the information panel for a disk that does not open. openError is
+    // the system's reason; administrator rights are suggested only to a program that
+    // lacks them and was refused for want of them.
+    static QString NotReadyHint(const QString& openError, bool runsAsRoot);
+
     // Rescans the engine and builds the list: devices in id order, each followed by
     // its drives in id order. Records whose parent is not a listed device are left out.
     static QList<TDriveNode> ReadDrives(const TVantrelApi& api);

@@ -14,7 +14,7 @@ const TVantrelApi& TVantrelApi::Library()
         ::VantrelLastError,     ::VantrelSetProgressCallback,
         ::VantrelWait,          ::VantrelRecoveryResult,
         ::VantrelCloseHandle,   ::VantrelFileRecoveryAt,
-        ::VantrelScanEstimate,
+        ::VantrelScanEstimate,  ::VantrelDiskError,
     };
     return library;
 }

@@ -26,6 +26,8 @@ struct TVantrelApi
     // Optional: the running enumeration's revised record count. Without it the count
     // DiskInitialize returned stands for the whole analysis.
     int64_t (*ScanEstimate)() = nullptr;
+    // Optional: why a disk that is not ready does not open ("" or nullptr: not told).
+    const char* (*DiskError)(int32_t id) = nullptr;
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

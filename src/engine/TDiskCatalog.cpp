@@ -58,13 +58,16 @@ std::string baseName(const std::string& path)
 }
 
 // Whether path opens for reading; devices without a medium or without permission do not.
-bool readable(const std::string& path)
+// On failure error holds the system's reason.
+bool readable(const std::string& path, std::string& error)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        error = std::strerror(errno);
         return false;
     }
     ::close(fd);
+    error.clear();
     return true;
 }
 
@@ -79,7 +82,9 @@ struct TFileStamp
 TFileStamp fileStamp(const std::string& path)
 {
     TFileStamp stamp;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0) {
         stamp.identity = "missing";
         return stamp;
@@ -110,8 +115,9 @@ int32_t TDiskCatalog::idBound() const
 
 const TDiskCatalog::TEntry* TDiskCatalog::entry(int32_t id) const
 {
-    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), id,
-                                        [](const TEntry& entry, int32_t wanted) { return entry.info.ID < wanted; });
+    const auto found =
+        std::lower_bound(m_entries.begin(), m_entries.end(), id,
+                         [](const TEntry& entry, int32_t wanted) { return entry.info.ID < wanted; });
     return found != m_entries.end() && found->info.ID == id ? &*found : nullptr;
 }
 
@@ -217,7 +223,7 @@ void TDiskCatalog::addBlockDevice(const std::string& name)
     const int64_t sectors = readSysNumber(sys + "/size"); // always 512-byte units
     const int64_t logical = readSysNumber(sys + "/queue/logical_block_size");
     TDriveInfo& info = m_entries[device].info;
-    info.Status = readable(path) ? 1 : 0;
+    info.Status = readable(path, m_entries[device].openError) ? 1 : 0;
     info.SpaceTotal = sectors > 0 ? sectors * 512 : 0;
     info.BytesPerSector = static_cast<int32_t>(logical > 0 ? logical : 512);
     info.TotalSectors = info.SpaceTotal / info.BytesPerSector;
@@ -299,7 +305,7 @@ void TDiskCatalog::addVolume(size_t deviceIndex, const std::string& path, int64_
         volume.hasFileSystem = true;
         volume.info.Status = 1;
     } else {
-        volume.info.Status = readable(path) ? 1 : 0;
+        volume.info.Status = readable(path, volume.openError) ? 1 : 0;
     }
     m_entries.push_back(volume);
 }

@@ -22,7 +22,8 @@ public:
         std::string path;   // device or image file to open
         int64_t offset = 0; // byte offset of the file system inside path
         bool hasFileSystem = false;
-        std::string identity; // what makes this the same disk in the next rescan
+        std::string identity;  // what makes this the same disk in the next rescan
+        std::string openError; // why path does not open for reading; empty when it does
     };
 
     // Rebuilds the list. With imagesOnly the machine's block devices are left out.

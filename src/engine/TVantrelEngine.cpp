@@ -72,6 +72,13 @@ const char* TVantrelEngine::diskPath(int32_t id)
     return entry != nullptr ? entry->path.c_str() : "";
 }
 
+const char* TVantrelEngine::diskError(int32_t id)
+{
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    const TDiskCatalog::TEntry* entry = m_catalog.entry(id);
+    return entry != nullptr ? entry->openError.c_str() : "";
+}
+
 int32_t TVantrelEngine::registerImage(const char* path)
 {
     if (path == nullptr || *path == '\0') {

@@ -24,6 +24,7 @@ public:
     int32_t diskCount();
     const TDriveInfo* diskInformation(int32_t id);
     const char* diskPath(int32_t id);
+    const char* diskError(int32_t id);
     int64_t initialize(int32_t id);
     const TFileInfo* nextEntry();
     int64_t scanEstimate();

@@ -52,6 +52,10 @@ VANTREL_API const char* VantrelDiskPath(int32_t id)
 {
     return TVantrelEngine::instance().diskPath(id);
 }
+VANTREL_API const char* VantrelDiskError(int32_t id)
+{
+    return TVantrelEngine::instance().diskError(id);
+}
 VANTREL_API const char* VantrelLastError(void)
 {
     return TVantrelEngine::lastError();

@@ -180,6 +180,10 @@ VANTREL_API int32_t VantrelRegisterImage(const char* path);
 VANTREL_API void VantrelClearImages(void);
 // Path of the device or image file behind a disk id; "" for an unknown id.
 VANTREL_API const char* VantrelDiskPath(int32_t id);
+// Why the disk behind an id does not open for reading, in the system's words (for
+// example "Permission denied" or "No medium found"); "" when it opens or for an unknown id.
+// Valid until the next DisksRescan.
+VANTREL_API const char* VantrelDiskError(int32_t id);
 // Text of the last failure on the calling thread.
 VANTREL_API const char* VantrelLastError(void);
 VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback);

@@ -354,7 +354,7 @@ TEST_F(FATAnalysis, InitializeFailureIsReported)
     EXPECT_EQ(engine.Calls.FileGetNext, 0);
     EXPECT_EQ(disk.ElementCount(), 0u);
     ASSERT_EQ(prompt.asked().size(), 1);
-    EXPECT_EQ(prompt.asked()[0].text, "Can't initialize disk!");
+    EXPECT_EQ(prompt.asked()[0].text, "Can't initialize disk!\nThe disk cannot be read.");
     EXPECT_EQ(prompt.asked()[0].caption, "Error");
 }
 

@@ -227,5 +227,5 @@ TEST_F(NTFSAnalysis, InitializeFailureIsReported)
     EXPECT_EQ(disk.RootElement, nullptr);
     EXPECT_EQ(engine.Calls.FileGetNext, 0);
     ASSERT_EQ(prompt.asked().size(), 1);
-    EXPECT_EQ(prompt.asked()[0].text, "Can't initialize disk!");
+    EXPECT_EQ(prompt.asked()[0].text, "Can't initialize disk!\nThe disk cannot be read.");
 }

@@ -5,6 +5,7 @@
 #include "support/TTempDir.h"
 
 #include "TestConfig.h"
+#include "disk/TVantrelApi.h"
 #include "disk/ui/TDiskSelectForm.h"
 
 #include <QCheckBox>
@@ -108,8 +109,16 @@ TEST_F(DiskSelectFormTest, ActivationFillsTheListAndShowsTheFirstDevice)
     EXPECT_TRUE(button(form, "ButtonNext")->isHidden());
 }
 
+const char* NoMedium(int32_t id)
+{
+    return id == 4 ? "No medium found" : "";
+}
+
 TEST_F(DiskSelectFormTest, SelectingADriveShowsItsInformation)
 {
+    TVantrelApi api = TVantrelApi::Current();
+    api.DiskError = &NoMedium;
+    TVantrelApi::Install(&api);
     TDiskSelectForm form;
     activate(form);
     selectNode(form, "C: (SYSTEM)");
@@ -134,11 +143,12 @@ TEST_F(DiskSelectFormTest, SelectingADriveShowsItsInformation)
     EXPECT_EQ(text(form, "Page1InfoLabelDriveFileSystem"), "FAT32");
     EXPECT_FALSE(button(form, "ButtonStart")->isEnabled());
 
-    // A drive that cannot be read says so and tells what to do.
+    // A drive that cannot be read says so, with the reason the engine was given.
     selectNode(form, "E:");
     EXPECT_EQ(text(form, "Page1InfoLabelDriveStatus"), "Not ready");
     EXPECT_FALSE(find<QLabel>(form, "Page1LabelHint")->isHidden());
-    EXPECT_TRUE(find<QLabel>(form, "Page1LabelHint")->text().contains("administrator rights"));
+    EXPECT_EQ(find<QLabel>(form, "Page1LabelHint")->text(),
+              "The disk cannot be opened for reading: No medium found.");
     EXPECT_TRUE(button(form, "ButtonStart")->isEnabled());
 
     // No node: the values are emptied and nothing can be started.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 using Logic = TDriveListLogic;
@@ -140,4 +141,18 @@ TEST(DriveListLogic, ReadDrivesWithNoDisks)
 {
     TScriptedEngine engine;
     EXPECT_TRUE(Logic::ReadDrives(TVantrelApi::Current()).isEmpty());
+}
+
+// The hint names what failed; administrator rights are suggested only where they help.
+TEST(DriveListLogic, NotReadyHintTellsWhatFailed)
+{
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    const QString rights = QStringLiteral("start the program as root");
+    EXPECT_FALSE(Logic::NotReadyHint(denied, true).contains(rights));
+    EXPECT_TRUE(Logic::NotReadyHint(denied, true).contains(denied));
+    EXPECT_TRUE(Logic::NotReadyHint(denied, false).contains(rights));
+    EXPECT_EQ(Logic::NotReadyHint(QStringLiteral("No medium found"), false),
+              QStringLiteral("The disk cannot be opened for reading: No medium found."));
+    EXPECT_FALSE(Logic::NotReadyHint(QString(), true).contains(rights));
+    EXPECT_TRUE(Logic::NotReadyHint(QString(), false).contains(rights));
 }

@@ -29,6 +29,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -443,6 +444,17 @@ void TDiskSelectForm::Page1TreeViewChange()
         m_infoFileSystem->setText(texts.FileSystem);
         m_infoTotalSpace->setText(texts.TotalSpace);
         m_infoStatus->setText(texts.Status);
+        if (!texts.Ready) {
+            QString error;
+            try {
+                const TVantrelApi& api = TVantrelApi::Current();
+                const char* text = api.DiskError ? api.DiskError(info.ID) : nullptr;
+                error = text ? QString::fromUtf8(text) : QString();
+            } catch (...) {
+                error.clear();
+            }
+            m_hint->setText(TDriveListLogic::NotReadyHint(error, ::geteuid() == 0));
+        }
         m_hint->setVisible(!texts.Ready);
     } else {
         clearInfo();
