@@ -145,6 +145,28 @@ bool TTreeEnumerator::isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const
     return false;
 }
 
+TTreeEnumerator::TItem TTreeEnumerator::makeItem(int64_t parent, const TSK_FS_FILE* file, bool isFolder,
+                                                 bool isDeleted) const
+{
+    const TSK_FS_NAME* name = file->name;
+    const TSK_FS_META* meta = file->meta;
+    TItem item{parent,
+               (isFolder ? flag_IS_DIRECTORY : 0) | (isDeleted ? flag_IS_DELETED : 0),
+               0,
+               0,
+               0,
+               0,
+               name->meta_addr,
+               TTextCodec::utf8ToUtf16(name->name)};
+    if (meta != nullptr) {
+        item.size = isFolder || TSK_FS_IS_DIR_META(meta->type) ? 0 : std::max<int64_t>(0, meta->size);
+        item.created = convertTime(meta->crtime, meta->crtime_nano);
+        item.accessed = convertTime(meta->atime, meta->atime_nano);
+        item.modified = convertTime(meta->mtime, meta->mtime_nano);
+    }
+    return item;
+}
+
 void TTreeEnumerator::addRoot()
 {
     TSK_FS_INFO* fs = m_volume->fs();
@@ -222,20 +244,7 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
             const bool isFolder =
                 !TSK_FS_ISDOT(name->name) &&
                 (meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : TSK_FS_IS_DIR_NAME(name->type));
-            TItem item{folder.id,
-                       (isFolder ? flag_IS_DIRECTORY : 0) | (isDeleted ? flag_IS_DELETED : 0),
-                       0,
-                       0,
-                       0,
-                       0,
-                       name->meta_addr,
-                       TTextCodec::utf8ToUtf16(name->name)};
-            if (meta != nullptr) {
-                item.size = isFolder || TSK_FS_IS_DIR_META(meta->type) ? 0 : std::max<int64_t>(0, meta->size);
-                item.created = convertTime(meta->crtime, meta->crtime_nano);
-                item.accessed = convertTime(meta->atime, meta->atime_nano);
-                item.modified = convertTime(meta->mtime, meta->mtime_nano);
-            }
+            TItem item = makeItem(folder.id, file, isFolder, isDeleted);
             const int64_t id = static_cast<int64_t>(m_items.size());
             m_items.push_back(std::move(item));
             if (isFolder && meta != nullptr) {
@@ -339,20 +348,7 @@ void TTreeEnumerator::listOrphans()
             const TSK_FS_META* meta = file->meta;
             const bool isFolder =
                 !TSK_FS_ISDOT(name->name) && meta != nullptr && TSK_FS_IS_DIR_META(meta->type);
-            TItem item{standIn->second,
-                       (isFolder ? flag_IS_DIRECTORY : 0) | flag_IS_DELETED,
-                       0,
-                       0,
-                       0,
-                       0,
-                       name->meta_addr,
-                       TTextCodec::utf8ToUtf16(name->name)};
-            if (meta != nullptr) {
-                item.size = isFolder || TSK_FS_IS_DIR_META(meta->type) ? 0 : std::max<int64_t>(0, meta->size);
-                item.created = convertTime(meta->crtime, meta->crtime_nano);
-                item.accessed = convertTime(meta->atime, meta->atime_nano);
-                item.modified = convertTime(meta->mtime, meta->mtime_nano);
-            }
+            TItem item = makeItem(standIn->second, file, isFolder, true);
             if (isFolder) {
                 folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true});
             }

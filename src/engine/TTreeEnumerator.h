@@ -53,6 +53,8 @@ private:
         return (m_live.empty() && m_deleted.empty() && m_orphansListed) || m_items.size() >= kMaxEntries;
     }
     void walkFolder(const TPendingFolder& folder);
+    // The item for one directory entry of the library, its times converted.
+    TItem makeItem(int64_t parent, const TSK_FS_FILE* file, bool isFolder, bool isDeleted) const;
     // Lists the deleted entries no folder leads to (the library's orphans), grouped by
     // the cluster that holds their entry: each group under a stand-in folder record
     // (flag_EMPTY, no name) that a reader shows as a lost folder.

@@ -123,8 +123,8 @@ int64_t recordedFreeBlocks(const TTskVolume& volume)
 {
     const uint32_t type = volume.fs()->ftype;
     unsigned char header[512] = {};
-    if (tsk_img_read(volume.image(), volume.offset() + 1024, reinterpret_cast<char*>(header), sizeof header) !=
-        static_cast<ssize_t>(sizeof header)) {
+    if (tsk_img_read(volume.image(), volume.offset() + 1024, reinterpret_cast<char*>(header),
+                     sizeof header) != static_cast<ssize_t>(sizeof header)) {
         return -1;
     }
     if (TSK_FS_TYPE_ISEXT(type) && le16(header + 56) == 0xEF53) {

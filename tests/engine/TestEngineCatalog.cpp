@@ -94,7 +94,8 @@ TEST(EngineCatalog, UnchangedDisksKeepIdsAndLettersAcrossRescans)
         if (seen.parent >= 0) {
             const TDriveInfo* device = DiskGetInformation(seen.parent);
             ASSERT_NE(device, nullptr);
-            EXPECT_EQ(QString::fromUtf8(VantrelDiskPath(seen.parent)), QString::fromUtf8(VantrelDiskPath(seen.id)));
+            EXPECT_EQ(QString::fromUtf8(VantrelDiskPath(seen.parent)),
+                      QString::fromUtf8(VantrelDiskPath(seen.id)));
         }
     }
     EXPECT_EQ(ids, (std::set<int32_t>{0, 1, 2, 3}));
@@ -126,7 +127,9 @@ TEST(EngineCatalog, VolumeFactsAreProbedOncePerChange)
     ASSERT_NE(serial, 0x01020304);
 
     // Another serial number in the boot sector, the modification time put back.
-    struct stat st {};
+    struct stat st
+    {
+    };
     const QByteArray path = QFile::encodeName(copy);
     ASSERT_EQ(::stat(path.constData(), &st), 0);
     {
