@@ -32,6 +32,12 @@ enum
     // The parent id names a record that now holds another entry: the entry's folder is
     // gone, and the new occupant must not be taken for it.
     flag_PARENT_REUSED = 32,
+    // How an entry was found when not as a record of a folder the file system still lists.
+    flag_FOUND_ORPHAN = 64,   // among the deleted entries no folder leads to
+    flag_FOUND_REBUILT = 128, // in a deleted folder rebuilt from its free clusters
+    flag_FOUND_INDEX = 256,   // only in a folder's index; its own record is gone or reused
+    // Nothing of the content can be read back (the record that described it is gone).
+    flag_NO_DATA = 512,
 };
 
 enum
