@@ -1,11 +1,14 @@
 #include "engine/TTreeEnumerator.h"
 
+#include "engine/TFatChainRebuild.h"
+#include "engine/TFatDirectory.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -20,18 +23,12 @@ constexpr std::string_view kExfatMetadataNames[] = {
 };
 constexpr std::string_view kLabelSuffix = " (Volume Label Entry)";
 
-// The library numbers FAT directory entries from 3 on, one per 32-byte slot.
-constexpr uint64_t kFirstEntryAddress = 3;
-constexpr uint32_t kEntrySize = 32;
+// Upper bound on the free clusters read to rebuild deleted folders.
+constexpr size_t kMaxRebuildClusters = size_t{1} << 20;
 
-uint16_t le16(const uint8_t* p)
+bool isFat(const TSK_FS_INFO* fs)
 {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return fs->ftype == TSK_FS_TYPE_FAT12 || fs->ftype == TSK_FS_TYPE_FAT16 || fs->ftype == TSK_FS_TYPE_FAT32;
 }
 
 // First cluster of a folder's content; two folder entries that share it are one folder.
@@ -50,7 +47,18 @@ TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnu
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
     addRoot();
+    if (m_volume->isFatFamily()) {
+        readFatGeometry();
+    }
     tsk_error_reset();
+}
+
+TTreeEnumerator::~TTreeEnumerator()
+{
+    if (m_orphanDir != nullptr) {
+        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+        tsk_fs_dir_close(m_orphanDir);
+    }
 }
 
 int64_t TTreeEnumerator::count() const
@@ -189,15 +197,31 @@ void TTreeEnumerator::walkMore()
     TSK_FS_INFO* fs = m_volume->fs();
     const size_t before = m_items.size();
     while (m_items.size() == before && !walkDone()) {
+        if (m_live.empty() && !m_rebuildPrepared) {
+            m_rebuildPrepared = true;
+            prepareRebuild();
+            continue;
+        }
         if (m_live.empty() && m_deleted.empty()) {
-            m_orphansListed = true;
-            listOrphans();
+            if (!m_lostFoldersListed) {
+                m_lostFoldersListed = true;
+                listLostFolders();
+            } else {
+                m_orphansListed = true;
+                listOrphans();
+            }
             continue;
         }
         std::vector<TPendingFolder>& queue = m_live.empty() ? m_deleted : m_live;
         const TPendingFolder folder = queue.back();
         queue.pop_back();
         if (!m_walkedAddresses.insert(folder.address).second) {
+            continue;
+        }
+        if (folder.cluster != 0) {
+            if (m_walkedClusters.insert(folder.cluster).second) {
+                walkRebuiltFolder(folder);
+            }
             continue;
         }
         if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, folder.address)) {
@@ -245,6 +269,9 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
                 !TSK_FS_ISDOT(name->name) &&
                 (meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : TSK_FS_IS_DIR_NAME(name->type));
             TItem item = makeItem(folder.id, file, isFolder, isDeleted);
+            if ((name->flags & TSK_FS_NAME_FLAG_UNALLOC) && isFat(fs)) {
+                checkLongName(name->meta_addr, item.name);
+            }
             const int64_t id = static_cast<int64_t>(m_items.size());
             m_items.push_back(std::move(item));
             if (isFolder && meta != nullptr) {
@@ -262,63 +289,217 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
 
 void TTreeEnumerator::readFatGeometry()
 {
-    TSK_FS_INFO* fs = m_volume->fs();
     uint8_t boot[512] = {};
-    if (tsk_img_read(m_volume->image(), m_volume->offset(), reinterpret_cast<char*>(boot), sizeof boot) !=
-        static_cast<ssize_t>(sizeof boot)) {
-        tsk_error_reset();
-        return;
+    if (readBytes(0, boot, sizeof boot)) {
+        m_layout.read(boot, m_volume->fs()->ftype == TSK_FS_TYPE_EXFAT);
     }
-    if (fs->ftype == TSK_FS_TYPE_EXFAT) {
-        const uint8_t sectorShift = boot[0x6C];
-        const uint8_t clusterShift = boot[0x6D];
-        if (sectorShift < 9 || sectorShift > 12 || clusterShift > 25) {
-            return;
-        }
-        m_sectorSize = uint32_t{1} << sectorShift;
-        m_clusterSectors = uint32_t{1} << clusterShift;
-        m_firstEntrySector = m_firstClusterSector = le32(boot + 0x58);
-        return;
-    }
-    const uint32_t sectorSize = le16(boot + 0x0B);
-    const uint32_t clusterSectors = boot[0x0D];
-    const uint32_t reserved = le16(boot + 0x0E);
-    const uint32_t fats = boot[0x10];
-    const uint32_t rootEntries = le16(boot + 0x11);
-    const uint32_t fatSectors = le16(boot + 0x16) != 0 ? le16(boot + 0x16) : le32(boot + 0x24);
-    if (sectorSize < 512 || sectorSize > 4096 || (sectorSize & (sectorSize - 1)) != 0 ||
-        clusterSectors == 0 || fats == 0) {
-        return;
-    }
-    m_sectorSize = sectorSize;
-    m_clusterSectors = clusterSectors;
-    // Entries are counted from the first sector after the FATs: the FAT12/16 root
-    // folder's fixed area, then the clusters.
-    m_firstEntrySector = uint64_t{reserved} + uint64_t{fats} * fatSectors;
-    m_firstClusterSector =
-        m_firstEntrySector + (uint64_t{rootEntries} * kEntrySize + sectorSize - 1) / sectorSize;
 }
 
-uint64_t TTreeEnumerator::entryCluster(uint64_t address) const
+bool TTreeEnumerator::readBytes(uint64_t offset, uint8_t* buffer, size_t length) const
 {
-    if (m_sectorSize == 0 || address < kFirstEntryAddress) {
-        return 0;
+    const ssize_t got = tsk_img_read(m_volume->image(), m_volume->offset() + static_cast<TSK_OFF_T>(offset),
+                                     reinterpret_cast<char*>(buffer), length);
+    if (got != static_cast<ssize_t>(length)) {
+        tsk_error_reset();
+        return false;
     }
-    const uint64_t sector = (address - kFirstEntryAddress) / (m_sectorSize / kEntrySize) + m_firstEntrySector;
-    if (sector < m_firstClusterSector) {
-        return 0;
+    return true;
+}
+
+bool TTreeEnumerator::isFreeCluster(uint32_t cluster) const
+{
+    if (!m_layout.hasCluster(cluster) || m_layout.tableBits() == 0) {
+        return false;
     }
-    return 2 + (sector - m_firstClusterSector) / m_clusterSectors;
+    uint8_t bytes[4] = {};
+    const size_t width = m_layout.tableBits() == 32 ? 4 : 2;
+    if (!readBytes(m_layout.tableEntryOffset(cluster), bytes, width)) {
+        return false;
+    }
+    uint32_t value = static_cast<uint32_t>(bytes[0] | (bytes[1] << 8));
+    if (m_layout.tableBits() == 12) {
+        value = (cluster & 1) ? value >> 4 : value & 0x0FFF;
+    } else if (m_layout.tableBits() == 32) {
+        value = (value | (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24)) &
+                0x0FFFFFFF;
+    }
+    return value == 0;
+}
+
+void TTreeEnumerator::checkLongName(uint64_t address, std::u16string& name) const
+{
+    if (!m_layout.valid() || address < 3) {
+        return;
+    }
+    // The entry and up to 20 long-name slots before it, within its own cluster (the
+    // cluster before it in the folder need not be the one before it on the disk).
+    constexpr uint64_t kMostLongNameSlots = 20;
+    const uint64_t cluster = m_layout.entryCluster(address);
+    const uint64_t floor = cluster != 0 ? m_layout.slotAddress(static_cast<uint32_t>(cluster), 0) : 3;
+    const uint64_t first = std::max(floor, address > kMostLongNameSlots ? address - kMostLongNameSlots : 0);
+    std::vector<uint8_t> bytes((address - first + 1) * TFatDirectory::kSlotSize);
+    if (!readBytes(m_layout.slotOffset(first), bytes.data(), bytes.size())) {
+        return;
+    }
+    const std::vector<TFatDirectory::TEntry> entries = TFatDirectory::parse(bytes);
+    if (entries.empty() || entries.back().slot != address - first || !entries.back().longName.empty()) {
+        return;
+    }
+    // Long-name slots reaching back to the start of what was read may be the rest of a
+    // name that begins in another cluster: the library's name stands.
+    const size_t previous = entries.size() >= 2 ? entries[entries.size() - 2].slot + 1 : 0;
+    const bool reachesBack = first == floor && previous == 0 && address > first;
+    if (!reachesBack) {
+        name = entries.back().displayName();
+    }
+}
+
+void TTreeEnumerator::prepareRebuild()
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    if (!isFat(fs)) {
+        return;
+    }
+    if (!m_layout.valid() || m_layout.tableBits() == 0) {
+        return;
+    }
+    const size_t clusterBytes = m_layout.clusterBytes();
+    const auto firstClusterOf = [this](uint64_t address) -> uint32_t {
+        uint8_t slot[TFatDirectory::kSlotSize] = {};
+        if (!readBytes(m_layout.slotOffset(address), slot, sizeof slot)) {
+            return 0;
+        }
+        return static_cast<uint32_t>(slot[26] | (slot[27] << 8) | (slot[20] << 16) | (slot[21] << 24));
+    };
+    // Where to look: the first clusters of the deleted folders found so far and the
+    // clusters holding the entries no folder leads to; then, from what those hold, the
+    // first clusters of their sub-folders.
+    std::vector<uint32_t> queue;
+    for (TPendingFolder& folder : m_deleted) {
+        folder.cluster = firstClusterOf(folder.address);
+        queue.push_back(folder.cluster);
+    }
+    m_orphanDir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    tsk_error_reset();
+    if (m_orphanDir != nullptr) {
+        const size_t count = tsk_fs_dir_getsize(m_orphanDir);
+        for (size_t i = 0; i < count; ++i) {
+            if (TSK_FS_FILE* file = tsk_fs_dir_get(m_orphanDir, i)) {
+                if (file->name != nullptr) {
+                    queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(file->name->meta_addr)));
+                }
+                tsk_fs_file_close(file);
+            }
+        }
+        tsk_error_reset();
+    }
+    TFatChainRebuild rebuild;
+    std::unordered_set<uint32_t> seen;
+    std::vector<uint8_t> bytes(clusterBytes);
+    size_t read = 0;
+    while (!queue.empty() && read < kMaxRebuildClusters) {
+        const uint32_t cluster = queue.back();
+        queue.pop_back();
+        if (!seen.insert(cluster).second || !isFreeCluster(cluster) ||
+            !readBytes(m_layout.clusterOffset(cluster), bytes.data(), bytes.size())) {
+            continue;
+        }
+        ++read;
+        rebuild.addCluster(cluster, bytes);
+        for (const TFatDirectory::TEntry& entry : TFatDirectory::parse(bytes)) {
+            if (entry.isFolder() && !entry.isDotEntry()) {
+                queue.push_back(entry.firstCluster);
+            }
+        }
+    }
+    m_chains = rebuild.rebuild();
+    // A folder whose first cluster holds something else now is read by the library, as before.
+    for (TPendingFolder& folder : m_deleted) {
+        if (m_chains.count(folder.cluster) == 0) {
+            folder.cluster = 0;
+        }
+    }
+}
+
+void TTreeEnumerator::walkRebuiltFolder(const TPendingFolder& folder)
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    const std::vector<uint32_t>& chain = m_chains.at(folder.cluster);
+    const size_t clusterBytes = m_layout.clusterBytes();
+    std::vector<uint8_t> bytes(chain.size() * clusterBytes);
+    for (size_t i = 0; i < chain.size(); ++i) {
+        if (!readBytes(m_layout.clusterOffset(chain[i]), bytes.data() + i * clusterBytes, clusterBytes)) {
+            bytes.resize(i * clusterBytes);
+            break;
+        }
+    }
+    ++m_foldersWalked;
+    const size_t listedBefore = m_items.size();
+    const size_t slotsPerCluster = clusterBytes / TFatDirectory::kSlotSize;
+    std::vector<TPendingFolder> children;
+    // What a lost folder holds was found without a folder leading to it.
+    const int64_t lost = (m_items[static_cast<size_t>(folder.id)].flags & flag_EMPTY) ? flag_FOUND_ORPHAN : 0;
+    for (const TFatDirectory::TEntry& entry : TFatDirectory::parse(bytes)) {
+        if (entry.isDotEntry() || m_items.size() >= kMaxEntries) {
+            continue;
+        }
+        const size_t index = entry.slot / slotsPerCluster;
+        const uint64_t address = m_layout.slotAddress(chain[index], entry.slot % slotsPerCluster);
+        const bool isFolder = entry.isFolder();
+        TItem item{folder.id,
+                   flag_IS_DELETED | (isFolder ? flag_IS_DIRECTORY : 0) |
+                       (index > 0 ? flag_FOUND_REBUILT : 0) | lost,
+                   isFolder ? 0 : int64_t{entry.size},
+                   0,
+                   0,
+                   0,
+                   address,
+                   entry.displayName()};
+        // The library reads the entry's times as it does for every other entry.
+        if (TSK_FS_FILE* file = tsk_fs_file_open_meta(fs, nullptr, address)) {
+            if (const TSK_FS_META* meta = file->meta) {
+                item.created = convertTime(meta->crtime, meta->crtime_nano);
+                item.accessed = convertTime(meta->atime, meta->atime_nano);
+                item.modified = convertTime(meta->mtime, meta->mtime_nano);
+            }
+            tsk_fs_file_close(file);
+        }
+        tsk_error_reset();
+        const int64_t id = static_cast<int64_t>(m_items.size());
+        m_items.push_back(std::move(item));
+        if (isFolder) {
+            const uint32_t first = m_chains.count(entry.firstCluster) != 0 ? entry.firstCluster : 0;
+            children.push_back({address, id, true, first});
+        }
+    }
+    m_entriesListed += m_items.size() - listedBefore;
+    m_deleted.insert(m_deleted.end(), children.rbegin(), children.rend());
+}
+
+void TTreeEnumerator::listLostFolders()
+{
+    std::vector<uint32_t> heads;
+    for (const auto& [head, chain] : m_chains) {
+        if (m_walkedClusters.count(head) == 0) {
+            heads.push_back(head);
+        }
+    }
+    std::sort(heads.begin(), heads.end());
+    for (uint32_t head : heads) {
+        const int64_t id = static_cast<int64_t>(m_items.size());
+        m_items.push_back({0, flag_EMPTY, 0, 0, 0, 0, 0, {}});
+        // The stand-in has no entry of its own; its first slot's address keeps it apart.
+        m_deleted.push_back({m_layout.slotAddress(head, 0), id, true, head});
+    }
 }
 
 void TTreeEnumerator::listOrphans()
 {
     TSK_FS_INFO* fs = m_volume->fs();
-    if (m_volume->isFatFamily()) {
-        readFatGeometry();
-    }
     // Finding them makes the library look at every entry slot of the volume, once.
-    TSK_FS_DIR* dir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    TSK_FS_DIR* dir =
+        m_orphanDir != nullptr ? m_orphanDir : tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    m_orphanDir = nullptr;
     if (dir == nullptr) {
         tsk_error_reset();
         return;
@@ -339,7 +520,7 @@ void TTreeEnumerator::listOrphans()
         }
         const TSK_FS_NAME* name = file->name;
         if (!isHiddenEntry(file, false) && listed.insert(name->meta_addr).second) {
-            const uint64_t cluster = entryCluster(name->meta_addr);
+            const uint64_t cluster = m_layout.entryCluster(name->meta_addr);
             auto [standIn, added] =
                 standInByCluster.try_emplace(cluster, static_cast<int64_t>(m_items.size()));
             if (added) {
@@ -349,6 +530,7 @@ void TTreeEnumerator::listOrphans()
             const bool isFolder =
                 !TSK_FS_ISDOT(name->name) && meta != nullptr && TSK_FS_IS_DIR_META(meta->type);
             TItem item = makeItem(standIn->second, file, isFolder, true);
+            item.flags |= flag_FOUND_ORPHAN;
             if (isFolder) {
                 folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true});
             }

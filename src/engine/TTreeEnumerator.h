@@ -1,10 +1,12 @@
 #pragma once
 
 #include "engine/TEntryEnumerator.h"
+#include "engine/TFatLayout.h"
 
 #include <tsk/libtsk.h>
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -14,10 +16,14 @@
 // already walked is not walked again, so damaged or looping trees end.
 // The walk is lazy: next() lists one more folder whenever the entries listed so far
 // are all handed out, so the caller reports progress and can stop during the walk.
+// On FAT12/16/32 the deleted folders are read from the disk itself, their cluster
+// chains rebuilt from free clusters (the file system zeroes them on deletion), so the
+// entries beyond a deleted folder's first cluster are listed in it with their long names.
 class TTreeEnumerator : public TEntryEnumerator
 {
 public:
     explicit TTreeEnumerator(std::shared_ptr<TTskVolume> volume);
+    ~TTreeEnumerator() override;
 
     // The entries listed so far plus a guess for the folders still to walk (their
     // number times the mean entries per folder walked); exact once the walk is over.
@@ -43,6 +49,7 @@ private:
         uint64_t address;
         int64_t id;
         bool deleted;
+        uint32_t cluster = 0; // first cluster of a deleted folder read from the disk; 0: read by the library
     };
 
     void addRoot();
@@ -59,10 +66,20 @@ private:
     // the cluster that holds their entry: each group under a stand-in folder record
     // (flag_EMPTY, no name) that a reader shows as a lost folder.
     void listOrphans();
-    // The cluster holding the directory entry with this address on a FAT volume; 0 when
-    // that cannot be told (other file systems, the FAT12/16 root folder).
-    uint64_t entryCluster(uint64_t address) const;
     void readFatGeometry();
+    bool readBytes(uint64_t offset, uint8_t* buffer, size_t length) const;
+    bool isFreeCluster(uint32_t cluster) const;
+    // A deleted entry's long name, as the library gives it, is replaced by its 8.3 name
+    // when the long-name slots before the entry do not carry its checksum.
+    void checkLongName(uint64_t address, std::u16string& name) const;
+    // Before the deleted folders are walked: reads the free clusters that hold folder
+    // entries and rebuilds the chains of the deleted folders among them.
+    void prepareRebuild();
+    // Lists a deleted folder from its rebuilt chain.
+    void walkRebuiltFolder(const TPendingFolder& folder);
+    // Folders whose first cluster was found but whose own entry was not: each under a
+    // stand-in folder record.
+    void listLostFolders();
     bool isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const;
     TFileTime convertTime(time_t seconds, uint32_t nanoseconds) const;
 
@@ -75,11 +92,13 @@ private:
     std::unordered_set<uint64_t> m_walkedAddresses;
     std::unordered_set<uint64_t> m_walkedBlocks;
     bool m_orphansListed = false;
-    // FAT layout in sectors, from the boot sector; m_sectorSize 0 when unknown.
-    uint32_t m_sectorSize = 0;
-    uint32_t m_clusterSectors = 0;
-    uint64_t m_firstEntrySector = 0;   // where entry addresses start counting
-    uint64_t m_firstClusterSector = 0; // where cluster 2 starts
+    bool m_rebuildPrepared = false;
+    bool m_lostFoldersListed = false;
+    TFatLayout m_layout;
+    // The library's list of orphan entries, opened once: it costs a look at every entry slot.
+    TSK_FS_DIR* m_orphanDir = nullptr;
+    std::unordered_map<uint32_t, std::vector<uint32_t>> m_chains; // first cluster -> chain
+    std::unordered_set<uint32_t> m_walkedClusters;
     size_t m_foldersWalked = 0;
     size_t m_entriesListed = 0;
 };
