@@ -1,7 +1,7 @@
 #include "engine/TTreeEnumerator.h"
 
-#include "engine/TFatChainRebuild.h"
-#include "engine/TFatDirectory.h"
+#include "engine/format/TFatChainRebuild.h"
+#include "engine/format/TFatDirectory.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"

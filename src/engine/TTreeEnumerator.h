@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/TEntryEnumerator.h"
-#include "engine/TFatLayout.h"
+#include "engine/format/TFatLayout.h"
 
 #include <tsk/libtsk.h>
 

@@ -1,4 +1,4 @@
-#include "engine/TFatDirectory.h"
+#include "engine/format/TFatDirectory.h"
 
 #include <iconv.h>
 

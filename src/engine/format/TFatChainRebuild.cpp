@@ -1,4 +1,4 @@
-#include "engine/TFatChainRebuild.h"
+#include "engine/format/TFatChainRebuild.h"
 
 #include <algorithm>
 #include <set>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/TFatDirectory.h"
+#include "engine/format/TFatDirectory.h"
 
 #include <cstdint>
 #include <map>

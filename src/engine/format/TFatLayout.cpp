@@ -1,4 +1,4 @@
-#include "engine/TFatLayout.h"
+#include "engine/format/TFatLayout.h"
 
 namespace {
 
