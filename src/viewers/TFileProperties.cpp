@@ -9,8 +9,8 @@
 
 TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& locale)
     : Caption(element.GetName() + QStringLiteral(" Properties")), Name(element.GetName()),
-      Id(QString::number(element.TrueID)), Status(StatusOf(element)), Type(element.GetFileType()),
-      Location(LocationOf(element)), Size(SizeText(element.Size, locale)),
+      Id(QString::number(element.TrueID)), Status(StatusOf(element)), Found(FoundOf(element)),
+      Type(element.GetFileType()), Location(LocationOf(element)), Size(SizeText(element.Size, locale)),
       SizeOnDisk(SizeOnDiskText(element.Size, locale)), Created(DateTimeText(element.DateCreated, locale)),
       Modified(DateTimeText(element.DateModified, locale)),
       Accessed(DateTimeText(element.DateAccessed, locale)), ImageIndex(IconOf(element))
@@ -25,6 +25,27 @@ TFileProperties::Icon TFileProperties::IconOf(const TBaseElement& element)
         return element.ContainDeleted() ? fpFolderWithDeleted : fpLiveFolder;
     }
     return element.IsDeleted() ? fpDeletedFile : fpLiveFile;
+}
+
+QString TFileProperties::FoundOf(const TBaseElement& element)
+{
+    const int64_t flags = element.Flags;
+    QString text;
+    if (flags & flag_EMPTY)
+        text = QStringLiteral("Stands in for a folder that was not found");
+    else if (flags & flag_FOUND_INDEX)
+        text = QStringLiteral("Only in its folder's index");
+    else if (flags & flag_FOUND_REBUILT)
+        text = QStringLiteral("In a deleted folder rebuilt from free clusters");
+    else if (flags & flag_FOUND_ORPHAN)
+        text = QStringLiteral("On the disk, with no folder leading to it");
+    else if (flags & flag_PARENT_REUSED)
+        text = QStringLiteral("In the file system's records; its folder's record now holds another entry");
+    else
+        text = QStringLiteral("In the file system's records");
+    if (flags & flag_NO_DATA)
+        text += QStringLiteral("; its content cannot be read back");
+    return text;
 }
 
 QString TFileProperties::StatusOf(const TBaseElement& element)

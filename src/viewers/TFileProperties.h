@@ -34,6 +34,7 @@ public:
     QString Name;     // GetName
     QString Id;       // TrueID in decimal
     QString Status;   // "Deleted", "Live, but contain deleted" or "Live"
+    QString Found;    // how the element was found, and whether its content is gone
     QString Type;     // GetFileType
     QString Location; // the parent's path, "\" without a parent
     QString Size;
@@ -45,6 +46,7 @@ public:
 
     static Icon IconOf(const TBaseElement& element);
     static QString StatusOf(const TBaseElement& element);
+    static QString FoundOf(const TBaseElement& element);
     static QString LocationOf(const TBaseElement& element);
     // FormatSize + " (" + FormatBytes + " bytes)".
     static QString SizeText(int64_t size, const QLocale& locale = QLocale::system());

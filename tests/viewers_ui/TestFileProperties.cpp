@@ -79,6 +79,16 @@ TEST(FileProperties, StatusAndIconFollowDeletedBeforeContainDeleted)
     }
 }
 
+TEST(FileProperties, FoundSaysHowTheElementWasFoundAndWhetherItsContentIsGone)
+{
+    TBaseElement e;
+    setFlags(e, flag_IS_DELETED | flag_FOUND_REBUILT);
+    EXPECT_EQ(TFileProperties::FoundOf(e), QStringLiteral("In a deleted folder rebuilt from free clusters"));
+    setFlags(e, flag_IS_DELETED | flag_FOUND_INDEX | flag_NO_DATA);
+    EXPECT_EQ(TFileProperties::FoundOf(e),
+              QStringLiteral("Only in its folder's index; its content cannot be read back"));
+}
+
 TEST(FileProperties, DatesLeaveOutAMidnightTimeAndCarryNoZone)
 {
     const TDateTime noon = EncodeDateTime(QDate(2004, 10, 22), QTime(12, 20, 42));

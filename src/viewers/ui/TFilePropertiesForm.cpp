@@ -75,6 +75,7 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     };
     GeneralFileIdEdit = addRow(QStringLiteral("Id:"), QStringLiteral("GeneralFileIdEdit"));
     GeneralFileStatusEdit = addRow(QStringLiteral("Status:"), QStringLiteral("GeneralFileStatusEdit"));
+    GeneralFileFoundEdit = addRow(QStringLiteral("Found:"), QStringLiteral("GeneralFileFoundEdit"));
     grid->addWidget(newBevel(general), row++, 0, 1, 2);
     GeneralFileTypeEdit = addRow(QStringLiteral("Type:"), QStringLiteral("GeneralFileTypeEdit"));
     GeneralFileLocationEdit = addRow(QStringLiteral("Location:"), QStringLiteral("GeneralFileLocationEdit"));
@@ -130,6 +131,7 @@ void TFilePropertiesForm::FillFrom(const TFileProperties& properties)
     GeneralFileNameEdit->setText(properties.Name);
     GeneralFileIdEdit->setText(properties.Id);
     GeneralFileStatusEdit->setText(properties.Status);
+    GeneralFileFoundEdit->setText(properties.Found);
     GeneralFileTypeEdit->setText(properties.Type);
     GeneralFileLocationEdit->setText(properties.Location);
     GeneralFileSizeEdit->setText(properties.Size);

@@ -35,6 +35,7 @@ private:
     QLineEdit* GeneralFileNameEdit;
     QLineEdit* GeneralFileIdEdit;
     QLineEdit* GeneralFileStatusEdit;
+    QLineEdit* GeneralFileFoundEdit;
     QLineEdit* GeneralFileTypeEdit;
     QLineEdit* GeneralFileLocationEdit;
     QLineEdit* GeneralFileSizeEdit;
