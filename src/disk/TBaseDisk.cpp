@@ -92,21 +92,11 @@ void TBaseDisk::WarnLogDrive() const
 
 bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
 {
-    try {
-        TotalFiles = TVantrelApi::Current().DiskInitialize(DriveId, AFullScan ? 1 : 0);
-    } catch (...) {
-        TotalFiles = -1;
-    }
+    const TVantrelApi& api = TVantrelApi::Current();
+    TotalFiles = TVantrelApi::Guarded(api.DiskInitialize, int64_t{-1}, DriveId, AFullScan ? 1 : 0);
     if (TotalFiles < 0) {
         // The engine's reason (a device that does not open, no file system) follows.
-        QString reason;
-        try {
-            const TVantrelApi& api = TVantrelApi::Current();
-            const char* text = api.LastError ? api.LastError() : nullptr;
-            reason = text ? QString::fromUtf8(text).trimmed() : QString();
-        } catch (...) {
-            reason.clear();
-        }
+        const QString reason = TVantrelApi::GuardedText(api.LastError);
         TUserPrompt::Current().ShowError(QStringLiteral("Can't initialize disk!") +
                                          (reason.isEmpty() ? QString() : QLatin1Char('\n') + reason));
         return false;
@@ -342,12 +332,7 @@ int64_t TBaseDisk::shownPosition(int64_t Counter)
     }
     m_shown = std::clamp(shown, m_shown, m_barMaximum);
 
-    int64_t estimate = m_estimate;
-    try {
-        estimate = TVantrelApi::Current().ScanEstimate();
-    } catch (...) {
-        estimate = m_estimate;
-    }
+    const int64_t estimate = TVantrelApi::Guarded(TVantrelApi::Current().ScanEstimate, m_estimate);
     if (estimate >= 0 && estimate != m_estimate) {
         m_estimate = estimate;
         m_totalFiles = std::max(m_totalFiles, estimate);

@@ -19,7 +19,8 @@ QString TDriveListLogic::FieldText(const char* field, std::size_t size)
 
 bool TDriveListLogic::ReadDriveInfo(const TVantrelApi& api, int32_t id, TDriveInfo& info)
 {
-    const TDriveInfo* record = api.DiskGetInformation(id);
+    const TDriveInfo* record =
+        TVantrelApi::Guarded(api.DiskGetInformation, static_cast<const TDriveInfo*>(nullptr), id);
     if (!record) {
         return false;
     }
@@ -32,8 +33,9 @@ QList<TDriveListLogic::TDriveNode> TDriveListLogic::ReadDrives(const TVantrelApi
 {
     std::array<std::optional<TDriveInfo>, MaxListedId + 1> table;
 
-    api.DisksRescan();
-    const int32_t count = std::min<int32_t>(api.DiskGetCount(), MaxListedId + 1);
+    TVantrelApi::Guarded(api.DisksRescan, int32_t{-1});
+    const int32_t count =
+        std::min<int32_t>(TVantrelApi::Guarded(api.DiskGetCount, int32_t{0}), MaxListedId + 1);
     for (int32_t id = 0; id < count; ++id) {
         TDriveInfo info;
         if (ReadDriveInfo(api, id, info)) {
@@ -46,8 +48,7 @@ QList<TDriveListLogic::TDriveNode> TDriveListLogic::ReadDrives(const TVantrelApi
         node.Id = info.ID;
         node.Text = FillNodeData(info);
         node.Lettered = info.Letter >= 'A' && info.Letter <= 'Z';
-        const char* path = api.DiskPath ? api.DiskPath(info.ID) : nullptr;
-        node.Path = path ? QString::fromUtf8(path) : QString();
+        node.Path = TVantrelApi::GuardedText(api.DiskPath, info.ID);
         return node;
     };
 

@@ -20,12 +20,8 @@ bool TFATDisk::AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan)
     const TVantrelApi& api = TVantrelApi::Current();
     int64_t Counter = 0;
     for (;;) {
-        const TFileInfo* record = nullptr;
-        try {
-            record = api.FileGetNext();
-        } catch (...) {
-            record = nullptr;
-        }
+        const TFileInfo* record =
+            TVantrelApi::Guarded(api.FileGetNext, static_cast<const TFileInfo*>(nullptr));
         if (!record)
             break;
         ++Counter;

@@ -16,12 +16,8 @@ bool TNTFSDisk::AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan)
     const auto userRecord = [](int64_t id) { return id > LastSystemRecord || id == RootRecord; };
     int64_t Counter = 0;
     for (;;) {
-        const TFileInfo* record = nullptr;
-        try {
-            record = api.FileGetNext();
-        } catch (...) {
-            record = nullptr;
-        }
+        const TFileInfo* record =
+            TVantrelApi::Guarded(api.FileGetNext, static_cast<const TFileInfo*>(nullptr));
         ++Counter;
         // Nil is an unused record slot, not the end of the enumeration.
         if (record) {

@@ -2,6 +2,10 @@
 
 #include "engine/VantrelLib.h"
 
+#include <QString>
+
+#include <utility>
+
 // The engine calls as the program reaches them: a table of function pointers, so
 // tests can put a scripted engine where the real library sits.
 struct TVantrelApi
@@ -35,4 +39,25 @@ struct TVantrelApi
     static const TVantrelApi& Current();
     // Installs a table (nullptr restores the real engine). The table must outlive its use.
     static void Install(const TVantrelApi* api);
+
+    // Calls an entry of a table: a missing entry, or one that throws (the library's never
+    // do; a stand-in's may), gives `failed`.
+    template<typename R, typename... Params, typename... Args>
+    static R Guarded(R (*entry)(Params...), R failed, Args&&... args) noexcept
+    {
+        if (!entry)
+            return failed;
+        try {
+            return entry(std::forward<Args>(args)...);
+        } catch (...) {
+            return failed;
+        }
+    }
+    // The text of an entry that returns one; empty when it is missing, fails or says nothing.
+    template<typename... Params, typename... Args>
+    static QString GuardedText(const char* (*entry)(Params...), Args&&... args)
+    {
+        const char* text = Guarded(entry, static_cast<const char*>(nullptr), std::forward<Args>(args)...);
+        return text ? QString::fromUtf8(text).trimmed() : QString();
+    }
 };

@@ -15,6 +15,13 @@
 #define VANTREL_API
 #endif
 
+// No call throws: a failure is told by the return value and VantrelLastError.
+#ifdef __cplusplus
+#define VANTREL_NOEXCEPT noexcept
+#else
+#define VANTREL_NOEXCEPT
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -164,51 +171,53 @@ typedef void (*TVantrelProgressCallback)(void* window, int64_t total, int64_t po
 // Lists devices, partitions and registered images again. A disk still there keeps its id
 // and letter; the id of a disk that went away stays vacant until a new disk takes it.
 // Result: one past the highest id in use (DiskGetInformation is NULL for a vacant id).
-VANTREL_API int32_t DisksRescan(void);
-VANTREL_API int32_t DiskGetCount(void);
+VANTREL_API int32_t DisksRescan(void) VANTREL_NOEXCEPT;
+VANTREL_API int32_t DiskGetCount(void) VANTREL_NOEXCEPT;
 // Record of disk id, valid until the next DisksRescan; NULL for an unknown id.
-VANTREL_API const TDriveInfo* DiskGetInformation(int32_t id);
+VANTREL_API const TDriveInfo* DiskGetInformation(int32_t id) VANTREL_NOEXCEPT;
 // Opens the disk's file system for enumeration. Result: number of entries to expect,
 // or -1 on failure (VantrelLastError says why).
-VANTREL_API int64_t DiskInitialize(int32_t id, int32_t fullScan);
+VANTREL_API int64_t DiskInitialize(int32_t id, int32_t fullScan) VANTREL_NOEXCEPT;
 // Next record, valid until the next call; NULL at the end (NTFS: NULL for an empty slot).
-VANTREL_API const TFileInfo* FileGetNext(void);
+VANTREL_API const TFileInfo* FileGetNext(void) VANTREL_NOEXCEPT;
 // Starts copying one entry of the initialised disk into target (UTF-16, NUL-terminated,
 // at most VANTREL_MAX_TARGET units) on a worker thread. Result: a handle to wait on.
-VANTREL_API TVantrelHandle FileRecovery(const char16_t* target, void* window, const TFileInfo* record);
+VANTREL_API TVantrelHandle FileRecovery(const char16_t* target, void* window,
+                                        const TFileInfo* record) VANTREL_NOEXCEPT;
 
 // ---- Calls of this platform ----------------------------------------------------------
 
-VANTREL_API void VantrelSetOptions(int32_t options);
+VANTREL_API void VantrelSetOptions(int32_t options) VANTREL_NOEXCEPT;
 // Registers a disk image (raw, split raw, E01, AFF, VHD, VMDK, whatever libtsk reads).
 // Result: 0, or -1 when the file cannot be opened as an image.
-VANTREL_API int32_t VantrelRegisterImage(const char* path);
-VANTREL_API void VantrelClearImages(void);
+VANTREL_API int32_t VantrelRegisterImage(const char* path) VANTREL_NOEXCEPT;
+VANTREL_API void VantrelClearImages(void) VANTREL_NOEXCEPT;
 // Path of the device or image file behind a disk id; "" for an unknown id.
-VANTREL_API const char* VantrelDiskPath(int32_t id);
+VANTREL_API const char* VantrelDiskPath(int32_t id) VANTREL_NOEXCEPT;
 // Why the disk behind an id does not open for reading, in the system's words (for
 // example "Permission denied" or "No medium found"); "" when it opens or for an unknown id.
 // Valid until the next DisksRescan.
-VANTREL_API const char* VantrelDiskError(int32_t id);
+VANTREL_API const char* VantrelDiskError(int32_t id) VANTREL_NOEXCEPT;
 // Text of the last failure on the calling thread.
-VANTREL_API const char* VantrelLastError(void);
-VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback);
+VANTREL_API const char* VantrelLastError(void) VANTREL_NOEXCEPT;
+VANTREL_API void VantrelSetProgressCallback(TVantrelProgressCallback callback) VANTREL_NOEXCEPT;
 // Records the enumeration begun by DiskInitialize now expects in all: the count
 // DiskInitialize returned, revised while a walk of the folder tree learns how big the
 // folders are; exact once FileGetNext has returned the last record. -1 when no disk
 // is initialised.
-VANTREL_API int64_t VantrelScanEstimate(void);
+VANTREL_API int64_t VantrelScanEstimate(void) VANTREL_NOEXCEPT;
 // Waits up to timeoutMs for the handle: VANTREL_WAIT_DONE, VANTREL_WAIT_TIMEOUT or
 // VANTREL_WAIT_FAILED.
-VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs);
+VANTREL_API int32_t VantrelWait(TVantrelHandle handle, int32_t timeoutMs) VANTREL_NOEXCEPT;
 // Result of the recovery behind the handle; message receives a reason (may be NULL).
-VANTREL_API int32_t VantrelRecoveryResult(TVantrelHandle handle, char* message, int32_t messageSize);
-VANTREL_API void VantrelCloseHandle(TVantrelHandle handle);
+VANTREL_API int32_t VantrelRecoveryResult(TVantrelHandle handle, char* message,
+                                          int32_t messageSize) VANTREL_NOEXCEPT;
+VANTREL_API void VantrelCloseHandle(TVantrelHandle handle) VANTREL_NOEXCEPT;
 // Like FileRecovery, with the target given as an open folder handle and a name inside it
 // (one path level, UTF-16, NUL-terminated): nothing above the folder is looked up again.
 // The engine keeps its own copy of the handle; the caller may close it once this returns.
 VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t* name, void* window,
-                                                 const TFileInfo* record);
+                                                 const TFileInfo* record) VANTREL_NOEXCEPT;
 
 #ifdef __cplusplus
 } // extern "C"

@@ -377,12 +377,8 @@ void TDiskSelectForm::FillDrivesList()
         const QSignalBlocker blocker(m_tree);
         m_tree->clear();
 
-        QList<TDriveListLogic::TDriveNode> devices;
-        try {
-            devices = TDriveListLogic::ReadDrives(TVantrelApi::Current());
-        } catch (...) {
-            devices.clear(); // an engine that fails lists nothing
-        }
+        const QList<TDriveListLogic::TDriveNode> devices =
+            TDriveListLogic::ReadDrives(TVantrelApi::Current());
 
         auto makeItem = [](const TDriveListLogic::TDriveNode& node) {
             auto* item = new QTreeWidgetItem(QStringList{node.Text});
@@ -425,14 +421,8 @@ void TDiskSelectForm::Page1TreeViewChange()
     QTreeWidgetItem* item = m_tree->currentItem();
     TDriveInfo info{};
     bool found = false;
-    if (item) {
-        try {
-            found =
-                TDriveListLogic::ReadDriveInfo(TVantrelApi::Current(), item->data(0, IdRole).toInt(), info);
-        } catch (...) {
-            found = false;
-        }
-    }
+    if (item)
+        found = TDriveListLogic::ReadDriveInfo(TVantrelApi::Current(), item->data(0, IdRole).toInt(), info);
     if (found) {
         SelectedId = info.ID;
         const TDriveListLogic::TDriveInfoTexts texts = TDriveListLogic::InfoTexts(info);
@@ -445,14 +435,7 @@ void TDiskSelectForm::Page1TreeViewChange()
         m_infoTotalSpace->setText(texts.TotalSpace);
         m_infoStatus->setText(texts.Status);
         if (!texts.Ready) {
-            QString error;
-            try {
-                const TVantrelApi& api = TVantrelApi::Current();
-                const char* text = api.DiskError ? api.DiskError(info.ID) : nullptr;
-                error = text ? QString::fromUtf8(text) : QString();
-            } catch (...) {
-                error.clear();
-            }
+            const QString error = TVantrelApi::GuardedText(TVantrelApi::Current().DiskError, info.ID);
             m_hint->setText(TDriveListLogic::NotReadyHint(error, ::geteuid() == 0));
         }
         m_hint->setVisible(!texts.Ready);
@@ -535,18 +518,10 @@ void TDiskSelectForm::ButtonAddImageClick()
 bool TDiskSelectForm::addImage(const QString& path)
 {
     const TVantrelApi& api = TVantrelApi::Current();
-    int32_t result = -1;
-    QString reason;
-    try {
-        result = api.RegisterImage(QFile::encodeName(path).constData());
-        if (result != 0) {
-            const char* text = api.LastError ? api.LastError() : nullptr;
-            reason = text ? QString::fromUtf8(text) : QString();
-        }
-    } catch (...) {
-        result = -1;
-    }
+    const int32_t result =
+        TVantrelApi::Guarded(api.RegisterImage, int32_t{-1}, QFile::encodeName(path).constData());
     if (result != 0) {
+        const QString reason = TVantrelApi::GuardedText(api.LastError);
         QString message = QStringLiteral("Can't open disk image %1.").arg(QDir::toNativeSeparators(path));
         if (!reason.isEmpty()) {
             message += QLatin1Char('\n') + reason;
