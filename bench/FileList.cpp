@@ -2,9 +2,9 @@
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
-#include "mainwindow/TFileListModel.h"
-#include "mainwindow/TFoldersTreeView.h"
-#include "mainwindow/TMainForm.h"
+#include "mainwindow/ui/TFileListModel.h"
+#include "mainwindow/ui/TFoldersTreeView.h"
+#include "mainwindow/ui/TMainForm.h"
 #include "periphery/TImageLists.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"

@@ -1,5 +1,10 @@
 #include "mainwindow/TMainViewRules.h"
 
+#include "disk/TBaseElement.h"
+
+#include <algorithm>
+#include <unordered_set>
+
 #include "engine/VantrelLib.h"
 #include "util/Utils.h"
 
@@ -83,4 +88,32 @@ QString TMainViewRules::LongHint(const QString& hint)
 {
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+std::vector<TBaseElement*> TMainViewRules::FoldersFromTop(TBaseElement* element)
+{
+    std::vector<TBaseElement*> targets;
+    std::unordered_set<const TBaseElement*> seen;
+    if (element && element->IsFolder())
+        targets.push_back(element);
+    for (TBaseElement* up = element ? element->Parent : nullptr; up && seen.insert(up).second;
+         up = up->Parent)
+        targets.push_back(up);
+    std::reverse(targets.begin(), targets.end());
+    return targets;
+}
+
+std::vector<TBaseElement*> TMainViewRules::ListedChildren(const TBaseElement& folder, bool onlyDeleted)
+{
+    std::vector<TBaseElement*> rows;
+    rows.reserve(static_cast<size_t>(folder.GetChildrensCount()));
+    for (TBaseElement* child : folder.ChildrenFolders) {
+        if (child && PassesFilter(child->Flags, onlyDeleted))
+            rows.push_back(child);
+    }
+    for (TBaseElement* child : folder.ChildrenFiles) {
+        if (child && PassesFilter(child->Flags, onlyDeleted))
+            rows.push_back(child);
+    }
+    return rows;
 }

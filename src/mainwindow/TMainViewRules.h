@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
+
+class TBaseElement;
 
 // The main window's rules that need no widgets: which commands are enabled, how a
 // header click changes the sort, which image a row or node shows, which children the
@@ -79,4 +82,21 @@ public:
 
     // The long part of a hint: the text after "|", or the whole hint without one.
     static QString LongHint(const QString& hint);
+
+    // The tips panel: a drag of its splitter may leave it 60..200 pixels high; shown
+    // again, it takes its remembered height, or 75 when that is out of reason.
+    static constexpr int TipsMinHeight = 60;
+    static constexpr int TipsMaxHeight = 200;
+    static constexpr int TipsDefaultHeight = 75;
+    static bool TipsHeightAllowed(int height) { return height >= TipsMinHeight && height <= TipsMaxHeight; }
+    static int TipsRestoredHeight(int remembered)
+    {
+        return remembered > 20 && remembered < TipsMaxHeight ? remembered : TipsDefaultHeight;
+    }
+
+    // The folders a move to `element` passes, top first: its ancestors, then the element
+    // itself when it is a folder. A parent chain that loops back is cut where it repeats.
+    static std::vector<TBaseElement*> FoldersFromTop(TBaseElement* element);
+    // The rows the file list shows for a folder: its folders, then its files, filtered.
+    static std::vector<TBaseElement*> ListedChildren(const TBaseElement& folder, bool onlyDeleted);
 };

@@ -8,7 +8,7 @@
 #include "disk/ui/TDiskSelectForm.h"
 #include "disk/ui/TDrivePropertiesForm.h"
 #include "disk/ui/TScanDiskForm.h"
-#include "mainwindow/TMainForm.h"
+#include "mainwindow/ui/TMainForm.h"
 #include "periphery/TAboutForm.h"
 #include "periphery/THelpWindow.h"
 #include "periphery/TSplashForm.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/TMessageBoxPrompt.h"
+#include "mainwindow/ui/TMessageBoxPrompt.h"
 
 #include <QApplication>
 #include <QMessageBox>

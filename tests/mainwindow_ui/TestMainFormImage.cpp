@@ -6,9 +6,9 @@
 #include "disk/TBaseElement.h"
 #include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
-#include "mainwindow/TFileListModel.h"
-#include "mainwindow/TFoldersTreeView.h"
-#include "mainwindow/TMainForm.h"
+#include "mainwindow/ui/TFileListModel.h"
+#include "mainwindow/ui/TFoldersTreeView.h"
+#include "mainwindow/ui/TMainForm.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 

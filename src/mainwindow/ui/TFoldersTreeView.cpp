@@ -1,4 +1,4 @@
-#include "mainwindow/TFoldersTreeView.h"
+#include "mainwindow/ui/TFoldersTreeView.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"

@@ -1,6 +1,6 @@
-#include "mainwindow/TFilesListView.h"
+#include "mainwindow/ui/TFilesListView.h"
 
-#include "mainwindow/TFileListModel.h"
+#include "mainwindow/ui/TFileListModel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

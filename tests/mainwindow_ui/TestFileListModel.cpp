@@ -1,4 +1,4 @@
-#include "mainwindow/TFileListModel.h"
+#include "mainwindow/ui/TFileListModel.h"
 
 #include "TManualDisk.h"
 #include "TestApp.h"

@@ -1,14 +1,16 @@
-#include "mainwindow/TMainForm.h"
+#include "mainwindow/ui/TMainForm.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/ui/TDiskSelectForm.h"
 #include "disk/ui/TDrivePropertiesForm.h"
 #include "disk/ui/TScanDiskForm.h"
-#include "mainwindow/TFileListModel.h"
-#include "mainwindow/TFilesListView.h"
-#include "mainwindow/TFoldersTreeView.h"
-#include "mainwindow/TMainCommands.h"
+#include "mainwindow/ui/TBrowsePane.h"
+#include "mainwindow/ui/TFileListModel.h"
+#include "mainwindow/ui/TFilesListView.h"
+#include "mainwindow/ui/TFoldersTreeView.h"
+#include "mainwindow/ui/TMainCommands.h"
+#include "mainwindow/ui/TTipsPanel.h"
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TAboutForm.h"
 #include "periphery/THelpWindow.h"
@@ -25,27 +27,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QComboBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <exception>
-#include <unordered_set>
-#include <vector>
 
 TMainForm* MainForm = nullptr;
 
@@ -53,50 +47,6 @@ namespace {
 
 TMainForm::TSelectDiskDrive g_selectDiskDrive;
 TMainForm::TFirstActivationHook g_firstActivation;
-
-// Restores the cursor set for a long fill when the scope ends, errors included.
-class TCursorGuard
-{
-public:
-    explicit TCursorGuard(bool busy) : m_busy(busy)
-    {
-        if (m_busy)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TCursorGuard()
-    {
-        if (m_busy)
-            QApplication::restoreOverrideCursor();
-    }
-    TCursorGuard(const TCursorGuard&) = delete;
-    TCursorGuard& operator=(const TCursorGuard&) = delete;
-
-private:
-    bool m_busy;
-};
-
-// Suspends repainting of a widget for the scope.
-class TUpdatesGuard
-{
-public:
-    explicit TUpdatesGuard(QWidget* widget) : m_widget(widget), m_was(widget->updatesEnabled())
-    {
-        m_widget->setUpdatesEnabled(false);
-    }
-    ~TUpdatesGuard() { m_widget->setUpdatesEnabled(m_was); }
-    TUpdatesGuard(const TUpdatesGuard&) = delete;
-    TUpdatesGuard& operator=(const TUpdatesGuard&) = delete;
-
-private:
-    QWidget* m_widget;
-    bool m_was;
-};
-
-// More children than this show the hourglass while the list fills.
-constexpr int HourglassChildren = 1000;
-constexpr int TipsMinHeight = 60;
-constexpr int TipsMaxHeight = 200;
-constexpr int FoldersMinWidth = 100;
 
 } // namespace
 
@@ -187,21 +137,8 @@ void TMainForm::buildLayout()
     toolLayout->addStretch(1);
     topLayout->addWidget(m_toolBarPanel);
 
-    m_addressBarPanel = new QWidget(m_topBars);
-    m_addressBarPanel->setObjectName(QStringLiteral("AddressBarPanel"));
-    auto* addressLayout = new QHBoxLayout(m_addressBarPanel);
-    addressLayout->setContentsMargins(4, 2, 4, 2);
-    auto* location = new QLabel(QStringLiteral("Location:"), m_addressBarPanel);
-    location->setObjectName(QStringLiteral("AddressLabel"));
-    m_address = new QComboBox(m_addressBarPanel);
-    m_address->setObjectName(QStringLiteral("AddressComboBox"));
-    m_address->setEditable(true);
-    m_address->setFrame(false);
-    m_address->setFocusPolicy(Qt::ClickFocus); // skipped by the Tab key
-    m_address->setInsertPolicy(QComboBox::NoInsert);
-    addressLayout->addWidget(location);
-    addressLayout->addWidget(m_address, 1);
-    topLayout->addWidget(m_addressBarPanel);
+    m_pane = new TBrowsePane(this);
+    topLayout->addWidget(m_pane->AddressBar());
     setMenuWidget(m_topBars);
 
     m_toolbarPopup = c.BuildToolbarPopupMenu(this);
@@ -209,66 +146,12 @@ void TMainForm::buildLayout()
     connect(m_topBars, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_toolbarPopup->popup(m_topBars->mapToGlobal(pos)); });
 
-    // Left: the folder panel; centre: file list over the tips panel.
-    m_foldersSplitter = new QSplitter(Qt::Horizontal, this);
-    m_foldersSplitter->setObjectName(QStringLiteral("FoldersSplitter"));
-    m_foldersSplitter->setHandleWidth(4);
-    m_foldersSplitter->setChildrenCollapsible(false);
-
-    m_foldersPanel = new QWidget(m_foldersSplitter);
-    m_foldersPanel->setObjectName(QStringLiteral("FoldersPanel"));
-    m_foldersPanel->setMinimumWidth(FoldersMinWidth);
-    auto* foldersLayout = new QVBoxLayout(m_foldersPanel);
-    foldersLayout->setContentsMargins(0, 0, 0, 0);
-    foldersLayout->setSpacing(0);
-    auto* foldersHeader = new QHBoxLayout;
-    foldersHeader->setContentsMargins(4, 2, 2, 2);
-    auto* foldersLabel = new QLabel(QStringLiteral("Folders Tree:"), m_foldersPanel);
-    foldersLabel->setObjectName(QStringLiteral("FoldersLabel"));
-    auto* foldersClose = new QToolButton(m_foldersPanel);
-    foldersClose->setObjectName(QStringLiteral("FoldersCloseButton"));
-    foldersClose->setText(QStringLiteral("x"));
-    foldersClose->setAutoRaise(true);
-    foldersClose->setFocusPolicy(Qt::NoFocus);
-    foldersClose->setToolTip(QStringLiteral("Close"));
-    foldersClose->setStatusTip(QStringLiteral("Close folders tree panel"));
-    connect(foldersClose, &QToolButton::clicked, this, &TMainForm::actViewFoldersExecute);
-    foldersHeader->addWidget(foldersLabel, 1);
-    foldersHeader->addWidget(foldersClose);
-    foldersLayout->addLayout(foldersHeader);
-    m_tree = new TFoldersTreeView(m_foldersPanel);
-    m_tree->setObjectName(QStringLiteral("FoldersTreeView"));
-    foldersLayout->addWidget(m_tree, 1);
-
-    auto* filesPanel = new QWidget(m_foldersSplitter);
-    filesPanel->setObjectName(QStringLiteral("FilesPanel"));
-    auto* filesLayout = new QVBoxLayout(filesPanel);
-    filesLayout->setContentsMargins(0, 0, 0, 0);
-    m_tipsSplitter = new QSplitter(Qt::Vertical, filesPanel);
-    m_tipsSplitter->setObjectName(QStringLiteral("TipsSplitter"));
-    m_tipsSplitter->setHandleWidth(4);
-    m_tipsSplitter->setChildrenCollapsible(false);
-    m_model = new TFileListModel(this);
-    m_list = new TFilesListView(m_model, m_tipsSplitter);
-    m_list->setObjectName(QStringLiteral("FilesListView"));
-    m_tipsPanel = new QWidget(m_tipsSplitter);
-    m_tipsPanel->setObjectName(QStringLiteral("TipsPanel"));
-    m_tipsPanel->setMinimumHeight(1);
-    m_tipsPanel->setAutoFillBackground(true);
-    m_tipsPanel->setBackgroundRole(QPalette::ToolTipBase);
-    m_tipsSplitter->addWidget(m_list);
-    m_tipsSplitter->addWidget(m_tipsPanel);
-    m_tipsSplitter->setStretchFactor(0, 1);
-    m_tipsSplitter->setStretchFactor(1, 0);
-    m_tipsSplitter->setSizes({400, 75});
-    filesLayout->addWidget(m_tipsSplitter);
-
-    m_foldersSplitter->addWidget(m_foldersPanel);
-    m_foldersSplitter->addWidget(filesPanel);
-    m_foldersSplitter->setStretchFactor(0, 0);
-    m_foldersSplitter->setStretchFactor(1, 1);
-    m_foldersSplitter->setSizes({209, 553});
-    setCentralWidget(m_foldersSplitter);
+    // Left: the folder tree; centre: the file list over the tips panel.
+    m_tree = m_pane->Tree();
+    m_list = m_pane->List();
+    m_model = m_pane->Model();
+    connect(m_pane, &TBrowsePane::FoldersCloseClicked, this, &TMainForm::actViewFoldersExecute);
+    setCentralWidget(m_pane);
 
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -276,19 +159,6 @@ void TMainForm::buildLayout()
 
     m_filesPopup = c.BuildElementPopupMenu(this, QStringLiteral("FilesPopupMenu"));
     m_foldersPopup = c.BuildElementPopupMenu(this, QStringLiteral("FoldersPopupMenu"));
-
-    // The tips panel keeps its height within 60..200 while the user drags its splitter.
-    connect(m_tipsSplitter, &QSplitter::splitterMoved, this, [this] {
-        const QList<int> sizes = m_tipsSplitter->sizes();
-        const int height = sizes.value(1);
-        if (height < TipsMinHeight || height > TipsMaxHeight) {
-            const int total = sizes.value(0) + height;
-            m_tipsSplitter->setSizes({total - m_lastTipsHeight, m_lastTipsHeight});
-        } else {
-            m_lastTipsHeight = height;
-            m_tipsHeightNow = height;
-        }
-    });
 }
 
 void TMainForm::connectCommands()
@@ -463,23 +333,13 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 // ---- State ---------------------------------------------------------------------------
 
-bool TMainForm::listHasFocus() const
-{
-    return m_list->HasFocus();
-}
-
-bool TMainForm::treeHasFocus() const
-{
-    return m_tree->hasFocus();
-}
-
 void TMainForm::CheckState()
 {
     TMainViewRules::TStateInput in;
     in.DriveOpen = CurDisk != nullptr;
-    in.ListFocusedOnElement = listHasFocus() && m_model->ElementAt(m_list->SelectedRow()) != nullptr;
+    in.ListFocusedOnElement = m_list->HasFocus() && m_model->ElementAt(m_list->SelectedRow()) != nullptr;
     TBaseElement* node = m_tree->SelectedElement();
-    in.TreeFocusedOnElement = treeHasFocus() && node != nullptr;
+    in.TreeFocusedOnElement = m_tree->hasFocus() && node != nullptr;
     if (CurDisk) {
         in.BackAvailable = !CurDisk->MoveHistory.BackElements.IsEmpty();
         in.ForwardAvailable = !CurDisk->MoveHistory.ForwardElements.IsEmpty();
@@ -527,9 +387,7 @@ void TMainForm::actDriveCloseExecute()
 {
     if (m_scanning)
         return;
-    m_tree->clear();
-    m_model->Clear();
-    m_address->clearEditText();
+    m_pane->Clear();
     CloseCurDisk();
     CheckState();
 }
@@ -561,7 +419,7 @@ void TMainForm::StartScan(int ADriveId, bool AFullScan)
         CurDisk = CreateDisk(ADriveId);
         if (CurDisk->AnalyzeDisk(scanForm.get(), AFullScan)) {
             scanForm->hide();
-            addDriveTopNode();
+            m_pane->AddDriveTopNode();
         } else {
             m_scanning = false;
             actDriveCloseExecute();
@@ -586,64 +444,12 @@ void TMainForm::StartScan(int ADriveId, bool AFullScan)
     CheckState();
 }
 
-void TMainForm::addDriveTopNode()
-{
-    if (!CurDisk)
-        return;
-    QTreeWidgetItem* top = nullptr;
-    {
-        TUpdatesGuard updates(m_tree);
-        top = AddDriveToTree(CurDisk.get(), m_tree);
-        if (!top)
-            return;
-        top->setExpanded(true);
-    }
-    m_tree->setFocus(Qt::OtherFocusReason);
-    m_tree->setCurrentItem(top);
-}
-
-void TMainForm::rebuildTree()
-{
-    m_tree->clear();
-    m_model->Clear();
-    m_tree->SetOnlyDeleted(GlobalShowOnlyDeleted);
-    if (CurDisk)
-        addDriveTopNode();
-}
-
 // ---- Browsing ------------------------------------------------------------------------
 
 void TMainForm::FoldersTreeViewClick(bool fromTryGo)
 {
-    showFolderOf(m_tree->currentItem(), !fromTryGo);
+    m_pane->ShowFolderOf(m_tree->currentItem(), !fromTryGo);
     CheckState();
-}
-
-void TMainForm::showFolderOf(QTreeWidgetItem* node, bool record)
-{
-    TBaseElement* element = TFoldersTreeView::ElementOf(node);
-    if (!element)
-        return;
-    if (record && CurDisk)
-        CurDisk->MoveHistory.NewFolder(element);
-    m_address->setEditText(element->GetPath());
-
-    TUpdatesGuard updates(m_list);
-    TCursorGuard cursor(element->GetChildrensCount() > HourglassChildren);
-    std::vector<TBaseElement*> rows;
-    rows.reserve(static_cast<size_t>(element->GetChildrensCount()));
-    for (TBaseElement* child : element->ChildrenFolders) {
-        if (child && TMainViewRules::PassesFilter(child->Flags, GlobalShowOnlyDeleted))
-            rows.push_back(child);
-    }
-    for (TBaseElement* child : element->ChildrenFiles) {
-        if (child && TMainViewRules::PassesFilter(child->Flags, GlobalShowOnlyDeleted))
-            rows.push_back(child);
-    }
-    m_model->SetElements(std::move(rows));
-    sortList();
-    if (m_model->rowCount() > 0)
-        m_list->SelectOnly(0);
 }
 
 void TMainForm::FoldersTreeViewExpanding(QTreeWidgetItem* node)
@@ -667,9 +473,8 @@ void TMainForm::FoldersTreeViewMouseDown(Qt::MouseButton button, bool onItem)
 
 void TMainForm::FilesListViewDblClick()
 {
-    TBaseElement* element = m_model->ElementAt(m_list->SelectedRow());
-    if (element && m_tree->FindNode(element))
-        ChangeFolder(element);
+    m_pane->OpenSelected();
+    CheckState();
 }
 
 void TMainForm::FilesListViewKeyDown(int key)
@@ -682,105 +487,49 @@ void TMainForm::FilesListViewKeyDown(int key)
 
 void TMainForm::tbUpClick()
 {
-    TBaseElement* element = m_tree->SelectedElement();
-    if (element && element->Parent && m_tree->FindNode(element->Parent))
-        ChangeFolder(element->Parent);
+    m_pane->GoUp();
+    CheckState();
 }
 
 void TMainForm::ChangeFolder(TBaseElement* element)
 {
-    {
-        TUpdatesGuard treeUpdates(m_tree);
-        TUpdatesGuard listUpdates(m_list);
-        std::vector<TBaseElement*> targets;
-        std::unordered_set<const TBaseElement*> seen;
-        if (element && element->IsFolder())
-            targets.push_back(element);
-        // Up to the top; a chain that loops back is cut where it repeats.
-        for (TBaseElement* up = element ? element->Parent : nullptr; up && seen.insert(up).second;
-             up = up->Parent)
-            targets.push_back(up);
-        for (auto it = targets.rbegin(); it != targets.rend(); ++it)
-            TryGo(*it);
-    }
-    // The folder reached is a move in the history (a no-op for a move through it).
-    if (CurDisk)
-        CurDisk->MoveHistory.NewFolder(m_tree->SelectedElement());
+    m_pane->ChangeFolder(element);
     CheckState();
 }
 
 void TMainForm::TryGo(TBaseElement* element)
 {
-    QTreeWidgetItem* node = m_tree->FindNode(element);
-    if (!node)
-        return;
-    m_tree->setCurrentItem(node);
-    FoldersTreeViewClick(true);
-    // Shown now: the tree's delayed report would show it again and lose the list's
-    // selection, which the caller may set next.
-    m_tree->CancelChangeReport();
-    m_list->SetFocus();
-    node->setExpanded(true);
+    m_pane->TryGo(element);
+    CheckState();
 }
 
 void TMainForm::SelectElementInLIst(TBaseElement* element)
 {
-    if (element && element->Parent && CurDisk) {
-        TUpdatesGuard treeUpdates(m_tree);
-        TUpdatesGuard listUpdates(m_list);
-        if (element->IsFolder()) {
-            ChangeFolder(element);
-            CurDisk->MoveHistory.NewFolder(element);
-        } else {
-            ChangeFolder(element->Parent);
-            CurDisk->MoveHistory.NewFolder(element->Parent);
-            m_list->ClearSelection();
-            const int row = m_model->RowOf(element);
-            if (row >= 0) {
-                m_list->SelectOnly(row);
-                m_list->ScrollToRow(row);
-            }
-        }
-    }
+    m_pane->SelectElement(element);
     CheckState();
 }
 
 QList<TBaseElement*> TMainForm::SelectedElements() const
 {
-    QList<TBaseElement*> elements;
-    if (listHasFocus()) {
-        for (int row : m_list->SelectedRows()) {
-            if (TBaseElement* element = m_model->ElementAt(row))
-                elements.append(element);
-        }
-    } else if (TBaseElement* folder = m_tree->SelectedElement()) {
-        elements.append(folder);
-    }
-    return elements;
+    return m_pane->SelectedElements();
 }
 
 void TMainForm::actViewOnlyDeletedExecute()
 {
     GlobalShowOnlyDeleted = !GlobalShowOnlyDeleted;
     m_commands->actViewOnlyDeleted->setChecked(GlobalShowOnlyDeleted);
-    rebuildTree();
+    m_pane->Rebuild();
     CheckState();
 }
 
 // ---- Sorting and view styles -----------------------------------------------------------
-
-void TMainForm::sortList()
-{
-    if (TMainViewRules::ValidColumn(GlobalMainSortColumn))
-        m_model->Sort(GlobalMainSortColumn, GlobalMainSortOrderAZ);
-}
 
 void TMainForm::FilesListViewColumnClick(int column)
 {
     if (!TMainViewRules::ValidColumn(column))
         return;
     TMainViewRules::ApplyColumnClick(column, LastColumn, GlobalMainSortColumn, GlobalMainSortOrderAZ);
-    sortList();
+    m_pane->SortList();
     m_model->SetSortMark(GlobalMainSortColumn, GlobalMainSortOrderAZ);
     updateSortChecks();
     CheckState();
@@ -831,8 +580,9 @@ void TMainForm::actViewToolBarExecute()
 
 void TMainForm::actViewAddressBarExecute()
 {
-    m_addressBarPanel->setVisible(m_addressBarPanel->isHidden());
-    m_commands->actViewAddressBar->setChecked(!m_addressBarPanel->isHidden());
+    QWidget* bar = m_pane->AddressBar();
+    bar->setVisible(bar->isHidden());
+    m_commands->actViewAddressBar->setChecked(!bar->isHidden());
 }
 
 void TMainForm::actViewStatusBarExecute()
@@ -843,37 +593,19 @@ void TMainForm::actViewStatusBarExecute()
 
 void TMainForm::actViewFoldersExecute()
 {
-    m_foldersPanel->setVisible(m_foldersPanel->isHidden());
-    const bool shown = !m_foldersPanel->isHidden();
-    m_commands->actViewFolders->setChecked(shown);
-    m_foldersSplitter->setHandleWidth(shown ? 4 : 0);
+    m_pane->SetFoldersShown(!m_pane->FoldersShown());
+    m_commands->actViewFolders->setChecked(m_pane->FoldersShown());
     CheckState();
 }
 
 void TMainForm::SetTipsPanelHeight(int height)
 {
-    const QList<int> sizes = m_tipsSplitter->sizes();
-    const int total = std::max(sizes.value(0) + sizes.value(1), height + 1);
-    m_tipsSplitter->setSizes({total - height, height});
-    m_tipsHeightNow = height;
-    if (height >= TipsMinHeight && height <= TipsMaxHeight)
-        m_lastTipsHeight = height;
+    m_pane->Tips()->SetHeight(height);
 }
 
 void TMainForm::actViewTipsExecute()
 {
-    if (m_tipsHeightNow == 1) {
-        int height = m_tipsTag;
-        if (height <= 20 || height >= 200)
-            height = 75;
-        SetTipsPanelHeight(height);
-        m_tipsSplitter->setHandleWidth(4);
-    } else {
-        m_tipsTag = m_tipsHeightNow;
-        SetTipsPanelHeight(1);
-        m_tipsSplitter->setHandleWidth(1);
-    }
-    m_commands->actViewTips->setChecked(m_tipsHeightNow > 1);
+    m_commands->actViewTips->setChecked(m_pane->Tips()->Toggle());
 }
 
 // ---- Other commands ----------------------------------------------------------------------
@@ -956,4 +688,19 @@ void TMainForm::actHelpHomepageExecute()
 void TMainForm::actHelpAboutExecute()
 {
     ShowAboutBox(this);
+}
+
+QComboBox* TMainForm::AddressComboBox() const
+{
+    return m_pane->Address();
+}
+
+QWidget* TMainForm::TipsPanel() const
+{
+    return m_pane->Tips();
+}
+
+int TMainForm::TipsPanelHeight() const
+{
+    return m_pane->Tips()->Height();
 }

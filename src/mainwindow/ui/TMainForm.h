@@ -10,11 +10,11 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QSplitter;
 class QStatusBar;
 class QToolButton;
 class QTreeWidgetItem;
 class TBaseElement;
+class TBrowsePane;
 class TFileListModel;
 class TFilesListView;
 class TFoldersTreeView;
@@ -111,11 +111,11 @@ public:
     TFoldersTreeView* FoldersTreeView() const { return m_tree; }
     TFilesListView* FilesListView() const { return m_list; }
     TFileListModel* FilesModel() const { return m_model; }
-    QComboBox* AddressComboBox() const { return m_address; }
-    QWidget* TipsPanel() const { return m_tipsPanel; }
+    QComboBox* AddressComboBox() const;
+    QWidget* TipsPanel() const;
 
     // The tips panel's height; 1 while it is hidden.
-    int TipsPanelHeight() const { return m_tipsHeightNow; }
+    int TipsPanelHeight() const;
     void SetTipsPanelHeight(int height);
 
 protected:
@@ -126,37 +126,24 @@ private:
     void buildLayout();
     void connectCommands();
     void applyStartupSettings();
-    void rebuildTree();
-    void addDriveTopNode();
-    void showFolderOf(QTreeWidgetItem* node, bool record);
-    void sortList();
     void updateSortChecks();
     void notAvailable(const QString& feature);
-    bool listHasFocus() const;
-    bool treeHasFocus() const;
 
     std::unique_ptr<TMainCommands> m_commands;
     QWidget* m_topBars = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QWidget* m_toolBarPanel = nullptr;
-    QWidget* m_addressBarPanel = nullptr;
-    QComboBox* m_address = nullptr;
-    QSplitter* m_foldersSplitter = nullptr;
-    QWidget* m_foldersPanel = nullptr;
+    TBrowsePane* m_pane = nullptr;
+    // The pane's views, at hand for the handlers.
     TFoldersTreeView* m_tree = nullptr;
-    QSplitter* m_tipsSplitter = nullptr;
     TFileListModel* m_model = nullptr;
     TFilesListView* m_list = nullptr;
-    QWidget* m_tipsPanel = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QMenu* m_filesPopup = nullptr;
     QMenu* m_foldersPopup = nullptr;
     QMenu* m_toolbarPopup = nullptr;
 
     bool m_scanning = false;
-    int m_tipsHeightNow = 75;  // the tips panel's height (1: hidden)
-    int m_tipsTag = 75;        // the height remembered while the tips panel is hidden
-    int m_lastTipsHeight = 75; // the last tips height a splitter drag was allowed to leave
 };
 
 // The one main window, while it exists.

@@ -1,4 +1,4 @@
-#include "mainwindow/TMainCommands.h"
+#include "mainwindow/ui/TMainCommands.h"
 
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TImageLists.h"
