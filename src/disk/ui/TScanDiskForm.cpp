@@ -2,6 +2,7 @@
 
 #include "disk/TBaseDisk.h"
 #include "periphery/THelpWindow.h"
+#include "util/TUserPrompt.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -15,6 +16,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <limits>
 
 TScanDiskForm* ScanDiskForm = nullptr;
@@ -152,4 +155,30 @@ void TScanDiskForm::takeActivationBack()
     raise();
     activateWindow();
     ButtonCancel->setFocus();
+}
+
+bool AnalyzeDrive(int driveId, char driveLetter, bool fullScan, QWidget* parent)
+{
+    auto scanForm = std::make_unique<TScanDiskForm>(parent);
+    ScanDiskForm = scanForm.get();
+    scanForm->show();
+    scanForm->repaint();
+    CloseCurDisk();
+    scanForm->Step1Label->setText(scanForm->Step1LabelHidden->text().replace(
+        QStringLiteral("%s"), QString(QChar::fromLatin1(driveLetter))));
+
+    bool analysed = false;
+    try {
+        CurDisk = CreateDisk(driveId);
+        analysed = CurDisk->AnalyzeDisk(scanForm.get(), fullScan);
+    } catch (const std::exception& e) {
+        TUserPrompt::Current().ShowError(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
+    } catch (...) {
+        analysed = false;
+    }
+    // A model the analysis could not finish is not shown as an open drive.
+    if (!analysed)
+        CloseCurDisk();
+    ScanDiskForm = nullptr;
+    return analysed;
 }

@@ -59,3 +59,8 @@ private:
 
 // The scan window while an analysis runs, else nil.
 extern TScanDiskForm* ScanDiskForm;
+
+// Analyses a drive into CurDisk while the scan window shows the progress; the drive open
+// before is closed first. True when the analysis ran to its end; otherwise no drive is
+// open (a failure has been told to the user).
+bool AnalyzeDrive(int driveId, char driveLetter, bool fullScan, QWidget* parent);

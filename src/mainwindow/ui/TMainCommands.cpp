@@ -1,5 +1,8 @@
 #include "mainwindow/ui/TMainCommands.h"
 
+#include "mainwindow/ui/TMainForm.h"
+#include "settings/Settings.h"
+
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TImageLists.h"
 
@@ -9,6 +12,8 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 
 const char* const TMainCommands::HomepageAddress = "https://www.tollmark.example/brevant/";
 
@@ -341,4 +346,106 @@ QMenu* TMainCommands::BuildToolbarPopupMenu(QWidget* parent) const
     menu->addAction(QStringLiteral("Tool Bar"));
     menu->addAction(QStringLiteral("Address Bar"));
     return menu;
+}
+
+TMainCommands::TTopBars TMainCommands::BuildTopBars(QWidget* parent, QWidget* addressBar)
+{
+    TTopBars bars{new QWidget(parent), nullptr, nullptr};
+    bars.Panel->setObjectName(QStringLiteral("TopBarsPanel"));
+    auto* topLayout = new QVBoxLayout(bars.Panel);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->setSpacing(0);
+    bars.MenuBar = new QMenuBar(bars.Panel);
+    bars.MenuBar->setObjectName(QStringLiteral("ActionMainMenuBar"));
+    BuildMainMenu(bars.MenuBar);
+    topLayout->addWidget(bars.MenuBar);
+
+    bars.ToolBarPanel = new QWidget(bars.Panel);
+    bars.ToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
+    auto* toolLayout = new QHBoxLayout(bars.ToolBarPanel);
+    toolLayout->setContentsMargins(0, 0, 0, 0);
+    toolLayout->setSpacing(0);
+    for (QToolBar* bar : BuildToolBars(bars.ToolBarPanel))
+        toolLayout->addWidget(bar);
+    toolLayout->addStretch(1);
+    topLayout->addWidget(bars.ToolBarPanel);
+    topLayout->addWidget(addressBar);
+    return bars;
+}
+
+void TMainCommands::ApplyState(const TMainViewRules::TState& s)
+{
+    actFileRecover->setEnabled(s.Recover);
+    tbRecover->setEnabled(s.Recover);
+    actFileProperties->setEnabled(s.Properties);
+    for (QAction* action : {actFileView, actFileViewAsHex, actFileViewAsText})
+        action->setEnabled(s.View);
+    for (QAction* action : {actDriveClose, actDriveFindFile, actDriveInfo})
+        action->setEnabled(s.DriveCommands);
+    tbSearch->setEnabled(s.DriveCommands);
+    tbBack->setEnabled(s.Back);
+    tbForward->setEnabled(s.Forward);
+    tbUp->setEnabled(s.Up);
+}
+
+void TMainCommands::ConnectTo(TMainForm& form)
+{
+    QObject::connect(actDriveSelectDrive, &QAction::triggered, &form, &TMainForm::actDriveSelectDriveExecute);
+    QObject::connect(actDriveClose, &QAction::triggered, &form, &TMainForm::actDriveCloseExecute);
+    QObject::connect(actDriveFindFile, &QAction::triggered, &form, &TMainForm::actDriveFindFileExecute);
+    QObject::connect(actDriveInfo, &QAction::triggered, &form, &TMainForm::actDriveInfoExecute);
+    QObject::connect(actDriveSearchData, &QAction::triggered, &form, &TMainForm::actDriveSearchDataExecute);
+    QObject::connect(actDriveExit, &QAction::triggered, &form, &TMainForm::actDriveExitExecute);
+    QObject::connect(actFileRecover, &QAction::triggered, &form, &TMainForm::actFileRecoverExecute);
+    QObject::connect(actFileProperties, &QAction::triggered, &form, &TMainForm::actFilePropertiesExecute);
+    // The menu bar always stays; its command only keeps its check mark.
+    QObject::connect(actViewMenuBar, &QAction::triggered, &form,
+                     [this] { actViewMenuBar->setChecked(true); });
+    QObject::connect(actViewToolBar, &QAction::triggered, &form, &TMainForm::actViewToolBarExecute);
+    QObject::connect(actViewAddressBar, &QAction::triggered, &form, &TMainForm::actViewAddressBarExecute);
+    QObject::connect(actViewFolders, &QAction::triggered, &form, &TMainForm::actViewFoldersExecute);
+    QObject::connect(actViewTips, &QAction::triggered, &form, &TMainForm::actViewTipsExecute);
+    QObject::connect(actViewStatusBar, &QAction::triggered, &form, &TMainForm::actViewStatusBarExecute);
+    QObject::connect(actViewOnlyDeleted, &QAction::triggered, &form, &TMainForm::actViewOnlyDeletedExecute);
+    const QList<QAction*> styles = viewStyleActions();
+    for (int i = 0; i < styles.size(); ++i)
+        QObject::connect(styles[i], &QAction::triggered, &form, [&form, i] { form.SetViewStyle(i); });
+    for (int i = 0; i < ViewStyleMenuItems.size(); ++i)
+        QObject::connect(ViewStyleMenuItems[i], &QAction::triggered, &form,
+                         [&form, i] { form.SetViewStyle(i); });
+    const QList<QAction*> columns = sortColumnActions();
+    for (int i = 0; i < columns.size(); ++i)
+        QObject::connect(columns[i], &QAction::triggered, &form,
+                         [&form, i] { form.FilesListViewColumnClick(i); });
+    QObject::connect(actViewArrangeIconsByAZ, &QAction::triggered, &form, [&form] {
+        GlobalMainSortOrderAZ = false;
+        form.FilesListViewColumnClick(TMainViewRules::ValidColumn(form.LastColumn) ? form.LastColumn : 0);
+    });
+    QObject::connect(actViewArrangeIconsByZA, &QAction::triggered, &form, [&form] {
+        GlobalMainSortOrderAZ = true;
+        form.FilesListViewColumnClick(TMainViewRules::ValidColumn(form.LastColumn) ? form.LastColumn : 0);
+    });
+    QObject::connect(actOptionsPreferences, &QAction::triggered, &form,
+                     &TMainForm::actOptionsPreferencesExecute);
+    QObject::connect(actHelpContents, &QAction::triggered, &form, &TMainForm::actHelpContentsExecute);
+    QObject::connect(actHelpRecoveryGuide, &QAction::triggered, &form,
+                     &TMainForm::actHelpRecoveryGuideExecute);
+    QObject::connect(actHelpSearchForHelpOn, &QAction::triggered, &form,
+                     &TMainForm::actHelpSearchForHelpOnExecute);
+    QObject::connect(actHelpHomepage, &QAction::triggered, &form, &TMainForm::actHelpHomepageExecute);
+    QObject::connect(actHelpAbout, &QAction::triggered, &form, &TMainForm::actHelpAboutExecute);
+
+    QObject::connect(tbSelectDrive, &QToolButton::clicked, &form, &TMainForm::actDriveSelectDriveExecute);
+    QObject::connect(tbRecover, &QToolButton::clicked, &form, &TMainForm::actFileRecoverExecute);
+    QObject::connect(tbSearch, &QToolButton::clicked, &form, &TMainForm::actDriveFindFileExecute);
+    QObject::connect(tbBack, &QToolButton::clicked, &form, &TMainForm::tbBackClick);
+    QObject::connect(tbForward, &QToolButton::clicked, &form, &TMainForm::tbForwardClick);
+    QObject::connect(tbUp, &QToolButton::clicked, &form, &TMainForm::tbUpClick);
+    QObject::connect(tbViewStyle, &QToolButton::clicked, &form, &TMainForm::tbViewStyleClick);
+    QObject::connect(ToolbarViewStylePopupMenu, &QMenu::aboutToShow, &form,
+                     &TMainForm::ToolbarViewStylePopupMenuPopup);
+    QObject::connect(tbPreferences, &QToolButton::clicked, &form, &TMainForm::actOptionsPreferencesExecute);
+    QObject::connect(tbHomepage, &QToolButton::clicked, &form, &TMainForm::actHelpHomepageExecute);
+    QObject::connect(tbHelp, &QToolButton::clicked, &form, &TMainForm::actHelpContentsExecute);
+    QObject::connect(tbAbout, &QToolButton::clicked, &form, &TMainForm::actHelpAboutExecute);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mainwindow/TMainViewRules.h"
+
 #include <QList>
 #include <QString>
 
@@ -10,6 +12,7 @@ class QMenuBar;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TMainForm;
 
 // The main window's command table: every action with its caption, hint, shortcut,
 // image and initial state, the menus and tool buttons that invoke them. The window
@@ -86,6 +89,18 @@ public:
 
     // Fills the main menu bar.
     void BuildMainMenu(QMenuBar* bar) const;
+    // The bars above the window's content: menu bar, tool bars, then `addressBar`.
+    struct TTopBars
+    {
+        QWidget* Panel;
+        QMenuBar* MenuBar;
+        QWidget* ToolBarPanel;
+    };
+    TTopBars BuildTopBars(QWidget* parent, QWidget* addressBar);
+    // Connects every command to the window's handler of the same name.
+    void ConnectTo(TMainForm& form);
+    // Enables the commands as the window's state allows.
+    void ApplyState(const TMainViewRules::TState& state);
     // Creates the six tool bars with their buttons (images from the tool bar list).
     QList<QToolBar*> BuildToolBars(QWidget* parent);
     // Popup menu of the file list and of the folder tree.

@@ -117,28 +117,11 @@ void TMainForm::buildLayout()
     TMainCommands& c = *m_commands;
 
     // Top bars: menu bar, tool bars, address bar.
-    m_topBars = new QWidget(this);
-    m_topBars->setObjectName(QStringLiteral("TopBarsPanel"));
-    auto* topLayout = new QVBoxLayout(m_topBars);
-    topLayout->setContentsMargins(0, 0, 0, 0);
-    topLayout->setSpacing(0);
-    m_menuBar = new QMenuBar(m_topBars);
-    m_menuBar->setObjectName(QStringLiteral("ActionMainMenuBar"));
-    c.BuildMainMenu(m_menuBar);
-    topLayout->addWidget(m_menuBar);
-
-    m_toolBarPanel = new QWidget(m_topBars);
-    m_toolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
-    auto* toolLayout = new QHBoxLayout(m_toolBarPanel);
-    toolLayout->setContentsMargins(0, 0, 0, 0);
-    toolLayout->setSpacing(0);
-    for (QToolBar* bar : c.BuildToolBars(m_toolBarPanel))
-        toolLayout->addWidget(bar);
-    toolLayout->addStretch(1);
-    topLayout->addWidget(m_toolBarPanel);
-
     m_pane = new TBrowsePane(this);
-    topLayout->addWidget(m_pane->AddressBar());
+    const TMainCommands::TTopBars bars = c.BuildTopBars(this, m_pane->AddressBar());
+    m_topBars = bars.Panel;
+    m_menuBar = bars.MenuBar;
+    m_toolBarPanel = bars.ToolBarPanel;
     setMenuWidget(m_topBars);
 
     m_toolbarPopup = c.BuildToolbarPopupMenu(this);
@@ -163,61 +146,7 @@ void TMainForm::buildLayout()
 
 void TMainForm::connectCommands()
 {
-    TMainCommands& c = *m_commands;
-    connect(c.actDriveSelectDrive, &QAction::triggered, this, &TMainForm::actDriveSelectDriveExecute);
-    connect(c.actDriveClose, &QAction::triggered, this, &TMainForm::actDriveCloseExecute);
-    connect(c.actDriveFindFile, &QAction::triggered, this, &TMainForm::actDriveFindFileExecute);
-    connect(c.actDriveInfo, &QAction::triggered, this, &TMainForm::actDriveInfoExecute);
-    connect(c.actDriveSearchData, &QAction::triggered, this, &TMainForm::actDriveSearchDataExecute);
-    connect(c.actDriveExit, &QAction::triggered, this, &TMainForm::actDriveExitExecute);
-    connect(c.actFileRecover, &QAction::triggered, this, &TMainForm::actFileRecoverExecute);
-    connect(c.actFileProperties, &QAction::triggered, this, &TMainForm::actFilePropertiesExecute);
-    // The menu bar always stays; its command only keeps its check mark.
-    connect(c.actViewMenuBar, &QAction::triggered, this,
-            [this] { m_commands->actViewMenuBar->setChecked(true); });
-    connect(c.actViewToolBar, &QAction::triggered, this, &TMainForm::actViewToolBarExecute);
-    connect(c.actViewAddressBar, &QAction::triggered, this, &TMainForm::actViewAddressBarExecute);
-    connect(c.actViewFolders, &QAction::triggered, this, &TMainForm::actViewFoldersExecute);
-    connect(c.actViewTips, &QAction::triggered, this, &TMainForm::actViewTipsExecute);
-    connect(c.actViewStatusBar, &QAction::triggered, this, &TMainForm::actViewStatusBarExecute);
-    connect(c.actViewOnlyDeleted, &QAction::triggered, this, &TMainForm::actViewOnlyDeletedExecute);
-    const QList<QAction*> styles = c.viewStyleActions();
-    for (int i = 0; i < styles.size(); ++i)
-        connect(styles[i], &QAction::triggered, this, [this, i] { SetViewStyle(i); });
-    for (int i = 0; i < c.ViewStyleMenuItems.size(); ++i)
-        connect(c.ViewStyleMenuItems[i], &QAction::triggered, this, [this, i] { SetViewStyle(i); });
-    const QList<QAction*> columns = c.sortColumnActions();
-    for (int i = 0; i < columns.size(); ++i)
-        connect(columns[i], &QAction::triggered, this, [this, i] { FilesListViewColumnClick(i); });
-    connect(c.actViewArrangeIconsByAZ, &QAction::triggered, this, [this] {
-        GlobalMainSortOrderAZ = false;
-        FilesListViewColumnClick(TMainViewRules::ValidColumn(LastColumn) ? LastColumn : 0);
-    });
-    connect(c.actViewArrangeIconsByZA, &QAction::triggered, this, [this] {
-        GlobalMainSortOrderAZ = true;
-        FilesListViewColumnClick(TMainViewRules::ValidColumn(LastColumn) ? LastColumn : 0);
-    });
-    connect(c.actOptionsPreferences, &QAction::triggered, this, &TMainForm::actOptionsPreferencesExecute);
-    connect(c.actHelpContents, &QAction::triggered, this, &TMainForm::actHelpContentsExecute);
-    connect(c.actHelpRecoveryGuide, &QAction::triggered, this, &TMainForm::actHelpRecoveryGuideExecute);
-    connect(c.actHelpSearchForHelpOn, &QAction::triggered, this, &TMainForm::actHelpSearchForHelpOnExecute);
-    connect(c.actHelpHomepage, &QAction::triggered, this, &TMainForm::actHelpHomepageExecute);
-    connect(c.actHelpAbout, &QAction::triggered, this, &TMainForm::actHelpAboutExecute);
-
-    connect(c.tbSelectDrive, &QToolButton::clicked, this, &TMainForm::actDriveSelectDriveExecute);
-    connect(c.tbRecover, &QToolButton::clicked, this, &TMainForm::actFileRecoverExecute);
-    connect(c.tbSearch, &QToolButton::clicked, this, &TMainForm::actDriveFindFileExecute);
-    connect(c.tbBack, &QToolButton::clicked, this, &TMainForm::tbBackClick);
-    connect(c.tbForward, &QToolButton::clicked, this, &TMainForm::tbForwardClick);
-    connect(c.tbUp, &QToolButton::clicked, this, &TMainForm::tbUpClick);
-    connect(c.tbViewStyle, &QToolButton::clicked, this, &TMainForm::tbViewStyleClick);
-    connect(c.ToolbarViewStylePopupMenu, &QMenu::aboutToShow, this,
-            &TMainForm::ToolbarViewStylePopupMenuPopup);
-    connect(c.tbPreferences, &QToolButton::clicked, this, &TMainForm::actOptionsPreferencesExecute);
-    connect(c.tbHomepage, &QToolButton::clicked, this, &TMainForm::actHelpHomepageExecute);
-    connect(c.tbHelp, &QToolButton::clicked, this, &TMainForm::actHelpContentsExecute);
-    connect(c.tbAbout, &QToolButton::clicked, this, &TMainForm::actHelpAboutExecute);
-
+    m_commands->ConnectTo(*this);
     connect(m_tree, &TFoldersTreeView::SelectionReported, this, [this] { FoldersTreeViewClick(false); });
     connect(m_tree, &TFoldersTreeView::Clicked, this, [this] { FoldersTreeViewClick(false); });
     connect(m_tree, &TFoldersTreeView::Expanding, this, &TMainForm::FoldersTreeViewExpanding);
@@ -351,21 +280,9 @@ void TMainForm::CheckState()
     }
     const TMainViewRules::TState s = TMainViewRules::ComputeState(in);
 
-    TMainCommands& c = *m_commands;
-    c.actFileRecover->setEnabled(s.Recover);
-    c.tbRecover->setEnabled(s.Recover);
-    c.actFileProperties->setEnabled(s.Properties);
-    c.actFileView->setEnabled(s.View);
-    c.actFileViewAsHex->setEnabled(s.View);
-    c.actFileViewAsText->setEnabled(s.View);
-    for (QAction* action : {c.actDriveClose, c.actDriveFindFile, c.actDriveInfo})
-        action->setEnabled(s.DriveCommands);
-    c.tbSearch->setEnabled(s.DriveCommands);
+    m_commands->ApplyState(s);
     m_tree->setEnabled(s.DriveCommands);
     m_list->setEnabled(s.DriveCommands);
-    c.tbBack->setEnabled(s.Back);
-    c.tbForward->setEnabled(s.Forward);
-    c.tbUp->setEnabled(s.Up);
 }
 
 // ---- Opening and closing a drive -----------------------------------------------------
@@ -398,47 +315,15 @@ void TMainForm::StartScan(int ADriveId, bool AFullScan)
         return;
     DriveId = ADriveId;
     DriveChar = GetDriveLetterById(ADriveId);
-
-    m_tree->clear();
-    m_model->Clear();
+    m_pane->Clear();
     m_menuBar->setEnabled(false);
     m_toolBarPanel->setEnabled(false);
-
-    auto scanForm = std::make_unique<TScanDiskForm>(this);
-    ScanDiskForm = scanForm.get();
-    scanForm->show();
-    scanForm->repaint();
-
-    actDriveCloseExecute();
     m_scanning = true;
-
-    scanForm->Step1Label->setText(scanForm->Step1LabelHidden->text().replace(
-        QStringLiteral("%s"), QString(QChar::fromLatin1(DriveChar))));
-
-    try {
-        CurDisk = CreateDisk(ADriveId);
-        if (CurDisk->AnalyzeDisk(scanForm.get(), AFullScan)) {
-            scanForm->hide();
-            m_pane->AddDriveTopNode();
-        } else {
-            m_scanning = false;
-            actDriveCloseExecute();
-        }
-    } catch (const std::exception& e) {
-        // A model the analysis could not finish is not shown as an open drive.
-        m_scanning = false;
-        actDriveCloseExecute();
-        TUserPrompt::Current().ShowError(QStringLiteral("Error: ") + QString::fromUtf8(e.what()));
-    } catch (...) {
-        m_scanning = false;
-        actDriveCloseExecute();
-    }
-
-    ScanDiskForm = nullptr;
-    scanForm.reset();
+    if (AnalyzeDrive(ADriveId, DriveChar, AFullScan, this))
+        m_pane->AddDriveTopNode();
+    m_scanning = false;
     // The scan window had the activation; the main window takes it back.
     activateWindow();
-    m_scanning = false;
     m_menuBar->setEnabled(true);
     m_toolBarPanel->setEnabled(true);
     CheckState();
