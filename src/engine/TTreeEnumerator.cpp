@@ -1,12 +1,15 @@
 #include "engine/TTreeEnumerator.h"
 
+#include "engine/TExfatVolume.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -49,9 +52,17 @@ uint64_t firstDataBlock(TSK_FS_FILE* file)
 TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    if (m_volume->fs()->ftype == TSK_FS_TYPE_EXFAT) {
+        m_exfat = std::make_unique<TExfatVolume>(m_volume->fs());
+        if (!m_exfat->valid()) {
+            m_exfat.reset();
+        }
+    }
     addRoot();
     tsk_error_reset();
 }
+
+TTreeEnumerator::~TTreeEnumerator() = default;
 
 int64_t TTreeEnumerator::count() const
 {
@@ -164,7 +175,73 @@ TTreeEnumerator::TItem TTreeEnumerator::makeItem(int64_t parent, const TSK_FS_FI
         item.accessed = convertTime(meta->atime, meta->atime_nano);
         item.modified = convertTime(meta->mtime, meta->mtime_nano);
     }
+    applyExfatSet(item);
     return item;
+}
+
+void TTreeEnumerator::applyExfatSet(TItem& item) const
+{
+    if (!m_exfat) {
+        return;
+    }
+    const std::optional<TExfatEntrySet> set = m_exfat->readSet(item.address);
+    if (!set) {
+        return;
+    }
+    if (!(item.flags & flag_IS_DIRECTORY)) {
+        item.size = static_cast<int64_t>(std::min<uint64_t>(set->dataLength, INT64_MAX));
+    }
+    item.created = set->created();
+    item.accessed = set->accessed();
+    item.modified = set->modified();
+}
+
+bool TTreeEnumerator::isExfatFolder(uint64_t address, bool fallback) const
+{
+    if (m_exfat) {
+        if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(address)) {
+            return set->isFolder;
+        }
+    }
+    return fallback;
+}
+
+void TTreeEnumerator::addExfatRunEntries(const TPendingFolder& folder, size_t listedBefore,
+                                         std::vector<TPendingFolder>& deletedChildren)
+{
+    if (!m_exfat || !folder.deleted) {
+        return;
+    }
+    const std::optional<TExfatEntrySet> own = m_exfat->readSet(folder.address);
+    if (!own || !own->isFolder || !own->noFatChain) {
+        return;
+    }
+    std::unordered_set<uint64_t> listed;
+    for (size_t i = listedBefore; i < m_items.size(); ++i) {
+        listed.insert(m_items[i].address);
+    }
+    for (TExfatVolume::TEntry& entry : m_exfat->folderEntries(*own)) {
+        if (m_items.size() >= kMaxEntries) {
+            break;
+        }
+        if (!listed.insert(entry.address).second) {
+            continue;
+        }
+        const TExfatEntrySet& set = entry.set;
+        TItem item{folder.id,
+                   flag_IS_DELETED | flag_FOUND_REBUILT | (set.isFolder ? flag_IS_DIRECTORY : 0),
+                   set.isFolder ? 0 : static_cast<int64_t>(std::min<uint64_t>(set.dataLength, INT64_MAX)),
+                   set.created(),
+                   set.accessed(),
+                   set.modified(),
+                   entry.address,
+                   set.name};
+        const int64_t id = static_cast<int64_t>(m_items.size());
+        m_items.push_back(std::move(item));
+        if (set.isFolder) {
+            deletedChildren.push_back({entry.address, id, true});
+        }
+    }
 }
 
 void TTreeEnumerator::addRoot()
@@ -255,6 +332,7 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
     }
     tsk_fs_dir_close(dir);
     tsk_error_reset();
+    addExfatRunEntries(folder, listedBefore, deletedChildren);
     m_entriesListed += m_items.size() - listedBefore;
     m_live.insert(m_live.end(), liveChildren.rbegin(), liveChildren.rend());
     m_deleted.insert(m_deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());
@@ -347,8 +425,10 @@ void TTreeEnumerator::listOrphans()
             }
             const TSK_FS_META* meta = file->meta;
             const bool isFolder =
-                !TSK_FS_ISDOT(name->name) && meta != nullptr && TSK_FS_IS_DIR_META(meta->type);
+                !TSK_FS_ISDOT(name->name) &&
+                isExfatFolder(name->meta_addr, meta != nullptr && TSK_FS_IS_DIR_META(meta->type));
             TItem item = makeItem(standIn->second, file, isFolder, true);
+            item.flags |= flag_FOUND_ORPHAN;
             if (isFolder) {
                 folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true});
             }

@@ -4,6 +4,7 @@
 
 #include <tsk/libtsk.h>
 
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -14,10 +15,13 @@
 // already walked is not walked again, so damaged or looping trees end.
 // The walk is lazy: next() lists one more folder whenever the entries listed so far
 // are all handed out, so the caller reports progress and can stop during the walk.
+class TExfatVolume;
+
 class TTreeEnumerator : public TEntryEnumerator
 {
 public:
     explicit TTreeEnumerator(std::shared_ptr<TTskVolume> volume);
+    ~TTreeEnumerator() override;
 
     // The entries listed so far plus a guess for the folders still to walk (their
     // number times the mean entries per folder walked); exact once the walk is over.
@@ -65,7 +69,17 @@ private:
     void readFatGeometry();
     bool isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const;
     TFileTime convertTime(time_t seconds, uint32_t nanoseconds) const;
+    // exFAT: the size and exact times of an item from its own directory entry set (the
+    // library drops the 10 ms parts and the UTC offset, and knows no size for orphans).
+    void applyExfatSet(TItem& item) const;
+    bool isExfatFolder(uint64_t address, bool fallback) const;
+    // exFAT: a deleted folder stored as one contiguous run is read here in full, and the
+    // entries the library did not list (it reads such a folder's first cluster only) are
+    // added under it as rebuilt.
+    void addExfatRunEntries(const TPendingFolder& folder, size_t listedBefore,
+                            std::vector<TPendingFolder>& deletedChildren);
 
+    std::unique_ptr<TExfatVolume> m_exfat; // exFAT volumes only
     std::vector<TItem> m_items;
     size_t m_next = 0;
     // Live folders are walked first, so that a deleted folder entry pointing at clusters
