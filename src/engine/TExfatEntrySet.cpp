@@ -109,7 +109,7 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parsePrimary(std::span<const uint8
     const uint8_t* entry = bytes.data();
     TExfatEntrySet set;
     set.deleted = !(entry[0] & kInUse);
-    set.slots = size_t{1} + entry[1];
+    set.slotCount = size_t{1} + entry[1];
     set.attributes = le16(entry + 4);
     set.isFolder = (set.attributes & kFolderAttribute) != 0;
     set.createdStamp = stampAt(entry, 8, 20, 22);
@@ -124,8 +124,8 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parse(std::span<const uint8_t> byt
     if (!set) {
         return std::nullopt;
     }
-    const size_t secondaries = set->slots - 1;
-    if (secondaries < kMinSecondaries || set->slots * kEntrySize > bytes.size()) {
+    const size_t secondaries = set->slotCount - 1;
+    if (secondaries < kMinSecondaries || set->slotCount * kEntrySize > bytes.size()) {
         return std::nullopt;
     }
     const uint8_t state = bytes[0] & kInUse;
@@ -152,7 +152,7 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parse(std::span<const uint8_t> byt
             set->name.push_back(static_cast<char16_t>(le16(entry + 2 + 2 * c)));
         }
     }
-    set->checksumOk = checksum(bytes.first(set->slots * kEntrySize)) == le16(bytes.data() + 2);
+    set->checksumOk = checksum(bytes.first(set->slotCount * kEntrySize)) == le16(bytes.data() + 2);
     return set;
 }
 
@@ -163,49 +163,12 @@ std::vector<TExfatEntrySet::TFound> TExfatEntrySet::scan(std::span<const uint8_t
     while (offset + kEntrySize <= bytes.size()) {
         std::optional<TExfatEntrySet> set = parse(bytes.subspan(offset));
         if (set && set->checksumOk) {
-            const size_t slots = set->slots;
+            const size_t slotCount = set->slotCount;
             found.push_back({offset, std::move(*set)});
-            offset += slots * kEntrySize;
+            offset += slotCount * kEntrySize;
         } else {
             offset += kEntrySize;
         }
     }
     return found;
-}
-
-bool TExfatEntrySet::looksLikeFolderCluster(std::span<const uint8_t> bytes)
-{
-    bool anySet = false;
-    bool ended = false;
-    for (size_t offset = 0; offset + kEntrySize <= bytes.size(); offset += kEntrySize) {
-        const uint8_t type = bytes[offset];
-        if (ended || type == 0) {
-            // Past the end marker a folder holds nothing but zeros.
-            for (size_t i = 0; i < kEntrySize; ++i) {
-                if (bytes[offset + i] != 0) {
-                    return false;
-                }
-            }
-            ended = true;
-            continue;
-        }
-        switch (type & 0x7F) {
-        case 0x01: // allocation bitmap
-        case 0x02: // up-case table
-        case 0x03: // volume label
-        case 0x20: // volume GUID
-        case 0x21: // TexFAT padding
-        case kStreamType:
-        case kNameType:
-        case 0x60: // vendor extension
-        case 0x61: // vendor allocation
-            break;
-        case kFileType:
-            anySet = true;
-            break;
-        default:
-            return false;
-        }
-    }
-    return anySet;
 }

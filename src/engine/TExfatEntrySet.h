@@ -24,7 +24,6 @@ public:
     // A file entry names 2 to 18 secondary entries (a stream extension and 1 to 17 name
     // entries for names of up to 255 characters); others may follow as vendor entries.
     static constexpr size_t kMinSecondaries = 2;
-    static constexpr size_t kMaxSecondaries = 255;
 
     // One stored time: the 32-bit calendar stamp, the 10 ms increment (0..199) and the
     // UTC offset byte (bit 7: valid; bits 0..6: signed quarter hours).
@@ -43,7 +42,7 @@ public:
     uint32_t firstCluster = 0;
     uint64_t dataLength = 0;
     uint64_t validDataLength = 0;
-    size_t slots = 0; // entries the set takes, file entry included
+    size_t slotCount = 0; // entries the set takes, file entry included
     std::u16string name;
     TStamp createdStamp, modifiedStamp, accessedStamp;
 
@@ -61,10 +60,6 @@ public:
     // damaged set does not hide the ones after it.
     struct TFound;
     static std::vector<TFound> scan(std::span<const uint8_t> bytes);
-    // True when every 32-byte slot of bytes is a plausible directory entry (in-use or
-    // deleted, of a known type) or end-of-folder, and at least one set is present.
-    static bool looksLikeFolderCluster(std::span<const uint8_t> bytes);
-
     // A stored time as FILETIME (see the class comment); 0 for an empty or invalid stamp.
     static TFileTime toFileTime(const TStamp& stamp);
     // The set checksum over count entries, as computed with every in-use bit set.

@@ -1,6 +1,5 @@
 #include "engine/TExfatVolume.h"
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -44,7 +43,7 @@ std::optional<TExfatEntrySet> TExfatVolume::readSet(uint64_t address) const
     }
     // A set is read as it lies on disk; one that crosses into a cluster that is not the
     // next one fails its checksum and is not used.
-    std::vector<uint8_t> bytes(head->slots * TExfatEntrySet::kEntrySize);
+    std::vector<uint8_t> bytes(head->slotCount * TExfatEntrySet::kEntrySize);
     if (*offset + bytes.size() > m_geometry.heapEnd() ||
         !readExactly(m_fs, *offset, bytes.data(), bytes.size())) {
         return std::nullopt;
@@ -54,25 +53,4 @@ std::optional<TExfatEntrySet> TExfatVolume::readSet(uint64_t address) const
         return std::nullopt;
     }
     return set;
-}
-
-std::vector<TExfatVolume::TEntry> TExfatVolume::folderEntries(const TExfatEntrySet& folder) const
-{
-    std::vector<TEntry> entries;
-    std::string error;
-    const std::optional<TExfatGeometry::TRun> run =
-        folder.isFolder && folder.noFatChain && folder.dataLength <= kMaxFolderBytes
-            ? m_geometry.contiguousRun(folder.firstCluster, folder.dataLength, error)
-            : std::nullopt;
-    if (!run || run->length == 0) {
-        return entries;
-    }
-    std::vector<uint8_t> bytes(run->length);
-    if (!readExactly(m_fs, run->offset, bytes.data(), bytes.size())) {
-        return entries;
-    }
-    for (TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
-        entries.push_back({m_geometry.addressAt(run->offset + found.offset), std::move(found.set)});
-    }
-    return entries;
 }

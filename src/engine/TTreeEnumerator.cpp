@@ -206,44 +206,6 @@ bool TTreeEnumerator::isExfatFolder(uint64_t address, bool fallback) const
     return fallback;
 }
 
-void TTreeEnumerator::addExfatRunEntries(const TPendingFolder& folder, size_t listedBefore,
-                                         std::vector<TPendingFolder>& deletedChildren)
-{
-    if (!m_exfat || !folder.deleted) {
-        return;
-    }
-    const std::optional<TExfatEntrySet> own = m_exfat->readSet(folder.address);
-    if (!own || !own->isFolder || !own->noFatChain) {
-        return;
-    }
-    std::unordered_set<uint64_t> listed;
-    for (size_t i = listedBefore; i < m_items.size(); ++i) {
-        listed.insert(m_items[i].address);
-    }
-    for (TExfatVolume::TEntry& entry : m_exfat->folderEntries(*own)) {
-        if (m_items.size() >= kMaxEntries) {
-            break;
-        }
-        if (!listed.insert(entry.address).second) {
-            continue;
-        }
-        const TExfatEntrySet& set = entry.set;
-        TItem item{folder.id,
-                   flag_IS_DELETED | flag_FOUND_REBUILT | (set.isFolder ? flag_IS_DIRECTORY : 0),
-                   set.isFolder ? 0 : static_cast<int64_t>(std::min<uint64_t>(set.dataLength, INT64_MAX)),
-                   set.created(),
-                   set.accessed(),
-                   set.modified(),
-                   entry.address,
-                   set.name};
-        const int64_t id = static_cast<int64_t>(m_items.size());
-        m_items.push_back(std::move(item));
-        if (set.isFolder) {
-            deletedChildren.push_back({entry.address, id, true});
-        }
-    }
-}
-
 void TTreeEnumerator::addRoot()
 {
     TSK_FS_INFO* fs = m_volume->fs();
@@ -332,7 +294,6 @@ void TTreeEnumerator::walkFolder(const TPendingFolder& folder)
     }
     tsk_fs_dir_close(dir);
     tsk_error_reset();
-    addExfatRunEntries(folder, listedBefore, deletedChildren);
     m_entriesListed += m_items.size() - listedBefore;
     m_live.insert(m_live.end(), liveChildren.rbegin(), liveChildren.rend());
     m_deleted.insert(m_deleted.end(), deletedChildren.rbegin(), deletedChildren.rend());

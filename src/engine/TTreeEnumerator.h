@@ -73,11 +73,6 @@ private:
     // library drops the 10 ms parts and the UTC offset, and knows no size for orphans).
     void applyExfatSet(TItem& item) const;
     bool isExfatFolder(uint64_t address, bool fallback) const;
-    // exFAT: a deleted folder stored as one contiguous run is read here in full, and the
-    // entries the library did not list (it reads such a folder's first cluster only) are
-    // added under it as rebuilt.
-    void addExfatRunEntries(const TPendingFolder& folder, size_t listedBefore,
-                            std::vector<TPendingFolder>& deletedChildren);
 
     std::unique_ptr<TExfatVolume> m_exfat; // exFAT volumes only
     std::vector<TItem> m_items;
