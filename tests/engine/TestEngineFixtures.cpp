@@ -74,9 +74,6 @@ protected:
             }
             for (const QJsonValue& value : volume.toObject().value("entries").toArray()) {
                 const QJsonObject entry = value.toObject();
-                if (entry.value("lost_folder").toBool()) {
-                    m_lostFolders.append(entry.value("path").toString());
-                }
                 if (entry.value("parent_lost").toBool()) {
                     const QString path = entry.value("path").toString();
                     m_lostParents.insert(path.section('/', 0, -2), entry.value("parent_record").toInt());
@@ -107,8 +104,9 @@ protected:
     // lost folder, "#<stand-in id>/" and its path from there on; the id is the engine's.
     const TEngineSession::TEntry* matchLost(const TManifest::Entry& expected) const
     {
-        for (const QString& lost : m_lostFolders) {
-            if (expected.path != lost && !expected.path.startsWith(lost + '/')) {
+        for (const TManifest::Entry& folder : m_volume.entries) {
+            const QString& lost = folder.path;
+            if (!folder.lostFolder || (expected.path != lost && !expected.path.startsWith(lost + '/'))) {
                 continue;
             }
             const QString tail = expected.path.mid(lost.lastIndexOf('/') + 1);
@@ -171,7 +169,6 @@ protected:
     int m_index = 0;
     int32_t m_volumeId = -1;
     QMap<QString, int> m_lostParents; // folder path -> record now standing in its place
-    QStringList m_lostFolders;        // entries shown under a lost folder
 };
 
 TEST_P(EngineFixture, DriveRecordsDescribeImageAndVolume)
