@@ -45,9 +45,9 @@ struct timespec fileTimeToTimespec(TFileTime time)
 }
 
 // An exFAT file whose stream entry says its data is one contiguous run (no FAT chain):
-// the run is read straight from the volume, exactly its length, live or deleted; the
-// library would give a deleted one a single cluster or a guess. Bytes past the valid
-// data length read as zeros, as the file system returns them.
+// the run is read straight from the volume, exactly its length, live or deleted, and
+// whatever the library maps for a deleted entry. Bytes past the valid data length read
+// as zeros, as the file system returns them.
 struct TExfatRun
 {
     bool used = false;

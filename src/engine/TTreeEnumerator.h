@@ -9,14 +9,14 @@
 #include <unordered_set>
 #include <vector>
 
+class TExfatVolume;
+
 // FAT, exFAT and every other file system: walks the folder tree once, live and
 // deleted entries, and hands out dense ids (the root folder is 0, then 1, 2, ...
 // in walk order, every folder before its entries). A folder whose content was
 // already walked is not walked again, so damaged or looping trees end.
 // The walk is lazy: next() lists one more folder whenever the entries listed so far
 // are all handed out, so the caller reports progress and can stop during the walk.
-class TExfatVolume;
-
 class TTreeEnumerator : public TEntryEnumerator
 {
 public:

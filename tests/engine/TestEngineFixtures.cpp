@@ -221,6 +221,9 @@ TEST_P(EngineFixture, EveryManifestEntryIsEnumeratedWithItsDetails)
         EXPECT_EQ((entry->Info.Flags & flag_IS_DIRECTORY) != 0, expected.isDir) << path;
         EXPECT_EQ((entry->Info.Flags & flag_IS_DELETED) != 0, expected.deleted) << path;
         EXPECT_EQ(entry->Info.Flags & flag_EMPTY, 0) << path;
+        if (expected.lostFolder) {
+            EXPECT_TRUE(entry->Info.Flags & flag_FOUND_ORPHAN) << path;
+        }
         if (!expected.isDir) {
             EXPECT_EQ(entry->Info.Size, expected.size) << path;
         }
