@@ -71,7 +71,11 @@ private:
     TFileTime convertTime(time_t seconds, uint32_t nanoseconds) const;
     // exFAT: the size and exact times of an item from its own directory entry set (the
     // library drops the 10 ms parts and the UTC offset, and knows no size for orphans).
+    // The times are UTC instants where the entry records its offset, else its local
+    // calendar fields as FAT times are carried (see TExfatEntrySet).
     void applyExfatSet(TItem& item) const;
+    // exFAT: whether the entry set at address is a folder; the library does not always tell
+    // for orphans, whose folders would then go unwalked.
     bool isExfatFolder(uint64_t address, bool fallback) const;
 
     std::unique_ptr<TExfatVolume> m_exfat; // exFAT volumes only
