@@ -1,5 +1,6 @@
 #include "engine/TRecoveryJob.h"
 
+#include "engine/TExfatVolume.h"
 #include "engine/TSpinWait.h"
 #include "engine/TTskVolume.h"
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +32,82 @@ struct timespec toTimespec(time_t seconds, uint32_t nanoseconds)
         value.tv_nsec = nanoseconds < 1000000000u ? nanoseconds : 0;
     }
     return value;
+}
+
+// A FILETIME as a file time; UTIME_OMIT for "not recorded".
+struct timespec fileTimeToTimespec(TFileTime time)
+{
+    constexpr int64_t kTicksPerSecond = 10000000LL;
+    constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+    const int64_t ticks = static_cast<int64_t>(std::min<TFileTime>(time, INT64_MAX));
+    return toTimespec(static_cast<time_t>(ticks / kTicksPerSecond - kSecondsFrom1601To1970),
+                      time == 0 ? 0u : static_cast<uint32_t>(ticks % kTicksPerSecond * 100));
+}
+
+// An exFAT file whose stream entry says its data is one contiguous run (no FAT chain):
+// the run is read straight from the volume, exactly its length, live or deleted, and
+// whatever the library maps for a deleted entry. Bytes past the valid data length read
+// as zeros, as the file system returns them.
+struct TExfatRun
+{
+    bool used = false;
+    uint64_t offset = 0;    // the run's first byte in the volume
+    uint64_t validData = 0; // bytes of the file that hold written data
+};
+
+// Fills run for an exFAT file stored without a FAT chain; false with message set when
+// such a run does not fit the volume. Sets total and, where the entry knows its UTC
+// offset, the true instants in times. Holds the library lock.
+bool planExfatRun(TSK_FS_INFO* fs, uint64_t address, const std::string& shown, TExfatRun& run, int64_t& total,
+                  struct timespec times[2], std::string& message)
+{
+    if (fs->ftype != TSK_FS_TYPE_EXFAT) {
+        return true;
+    }
+    const TExfatVolume volume(fs);
+    const std::optional<TExfatEntrySet> set = volume.readSet(address);
+    if (!set || set->isFolder) {
+        return true;
+    }
+    if (set->accessedStamp.utcOffset & 0x80) {
+        times[0] = fileTimeToTimespec(set->accessed());
+    }
+    if (set->modifiedStamp.utcOffset & 0x80) {
+        times[1] = fileTimeToTimespec(set->modified());
+    }
+    if (!set->noFatChain) {
+        return true;
+    }
+    std::string error;
+    const std::optional<TExfatGeometry::TRun> clusters =
+        volume.geometry().contiguousRun(set->firstCluster, set->dataLength, error);
+    if (!clusters || set->dataLength > static_cast<uint64_t>(INT64_MAX)) {
+        message = shown +
+                  " cannot be recovered: " + (error.empty() ? std::string("its size is invalid") : error) +
+                  "; nothing was copied.";
+        return false;
+    }
+    run.used = true;
+    run.offset = clusters->offset;
+    run.validData = std::min(set->validDataLength, set->dataLength);
+    total = static_cast<int64_t>(set->dataLength);
+    return true;
+}
+
+ssize_t readExfatRun(TSK_FS_INFO* fs, const TExfatRun& run, int64_t position, char* buffer, size_t size)
+{
+    const uint64_t from = static_cast<uint64_t>(position);
+    if (from >= run.validData) {
+        std::memset(buffer, 0, size);
+        return static_cast<ssize_t>(size);
+    }
+    const size_t stored = static_cast<size_t>(std::min<uint64_t>(size, run.validData - from));
+    const ssize_t got = tsk_fs_read(fs, static_cast<TSK_OFF_T>(run.offset + from), buffer, stored);
+    if (got != static_cast<ssize_t>(stored)) {
+        return -1;
+    }
+    std::memset(buffer + stored, 0, size - stored);
+    return static_cast<ssize_t>(size);
 }
 
 std::string errnoText(const char* what, int error)
@@ -205,6 +283,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
     TSK_FS_FILE* file = nullptr;
     int64_t total = 0;
     bool deletedFat = false;
+    TExfatRun exfatRun;
     struct timespec times[2] = {};
     {
         std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
@@ -225,6 +304,11 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         deletedFat = request.volume->isFatFamily() && (file->meta->flags & TSK_FS_META_FLAG_UNALLOC);
         times[0] = toTimespec(file->meta->atime, file->meta->atime_nano);
         times[1] = toTimespec(file->meta->mtime, file->meta->mtime_nano);
+        if (!planExfatRun(request.volume->fs(), request.address, request.shown, exfatRun, total, times,
+                          message)) {
+            tsk_fs_file_close(file);
+            return VANTREL_RECOVERY_READ_ERROR;
+        }
     }
     // Release the library's file on every path below.
     std::unique_ptr<TSK_FS_FILE, void (*)(TSK_FS_FILE*)> fileGuard(file, [](TSK_FS_FILE* f) {
@@ -306,8 +390,10 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         ssize_t got = 0;
         {
             std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-            got = tsk_fs_file_read(file, position, buffer.data(), want, TSK_FS_FILE_READ_FLAG_NONE);
-            if (got <= 0 && deletedFat) {
+            got = exfatRun.used
+                      ? readExfatRun(request.volume->fs(), exfatRun, position, buffer.data(), want)
+                      : tsk_fs_file_read(file, position, buffer.data(), want, TSK_FS_FILE_READ_FLAG_NONE);
+            if (got <= 0 && deletedFat && !exfatRun.used) {
                 tsk_error_reset();
                 got = readContiguous(file, position, buffer.data(), want);
             }

@@ -2,6 +2,7 @@
 
 #include "engine/format/TFatChainRebuild.h"
 #include "engine/format/TFatDirectory.h"
+#include "engine/TExfatVolume.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -46,6 +48,12 @@ uint64_t firstDataBlock(TSK_FS_FILE* file)
 TTreeEnumerator::TTreeEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    if (m_volume->fs()->ftype == TSK_FS_TYPE_EXFAT) {
+        m_exfat = std::make_unique<TExfatVolume>(m_volume->fs());
+        if (!m_exfat->valid()) {
+            m_exfat.reset();
+        }
+    }
     addRoot();
     if (m_volume->isFatFamily()) {
         readFatGeometry();
@@ -172,7 +180,35 @@ TTreeEnumerator::TItem TTreeEnumerator::makeItem(int64_t parent, const TSK_FS_FI
         item.accessed = convertTime(meta->atime, meta->atime_nano);
         item.modified = convertTime(meta->mtime, meta->mtime_nano);
     }
+    applyExfatSet(item);
     return item;
+}
+
+void TTreeEnumerator::applyExfatSet(TItem& item) const
+{
+    if (!m_exfat) {
+        return;
+    }
+    const std::optional<TExfatEntrySet> set = m_exfat->readSet(item.address);
+    if (!set) {
+        return;
+    }
+    if (!(item.flags & flag_IS_DIRECTORY)) {
+        item.size = static_cast<int64_t>(std::min<uint64_t>(set->dataLength, INT64_MAX));
+    }
+    item.created = set->created();
+    item.accessed = set->accessed();
+    item.modified = set->modified();
+}
+
+bool TTreeEnumerator::isExfatFolder(uint64_t address, bool fallback) const
+{
+    if (m_exfat) {
+        if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(address)) {
+            return set->isFolder;
+        }
+    }
+    return fallback;
 }
 
 void TTreeEnumerator::addRoot()
@@ -528,7 +564,8 @@ void TTreeEnumerator::listOrphans()
             }
             const TSK_FS_META* meta = file->meta;
             const bool isFolder =
-                !TSK_FS_ISDOT(name->name) && meta != nullptr && TSK_FS_IS_DIR_META(meta->type);
+                !TSK_FS_ISDOT(name->name) &&
+                isExfatFolder(name->meta_addr, meta != nullptr && TSK_FS_IS_DIR_META(meta->type));
             TItem item = makeItem(standIn->second, file, isFolder, true);
             item.flags |= flag_FOUND_ORPHAN;
             if (isFolder) {

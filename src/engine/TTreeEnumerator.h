@@ -5,10 +5,13 @@
 
 #include <tsk/libtsk.h>
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+class TExfatVolume;
 
 // FAT, exFAT and every other file system: walks the folder tree once, live and
 // deleted entries, and hands out dense ids (the root folder is 0, then 1, 2, ...
@@ -82,7 +85,16 @@ private:
     void listLostFolders();
     bool isHiddenEntry(const TSK_FS_FILE* file, bool inRoot) const;
     TFileTime convertTime(time_t seconds, uint32_t nanoseconds) const;
+    // exFAT: the size and exact times of an item from its own directory entry set (the
+    // library drops the 10 ms parts and the UTC offset, and knows no size for orphans).
+    // The times are UTC instants where the entry records its offset, else its local
+    // calendar fields as FAT times are carried (see TExfatEntrySet).
+    void applyExfatSet(TItem& item) const;
+    // exFAT: whether the entry set at address is a folder; the library does not always tell
+    // for orphans, whose folders would then go unwalked.
+    bool isExfatFolder(uint64_t address, bool fallback) const;
 
+    std::unique_ptr<TExfatVolume> m_exfat; // exFAT volumes only
     std::vector<TItem> m_items;
     size_t m_next = 0;
     // Live folders are walked first, so that a deleted folder entry pointing at clusters

@@ -95,9 +95,12 @@ QString expectedPath(const TManifest::Volume& volume, const TManifest::Entry& en
     const QStringList parts = entry.path.split(QLatin1Char('/'));
     for (qsizetype i = parts.size() - 1; i >= 0; --i) {
         const TManifest::Entry* level = volume.findAny(parts.mid(0, i + 1).join(QLatin1Char('/')));
-        if (level && level->parentLost) {
-            const QStringList below =
-                QStringList{QStringLiteral("lost_folder_%1").arg(level->parentRecord)} + parts.mid(i);
+        if (level && (level->parentLost || level->lostFolder)) {
+            // A lost folder the engine made for entries no folder leads to has a number of its own.
+            const QString folder = level->lostFolder
+                                       ? QStringLiteral("lost_folder_*")
+                                       : QStringLiteral("lost_folder_%1").arg(level->parentRecord);
+            const QStringList below = QStringList{folder} + parts.mid(i);
             return below.join(QLatin1Char('/'));
         }
     }
@@ -116,7 +119,7 @@ bool samePath(const TManifest::Volume& volume, const TManifest::Entry& entry, co
     }
     const qsizetype shift = real.size() - want.size(); // components replaced by a lost folder
     for (qsizetype i = 0; i < want.size(); ++i) {
-        if (want[i] == got[i]) {
+        if (want[i] == got[i] || (want[i] == QLatin1String("lost_folder_*") && isInvented(got[i]))) {
             continue;
         }
         const TManifest::Entry* level =

@@ -6,6 +6,7 @@
 #include "support/TTempDir.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -60,6 +61,8 @@ QString expectedPath(const TManifest::Volume& volume, const TManifest::Entry& en
     const QStringList parts = entry.path.split(QLatin1Char('/'));
     for (qsizetype i = parts.size() - 1; i >= 0; --i) {
         const TManifest::Entry* level = volume.findAny(parts.mid(0, i + 1).join(QLatin1Char('/')));
+        if (level && level->lostFolder)
+            return (QStringList{QStringLiteral("lost_folder_*")} + parts.mid(i)).join(QLatin1Char('/'));
         if (level && level->parentLost)
             return (QStringList{QStringLiteral("lost_folder_%1").arg(level->parentRecord)} + parts.mid(i))
                 .join(QLatin1Char('/'));
@@ -73,6 +76,13 @@ QString findRecovered(const QStringList& files, const QString& expected, bool fi
 {
     if (files.contains(expected))
         return expected;
+    // A lost folder the engine numbered itself: any number, the rest exactly.
+    if (expected.startsWith(QLatin1String("lost_folder_*/"))) {
+        const QRegularExpression pattern(QStringLiteral("^lost_folder_[0-9]+/") +
+                                         QRegularExpression::escape(expected.mid(14)) + QLatin1Char('$'));
+        const QStringList hits = files.filter(pattern);
+        return hits.size() == 1 ? hits.front() : QString();
+    }
     if (!firstCharLost)
         return QString();
     const qsizetype slash = expected.lastIndexOf(QLatin1Char('/'));

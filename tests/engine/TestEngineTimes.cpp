@@ -81,6 +81,39 @@ TEST(EngineTimes, FatTimesPassThroughInAnyZone)
     }
 }
 
+// exFAT entries that record their UTC offset are true instants, to the 10 ms: the zone the
+// program runs in changes neither the listed times nor the recovered copy's.
+TEST(EngineTimes, ExfatTimesWithOffsetAreInstantsInAnyZone)
+{
+    const TManifest manifest = TManifest::load("exfat-cases");
+    ASSERT_TRUE(manifest.isValid());
+    for (const char* zone : {"JST-9", "EST5EDT,M3.2.0,M11.1.0"}) {
+        ZoneGuard guard(zone);
+        TEngineSession session;
+        ASSERT_TRUE(session.enumerate(session.openImage(manifest.imagePath())));
+        for (const char* path : {"Stamped/live stamped.txt", "Stamped/west.txt"}) {
+            const TManifest::Entry* expected = manifest.volumes().first().find(path);
+            ASSERT_NE(expected, nullptr);
+            ASSERT_NE(expected->mtime.time().msec(), 0) << "the fixture stamps 10 ms parts";
+            const auto found = session.find(path, false);
+            ASSERT_EQ(found.size(), 1u);
+            const TFileInfo& info = found.front()->Info;
+            EXPECT_EQ(TEngineSession::toDateTime(info.DateModified), expected->mtime) << zone << path;
+            EXPECT_EQ(TEngineSession::toDateTime(info.DateCreated), expected->ctime) << zone << path;
+
+            TTempDir dir;
+            const QString target = dir.filePath("stamped.txt");
+            ASSERT_EQ(TEngineSession::recover(info, target).Result, VANTREL_RECOVERY_OK);
+            struct stat status
+            {
+            };
+            ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &status), 0);
+            const qint64 ms = qint64{status.st_mtim.tv_sec} * 1000 + status.st_mtim.tv_nsec / 1000000;
+            EXPECT_EQ(ms, expected->mtime.toMSecsSinceEpoch()) << zone << path;
+        }
+    }
+}
+
 // NTFS keeps UTC instants: the zone the program runs in changes nothing.
 TEST(EngineTimes, NtfsTimesIgnoreTheZone)
 {

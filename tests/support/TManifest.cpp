@@ -188,6 +188,7 @@ bool TManifest::parse(const QByteArray& json)
             e.nameFirstCharLost = eo.value(QStringLiteral("name_first_char_lost")).toBool(false);
             e.parentLost = eo.value(QStringLiteral("parent_lost")).toBool(false);
             e.parentRecord = qint64(eo.value(QStringLiteral("parent_record")).toDouble(-1));
+            e.lostFolder = eo.value(QStringLiteral("lost_folder")).toBool(false);
             v.entries.append(e);
         }
         m_volumes.append(v);

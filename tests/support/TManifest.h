@@ -36,6 +36,9 @@ public:
         // old name, which no entry of the volume carries any more.
         bool parentLost = false;
         qint64 parentRecord = -1;
+        // Nothing leads from its folder to it any more (its folder's later clusters were
+        // freed): a reader shows it, and what it holds, under a lost folder of its own making.
+        bool lostFolder = false;
 
         QString name() const;       // the last path component
         QString parentPath() const; // "" for entries in the root folder

@@ -1,5 +1,9 @@
 #include "engine/format/TFatLayout.h"
 
+#include "engine/format/TExfatGeometry.h"
+
+#include <optional>
+
 namespace {
 
 constexpr uint64_t kFirstEntryAddress = 3;
@@ -25,16 +29,16 @@ bool TFatLayout::read(std::span<const uint8_t> boot, bool exfat)
         return false;
     }
     if (exfat) {
-        const uint8_t sectorShift = boot[0x6C];
-        const uint8_t clusterShift = boot[0x6D];
-        if (sectorShift < 9 || sectorShift > 12 || clusterShift > 25) {
+        const std::optional<TExfatGeometry> geometry = TExfatGeometry::parse(boot);
+        if (!geometry) {
             return false;
         }
-        m_sectorSize = uint32_t{1} << sectorShift;
-        m_clusterSectors = uint32_t{1} << clusterShift;
-        m_firstEntrySector = m_firstClusterSector = le32(boot.data() + 0x58);
-        m_clusterEnd = uint64_t{2} + le32(boot.data() + 0x5C);
-        return true;
+        // Entry addresses count from the start of the cluster heap, in 512-byte units here.
+        m_sectorSize = 512;
+        m_clusterSectors = static_cast<uint32_t>(geometry->clusterSize / m_sectorSize);
+        m_firstEntrySector = m_firstClusterSector = geometry->heapOffset / m_sectorSize;
+        m_clusterEnd = uint64_t{2} + geometry->clusterCount;
+        return m_clusterSectors != 0;
     }
     const uint32_t sectorSize = le16(boot.data() + 0x0B);
     const uint32_t clusterSectors = boot[0x0D];
