@@ -35,6 +35,6 @@ list=$(IFS=:; echo "${images[*]}")
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
 QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-    BREVANT_IMAGES_ONLY=1 BREVANT_SCREENSHOT_DIR="$out" BREVANT_SCREENSHOT_IMAGES="$list" \
+    BREVANT_SCREENSHOT_DIR="$out" BREVANT_SCREENSHOT_IMAGES="$list" \
     "$build/tests/test_periphery" --gtest_filter='Screenshots.*' --gtest_also_run_disabled_tests
 echo "Screenshots in $out"

@@ -38,11 +38,7 @@ const char* TVantrelEngine::lastError()
 
 bool TVantrelEngine::imagesOnly() const
 {
-    if (m_options & VANTREL_OPTION_IMAGES_ONLY) {
-        return true;
-    }
-    const char* env = std::getenv("BREVANT_IMAGES_ONLY");
-    return env != nullptr && std::strcmp(env, "1") == 0;
+    return (m_options & VANTREL_OPTION_IMAGES_ONLY) != 0;
 }
 
 int32_t TVantrelEngine::rescan()

@@ -157,8 +157,11 @@ enum
 };
 
 // Engine options (VantrelSetOptions).
+// Options of VantrelSetOptions.
 enum
 {
+    // DisksRescan lists only the registered images, not the machine's block devices
+    // (a program given images to work on, or a run that must not touch devices).
     VANTREL_OPTION_IMAGES_ONLY = 1
 };
 

@@ -188,9 +188,6 @@ QString TRegistryStore::FilePath()
 {
     if (!g_filePathOverride.isEmpty())
         return g_filePathOverride;
-    const QString configDir = qEnvironmentVariable("BREVANT_CONFIG_DIR");
-    if (!configDir.isEmpty())
-        return configDir + StoreFileName;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + StoreFileName;
 }
 

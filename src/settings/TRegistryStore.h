@@ -49,8 +49,8 @@ public:
     explicit TRegistryStore(const QString& filePath);
     ~TRegistryStore();
 
-    // The file of the per-user store: the path set with SetFilePath, else
-    // $BREVANT_CONFIG_DIR or the user's configuration folder, followed by
+    // The file of the per-user store: the path set with SetFilePath, else the user's
+    // configuration folder ($XDG_CONFIG_HOME or ~/.config) followed by
     // "/Tollmark/Brevant Professional.conf".
     static QString FilePath();
     // Overrides the file (tests point it into a temporary folder); empty restores the default.

@@ -27,8 +27,7 @@ TRun runPro(const QStringList& arguments)
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-window-system"));
-    environment.insert(QStringLiteral("BREVANT_CONFIG_DIR"), config.path());
-    environment.insert(QStringLiteral("BREVANT_IMAGES_ONLY"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(config.path()); // where a refused start may leave a core file
     process.start(QStringLiteral(BREVANT_BINARY_DIR "/src/brevant-pro"), arguments);

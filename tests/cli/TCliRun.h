@@ -21,7 +21,6 @@ inline TCliRun runCli(const QStringList& arguments)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("BREVANT_IMAGES_ONLY", "1");
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(BREVANT_CLI_PATH), arguments);
     TCliRun run;

@@ -361,7 +361,6 @@ TEST(CliRecover, TerminationSignalsStopTheRunCleanly)
             const int in = ::open("/dev/null", O_RDONLY);
             ::dup2(in, STDIN_FILENO);
             ::close(output[0]);
-            ::setenv("BREVANT_IMAGES_ONLY", "1", 1);
             ::execl(BREVANT_CLI_PATH, BREVANT_CLI_PATH, "recover", image.constData(), "--to", out.constData(),
                     static_cast<char*>(nullptr));
             ::_exit(127);

@@ -1,0 +1,17 @@
+// Linked into every test program: the engine lists only the images a test registers,
+// never the machine's block devices.
+#include "engine/VantrelLib.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TImagesOnly : public testing::Environment
+{
+public:
+    void SetUp() override { VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY); }
+};
+
+const testing::Environment* const g_imagesOnly = testing::AddGlobalTestEnvironment(new TImagesOnly);
+
+} // namespace
