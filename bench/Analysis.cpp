@@ -126,7 +126,7 @@ template<class TDisk> void RunAnalysis(benchmark::State& state, int64_t firstId,
     api.DiskGetInformation = &DriveInfo;
     api.DiskInitialize = &Initialize;
     api.FileGetNext = &Next;
-    TVantrelApi::Install(&api);
+    const TVantrelApi::TInstalled::Scope installed(&api);
     g_stream.Count = state.range(0);
     g_stream.FirstId = firstId;
     g_stream.RootId = rootId;
@@ -144,7 +144,6 @@ template<class TDisk> void RunAnalysis(benchmark::State& state, int64_t firstId,
         disk.reset();
         state.ResumeTiming();
     }
-    TVantrelApi::Install(nullptr);
     state.SetItemsProcessed(int64_t(state.iterations()) * g_stream.Count);
     state.counters["records_per_second"] =
         benchmark::Counter(double(g_stream.Count), benchmark::Counter::kIsIterationInvariantRate);

@@ -1,9 +1,5 @@
 #include "disk/TVantrelApi.h"
 
-namespace {
-const TVantrelApi* g_current = nullptr;
-}
-
 const TVantrelApi& TVantrelApi::Library()
 {
     static const TVantrelApi library{
@@ -21,10 +17,6 @@ const TVantrelApi& TVantrelApi::Library()
 
 const TVantrelApi& TVantrelApi::Current()
 {
-    return g_current ? *g_current : Library();
-}
-
-void TVantrelApi::Install(const TVantrelApi* api)
-{
-    g_current = api;
+    const TVantrelApi* installed = TInstalled::Get();
+    return installed ? *installed : Library();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include "engine/VantrelLib.h"
 
 #include <QString>
@@ -37,8 +38,8 @@ struct TVantrelApi
     static const TVantrelApi& Library();
     // The table in use; the real engine unless a test installed another.
     static const TVantrelApi& Current();
-    // Installs a table (nullptr restores the real engine). The table must outlive its use.
-    static void Install(const TVantrelApi* api);
+    // The table in use while a scope of it lasts (a scripted engine in tests).
+    using TInstalled = TOverride<TVantrelApi, const TVantrelApi*>;
 
     // Calls an entry of a table: a missing entry, or one that throws (the library's never
     // do; a stand-in's may), gives `failed`.

@@ -4,21 +4,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace {
-
-TFolderBrowse::THandler& handler()
-{
-    static TFolderBrowse::THandler h;
-    return h;
-}
-
-} // namespace
-
-void TFolderBrowse::SetHandler(THandler h)
-{
-    handler() = std::move(h);
-}
-
 QString TFolderBrowse::StartFolder(const QString& folder)
 {
     QString path = QDir::fromNativeSeparators(folder.trimmed());
@@ -42,8 +27,8 @@ bool BrowseForFolder(QWidget* parent, const QString& caption, QString& folder)
 {
     QString chosen = folder;
     bool ok;
-    if (handler()) {
-        ok = handler()(parent, caption, chosen);
+    if (const TFolderBrowse::THandler& answer = TFolderBrowse::TAnswer::Get()) {
+        ok = answer(parent, caption, chosen);
     } else {
         chosen = QFileDialog::getExistingDirectory(parent, caption, TFolderBrowse::StartFolder(folder),
                                                    QFileDialog::ShowDirsOnly);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QString>
 
 #include <functional>
@@ -14,9 +15,8 @@ public:
     // Asks for a folder: receives the caption and the folder to start from, returns
     // false on cancel or the chosen folder in folder.
     using THandler = std::function<bool(QWidget* parent, const QString& caption, QString& folder)>;
-
-    // Installs a handler in place of the dialog; an empty one restores the dialog.
-    static void SetHandler(THandler handler);
+    // Answers in place of the dialog while a scope of it lasts.
+    using TAnswer = TOverride<TFolderBrowse, THandler>;
 
     // The folder the dialog opens in for a starting text: the folder itself when it
     // exists, else its nearest existing parent, else the user's home folder.

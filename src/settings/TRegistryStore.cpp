@@ -17,8 +17,6 @@ constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 const QString StoreFileName = QStringLiteral("/Tollmark/Brevant Professional.conf");
 const QByteArray FileHeader = "; Brevant Professional user settings\n";
 
-QString g_filePathOverride;
-
 bool isHexDigits(QStringView text)
 {
     for (const QChar c : text)
@@ -186,14 +184,9 @@ TRegistryStore::~TRegistryStore() = default;
 
 QString TRegistryStore::FilePath()
 {
-    if (!g_filePathOverride.isEmpty())
-        return g_filePathOverride;
+    if (!TFileOverride::Get().isEmpty())
+        return TFileOverride::Get();
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + StoreFileName;
-}
-
-void TRegistryStore::SetFilePath(const QString& path)
-{
-    g_filePathOverride = path;
 }
 
 QString TRegistryStore::NormalizeKeyPath(const QString& keyPath)

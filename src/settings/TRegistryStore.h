@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -53,8 +54,8 @@ public:
     // configuration folder ($XDG_CONFIG_HOME or ~/.config) followed by
     // "/Tollmark/Brevant Professional.conf".
     static QString FilePath();
-    // Overrides the file (tests point it into a temporary folder); empty restores the default.
-    static void SetFilePath(const QString& path);
+    // The file to use instead while a scope of it lasts (tests point into a temporary folder).
+    using TFileOverride = TOverride<TRegistryStore, QString>;
 
     // Canonical form of a key path ("\A\B"), or a null text when it cannot name a key
     // (a level holding a control character).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QString>
 
 #include <cstdint>
@@ -31,7 +32,6 @@ public:
 
     // The platform in use; without an installed one, the native platform.
     static TPlatform& Current();
-    // Installs a platform (nullptr restores the native one) and returns the previous
-    // installed one. It must outlive its use.
-    static TPlatform* Install(TPlatform* platform);
+    // The platform in use while a scope of it lasts.
+    using TInstalled = TOverride<TPlatform, TPlatform*>;
 };

@@ -22,17 +22,11 @@ public:
     }
 };
 
-TUserPrompt* g_installed = nullptr;
-
 } // namespace
 
 TUserPrompt& TUserPrompt::Current()
 {
     static TStderrPrompt fallback;
-    return g_installed ? *g_installed : fallback;
-}
-
-void TUserPrompt::Install(TUserPrompt* prompt)
-{
-    g_installed = prompt;
+    TUserPrompt* installed = TInstalled::Get();
+    return installed ? *installed : fallback;
 }

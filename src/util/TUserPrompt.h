@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QString>
 
 // Questions and messages to the user. The core asks through this interface; the
@@ -47,6 +48,7 @@ public:
     // The prompt in use. Without an installed one, messages go to standard error and
     // every question is answered with its first button.
     static TUserPrompt& Current();
-    // Installs a prompt (nullptr restores the default). It must outlive its use.
-    static void Install(TUserPrompt* prompt);
+    // The prompt that answers while a scope of it lasts (a window's message boxes, a
+    // test's script); without one, the default.
+    using TInstalled = TOverride<TUserPrompt, TUserPrompt*>;
 };

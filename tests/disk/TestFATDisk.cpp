@@ -6,6 +6,7 @@
 #include "support/TScriptedPrompt.h"
 #include "settings/Settings.h"
 
+#include <optional>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -466,18 +467,16 @@ int64_t ScriptedEstimate()
 class RevisedCount
 {
 public:
-    explicit RevisedCount(std::function<int64_t()> estimate)
-        : m_previous(&TVantrelApi::Current()), m_api(*m_previous)
+    explicit RevisedCount(std::function<int64_t()> estimate) : m_api(TVantrelApi::Current())
     {
         g_scanEstimate = std::move(estimate);
         m_api.ScanEstimate = &ScriptedEstimate;
-        TVantrelApi::Install(&m_api);
+        m_installed.emplace(&m_api);
     }
-    ~RevisedCount() { TVantrelApi::Install(m_previous); }
 
 private:
-    const TVantrelApi* m_previous;
     TVantrelApi m_api;
+    std::optional<TVantrelApi::TInstalled::Scope> m_installed;
 };
 
 void ExpectNeverBack(const QList<int64_t>& positions)

@@ -43,8 +43,6 @@ protected:
                          "/dev/sdb1");
     }
 
-    void TearDown() override { TDiskSelectForm::SetImageFileChooser(nullptr); }
-
     template<typename T> static T* find(const QWidget& form, const char* name)
     {
         T* widget = form.findChild<T*>(QLatin1String(name));
@@ -118,7 +116,7 @@ TEST_F(DiskSelectFormTest, SelectingADriveShowsItsInformation)
 {
     TVantrelApi api = TVantrelApi::Current();
     api.DiskError = &NoMedium;
-    TVantrelApi::Install(&api);
+    const TVantrelApi::TInstalled::Scope installed(&api);
     TDiskSelectForm form;
     activate(form);
     selectNode(form, "C: (SYSTEM)");
@@ -272,7 +270,7 @@ TEST_F(DiskSelectFormTest, AddImageSelectsTheImagesFirstLetteredDrive)
                                  TScriptedEngine::MakeDrive(6, 5, 0, "", "ext4", 0),
                                  TScriptedEngine::MakeDrive(7, 5, 'G', "CARD", "FAT32", 0),
                                  TScriptedEngine::MakeDrive(8, 5, 'H', "", "FAT32", 0)});
-    TDiskSelectForm::SetImageFileChooser([&](QWidget*) { return image; });
+    const TDiskSelectForm::TImageFileAnswer::Scope chosenImage([&](QWidget*) { return image; });
     TScriptedPrompt prompt;
     TDiskSelectForm form;
     activate(form);
@@ -289,7 +287,8 @@ TEST_F(DiskSelectFormTest, AddImageSelectsTheImagesFirstLetteredDrive)
 
 TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
 {
-    TDiskSelectForm::SetImageFileChooser([](QWidget*) { return QStringLiteral("/nowhere/broken.img"); });
+    const TDiskSelectForm::TImageFileAnswer::Scope chosenImage(
+        [](QWidget*) { return QStringLiteral("/nowhere/broken.img"); });
     TScriptedPrompt prompt;
     TDiskSelectForm form;
     activate(form);
@@ -305,7 +304,7 @@ TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
     EXPECT_EQ(form.SelectedId, 1);
 
     // Cancelling the file dialog registers nothing.
-    TDiskSelectForm::SetImageFileChooser([](QWidget*) { return QString(); });
+    const TDiskSelectForm::TImageFileAnswer::Scope cancelled([](QWidget*) { return QString(); });
     button(form, "ButtonAddImage")->click();
     EXPECT_EQ(m_engine.Calls.RegisterImage, 1);
     EXPECT_EQ(prompt.asked().size(), 1);

@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 
+#include <optional>
 #include <QAction>
 #include <QLocale>
 #include <QStringList>
@@ -55,7 +56,7 @@ protected:
     {
         testApp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        TRegistryStore::SetFilePath(temp.filePath(QStringLiteral("settings.conf")));
+        m_settingsFile.emplace(temp.filePath(QStringLiteral("settings.conf")));
         resetSettingsToInitialValues();
         GlobalStartupDefaultAction = sdaNothing;
         GlobalConfirmExit = false;
@@ -88,13 +89,13 @@ protected:
         for (int i = 0; i < 1001; ++i)
             add(next++, Odd, 0, i, "o.bin");
 
-        TMainForm::SetSelectDiskDriveHook([this](QWidget*, bool& fullScan) {
+        m_selectAnswer.emplace([this](QWidget*, bool& fullScan) {
             ++selectCalls;
             fullScan = chooseFullScan;
             return chooseDrive;
         });
         // The recovery wizard is counted, not shown.
-        TRecoveryForm::SetModalHook([this](TRecoveryForm&) { ++wizardCalls; });
+        m_wizardAnswer.emplace([this](TRecoveryForm&) { ++wizardCalls; });
         form = std::make_unique<TMainForm>();
         form->show();
         form->activateWindow();
@@ -105,13 +106,9 @@ protected:
     void TearDown() override
     {
         form.reset();
-        TMainForm::SetSelectDiskDriveHook(nullptr);
-        TMainForm::SetFirstActivationHook(nullptr);
-        TRecoveryForm::SetModalHook(nullptr);
         CloseCurDisk();
         engine.reset();
         resetSettingsToInitialValues();
-        TRegistryStore::SetFilePath(QString());
         QLocale::setDefault(QLocale::system());
     }
 
@@ -179,6 +176,9 @@ protected:
     }
 
     TTempDir temp;
+    std::optional<TRegistryStore::TFileOverride::Scope> m_settingsFile;
+    std::optional<TMainForm::TSelectDiskDriveAnswer::Scope> m_selectAnswer;
+    std::optional<TRecoveryForm::TModalAnswer::Scope> m_wizardAnswer;
     std::unique_ptr<TScriptedEngine> engine;
     std::unique_ptr<TMainForm> form;
     TScriptedPrompt prompt{TUserPrompt::Answer::Ok};

@@ -2,6 +2,7 @@
 
 #include "disk/ui/TScanDiskForm.h"
 
+#include <optional>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -184,7 +185,8 @@ TEST_F(MainFormTest, FirstActivationRunsTheStartupActionOnce)
     form.reset();
     GlobalStartupDefaultAction = sdaSelectDisk;
     int hookCalls = 0;
-    TMainForm::SetFirstActivationHook([&](TMainForm&) {
+    std::optional<TMainForm::TFirstActivation::Scope> firstActivation;
+    firstActivation.emplace([&](TMainForm&) {
         ++hookCalls;
         EXPECT_EQ(selectCalls, 0); // layout and tip come before the start-up action
     });
@@ -200,7 +202,7 @@ TEST_F(MainFormTest, FirstActivationRunsTheStartupActionOnce)
 
     // Other start-up actions open nothing.
     form.reset();
-    TMainForm::SetFirstActivationHook(nullptr);
+    firstActivation.reset();
     GlobalStartupDefaultAction = sdaDriveLetter;
     form = std::make_unique<TMainForm>();
     form->FormActivate();

@@ -49,12 +49,11 @@ TEST(MainFormImage, BrowsesAFatImage)
 {
     testApp();
     TTempDir temp;
-    TRegistryStore::SetFilePath(temp.filePath(QStringLiteral("settings.conf")));
+    const TRegistryStore::TFileOverride::Scope settingsFile(temp.filePath(QStringLiteral("settings.conf")));
     resetSettingsToInitialValues();
     GlobalStartupDefaultAction = sdaNothing;
     GlobalConfirmInterrupt = false;
     TScriptedPrompt prompt;
-    TVantrelApi::Install(nullptr);
 
     const TManifest manifest = TManifest::load(QStringLiteral("fat16"));
     ASSERT_TRUE(manifest.isValid()) << manifest.errorString().toStdString();
@@ -64,7 +63,7 @@ TEST(MainFormImage, BrowsesAFatImage)
     const int id = volumeOf(manifest.imagePath());
     ASSERT_GE(id, 0);
 
-    TMainForm::SetSelectDiskDriveHook([id](QWidget*, bool&) { return id; });
+    const TMainForm::TSelectDiskDriveAnswer::Scope selectImage([id](QWidget*, bool&) { return id; });
     {
         TMainForm form;
         form.show();
@@ -106,6 +105,4 @@ TEST(MainFormImage, BrowsesAFatImage)
         EXPECT_TRUE(deletedSeen);
     }
     EXPECT_EQ(CurDisk, nullptr);
-    TMainForm::SetSelectDiskDriveHook(nullptr);
-    TRegistryStore::SetFilePath(QString());
 }

@@ -277,7 +277,7 @@ TEST_F(MainFormTest, AFailedSaveOfTheSettingsIsTold)
     QFile file(blocked);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    TRegistryStore::SetFilePath(blocked + QStringLiteral("/settings.conf"));
+    const TRegistryStore::TFileOverride::Scope blockedFile(blocked + QStringLiteral("/settings.conf"));
     form.reset();
     ASSERT_EQ(prompt.asked().size(), 1);
     EXPECT_TRUE(prompt.asked().first().text.startsWith(QLatin1String("Can't save the settings to ")));

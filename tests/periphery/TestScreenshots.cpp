@@ -101,8 +101,8 @@ TEST(Screenshots, RenderEveryWindow)
         shoot(scan, out, QStringLiteral("scan"));
     }
 
-    TMainForm::SetSelectDiskDriveHook([](QWidget*, bool&) { return -1; });
     {
+        const TMainForm::TSelectDiskDriveAnswer::Scope noSelection([](QWidget*, bool&) { return -1; });
         TMainForm form;
         form.resize(900, 600);
         form.show();
@@ -133,7 +133,6 @@ TEST(Screenshots, RenderEveryWindow)
         shoot(drive, out, QStringLiteral("drive-properties-capabilities"));
         form.close();
     }
-    TMainForm::SetSelectDiskDriveHook({});
 
     TAboutForm about;
     shoot(about, out, QStringLiteral("about"));

@@ -21,7 +21,6 @@ class SmallWindowsTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite() { testApp(); }
-    void TearDown() override { TFolderBrowse::SetHandler({}); }
 };
 
 } // namespace
@@ -101,7 +100,7 @@ TEST_F(SmallWindowsTest, FolderBrowseStartsAtTheNearestExistingFolder)
 TEST_F(SmallWindowsTest, FolderBrowseKeepsTheFolderOnCancel)
 {
     QString asked;
-    TFolderBrowse::SetHandler([&](QWidget*, const QString& caption, QString& folder) {
+    const TFolderBrowse::TAnswer::Scope cancelled([&](QWidget*, const QString& caption, QString& folder) {
         asked = caption + QLatin1Char('|') + folder;
         return false;
     });
@@ -110,7 +109,7 @@ TEST_F(SmallWindowsTest, FolderBrowseKeepsTheFolderOnCancel)
     EXPECT_EQ(folder, QStringLiteral("/data/old"));
     EXPECT_EQ(asked, QStringLiteral("Pick|/data/old"));
 
-    TFolderBrowse::SetHandler([](QWidget*, const QString&, QString& folder) {
+    const TFolderBrowse::TAnswer::Scope chosen([](QWidget*, const QString&, QString& folder) {
         folder = QStringLiteral("/mnt/rescue/");
         return true;
     });
@@ -118,7 +117,7 @@ TEST_F(SmallWindowsTest, FolderBrowseKeepsTheFolderOnCancel)
     EXPECT_EQ(folder, QStringLiteral("/mnt/rescue/"));
 
     // An OK with nothing chosen counts as cancel.
-    TFolderBrowse::SetHandler([](QWidget*, const QString&, QString& folder) {
+    const TFolderBrowse::TAnswer::Scope nothingChosen([](QWidget*, const QString&, QString& folder) {
         folder.clear();
         return true;
     });

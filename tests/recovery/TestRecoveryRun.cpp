@@ -13,6 +13,7 @@
 #include "support/TTempDir.h"
 #include "util/Utils.h"
 
+#include <optional>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -369,6 +370,7 @@ struct TWaitScript
     static inline bool fail = false;
     static inline TVantrelApi api{};
     static inline const TVantrelApi* base = nullptr;
+    static inline std::optional<TVantrelApi::TInstalled::Scope> installed;
 
     static int32_t wait(TVantrelHandle handle, int32_t timeoutMs)
     {
@@ -387,9 +389,9 @@ struct TWaitScript
         base = &TVantrelApi::Current();
         api = *base;
         api.Wait = &wait;
-        TVantrelApi::Install(&api);
+        installed.emplace(&api);
     }
-    static void uninstall() { TVantrelApi::Install(base); }
+    static void uninstall() { installed.reset(); }
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 
+#include <optional>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,7 +43,7 @@ protected:
     void SetUp() override
     {
         testApp();
-        TRegistryStore::SetFilePath(temp.filePath(QStringLiteral("settings.conf")));
+        m_settingsFile.emplace(temp.filePath(QStringLiteral("settings.conf")));
         resetSettingsToInitialValues();
         GlobalConfirmInterrupt = false;
         TFileRecoveryLoadForm::PumpIntervalMs = 0;
@@ -70,10 +71,9 @@ protected:
 
     void TearDown() override
     {
-        TRecoveryForm::SetModalHook(nullptr);
         TFileRecoveryLoadForm::PumpIntervalMs = 30;
         resetSettingsToInitialValues();
-        TRegistryStore::SetFilePath(QString());
+        m_settingsFile.reset();
     }
 
     // Opens the wizard over selection and runs body while it is shown; false when the
@@ -84,7 +84,7 @@ protected:
         for (TBaseElement* element : selection)
             list.SetItem(element);
         bool shown = false;
-        TRecoveryForm::SetModalHook([&](TRecoveryForm& form) {
+        const TRecoveryForm::TModalAnswer::Scope driven([&](TRecoveryForm& form) {
             shown = true;
             form.show();
             if (!QTest::qWaitFor([&] { return !form.FirstActivation; })) {
@@ -94,7 +94,6 @@ protected:
             body(form);
         });
         StartRecoveryWizard(list, nullptr);
-        TRecoveryForm::SetModalHook(nullptr);
         return shown;
     }
 
@@ -139,6 +138,7 @@ protected:
     }
 
     TTempDir temp;
+    std::optional<TRegistryStore::TFileOverride::Scope> m_settingsFile;
     TScriptedEngine engine;
     TModelDisk disk;
     TBaseElement *root = nullptr, *docs = nullptr, *old = nullptr, *b = nullptr, *a = nullptr,

@@ -19,11 +19,9 @@ class TCallbackPrompt final : public TUserPrompt
 {
 public:
     explicit TCallbackPrompt(std::function<Answer(const QString& text, const QString& caption)> answer)
-        : m_answer(std::move(answer))
+        : m_answer(std::move(answer)), m_installed(this)
     {
-        TUserPrompt::Install(this);
     }
-    ~TCallbackPrompt() override { TUserPrompt::Install(nullptr); }
     Answer Ask(const QString& text, const QString& caption, Buttons, Icon) override
     {
         return m_answer(text, caption);
@@ -31,14 +29,14 @@ public:
 
 private:
     std::function<Answer(const QString&, const QString&)> m_answer;
+    TInstalled::Scope m_installed;
 };
 
 // Records what the desktop is asked to open.
 class TRecordingPlatform final : public TPlatform
 {
 public:
-    TRecordingPlatform() { m_previous = TPlatform::Install(this); }
-    ~TRecordingPlatform() override { TPlatform::Install(m_previous); }
+    TRecordingPlatform() : m_installed(this) {}
     bool OpenDocument(const QString& program, const QString& params, bool maximized) override
     {
         opened << program + QLatin1Char('|') + params + (maximized ? QStringLiteral("|max") : QString());
@@ -54,7 +52,7 @@ public:
     QStringList opened;
 
 private:
-    TPlatform* m_previous = nullptr;
+    TInstalled::Scope m_installed;
 };
 
 } // namespace
@@ -278,7 +276,7 @@ TEST_F(WizardTest, BrowseExploreAndFeedbackReachTheDesktop)
 {
     TRecordingPlatform platform;
     QString offered;
-    TFolderBrowse::SetHandler([&](QWidget*, const QString&, QString& folder) {
+    const TFolderBrowse::TAnswer::Scope browsed([&](QWidget*, const QString&, QString& folder) {
         offered = folder;
         folder = QStringLiteral("/somewhere/else");
         return true;
@@ -292,7 +290,6 @@ TEST_F(WizardTest, BrowseExploreAndFeedbackReachTheDesktop)
         form.FinishButtonExplore->click();
         form.FinishButtonFeedback->click();
     });
-    TFolderBrowse::SetHandler({});
     EXPECT_EQ(platform.opened,
               (QStringList{out + QStringLiteral("||max"),
                            QString::fromLatin1(TRecoveryForm::FeedbackAddress) + QStringLiteral("||max")}));

@@ -11,6 +11,7 @@
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 
+#include <optional>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -69,10 +70,9 @@ protected:
     void SetUp() override
     {
         testApp();
-        TRegistryStore::SetFilePath(temp.filePath(QStringLiteral("settings.conf")));
+        m_settingsFile.emplace(temp.filePath(QStringLiteral("settings.conf")));
         resetSettingsToInitialValues();
         GlobalConfirmInterrupt = false;
-        TVantrelApi::Install(nullptr);
 
         manifest = TManifest::load(QString::fromLatin1(GetParam()));
         ASSERT_TRUE(manifest.isValid()) << manifest.errorString().toStdString();
@@ -89,10 +89,9 @@ protected:
 
     void TearDown() override
     {
-        TRecoveryForm::SetModalHook(nullptr);
         CloseCurDisk();
         resetSettingsToInitialValues();
-        TRegistryStore::SetFilePath(QString());
+        m_settingsFile.reset();
     }
 
     bool isFat() const { return manifest.volumes().first().filesystem != QStringLiteral("NTFS"); }
@@ -104,7 +103,7 @@ protected:
         TElementsList list;
         for (TBaseElement* element : selection)
             list.SetItem(element);
-        TRecoveryForm::SetModalHook([this](TRecoveryForm& form) {
+        const TRecoveryForm::TModalAnswer::Scope driven([this](TRecoveryForm& form) {
             form.show();
             ASSERT_TRUE(QTest::qWaitFor([&] { return !form.FirstActivation; }));
             form.NextButton->click();
@@ -114,7 +113,6 @@ protected:
             recovered = form.FinishLabel2->text().toInt();
         });
         StartRecoveryWizard(list, nullptr);
-        TRecoveryForm::SetModalHook(nullptr);
     }
 
     // The recovered file of a manifest entry: a deleted 8.3-only FAT name has lost its
@@ -134,6 +132,7 @@ protected:
     }
 
     TTempDir temp;
+    std::optional<TRegistryStore::TFileOverride::Scope> m_settingsFile;
     TScriptedPrompt prompt;
     TManifest manifest;
     QString out;

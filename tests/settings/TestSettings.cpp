@@ -5,6 +5,7 @@
 #include "support/TTempDir.h"
 #include "util/TFakePlatform.h"
 
+#include <optional>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -21,17 +22,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        TRegistryStore::SetFilePath(file);
+        m_file.emplace(file);
         platform.documents = "/home/user/Documents";
         resetSettingsToInitialValues();
     }
     void TearDown() override
     {
-        TRegistryStore::SetFilePath({});
+        m_file.reset();
         resetSettingsToInitialValues();
     }
 
     TTempDir temp;
+    std::optional<TRegistryStore::TFileOverride::Scope> m_file;
     QString file = temp.filePath("Tollmark/Brevant Professional.conf");
     TFakePlatform platform;
 };

@@ -29,12 +29,12 @@ TScriptedEngine::TScriptedEngine()
         &wait,         &recoveryResult, &closeHandle,        &fileRecoveryAt,
     };
     s_active = this;
-    TVantrelApi::Install(&m_api);
+    m_installed.emplace(&m_api);
 }
 
 TScriptedEngine::~TScriptedEngine()
 {
-    TVantrelApi::Install(nullptr);
+    m_installed.reset();
     s_active = nullptr;
 }
 

@@ -150,4 +150,5 @@ private:
 
     QList<std::pair<QString, QList<TDriveInfo>>> m_images;
     QStringList m_registered;
+    std::optional<TVantrelApi::TInstalled::Scope> m_installed;
 };

@@ -2,13 +2,10 @@
 
 TScriptedPrompt::TScriptedPrompt(Answer defaultAnswer) : m_default(defaultAnswer)
 {
-    TUserPrompt::Install(this);
+    m_installed.emplace(this);
 }
 
-TScriptedPrompt::~TScriptedPrompt()
-{
-    TUserPrompt::Install(nullptr);
-}
+TScriptedPrompt::~TScriptedPrompt() = default;
 
 TUserPrompt::Answer TScriptedPrompt::Ask(const QString& text, const QString& caption, Buttons buttons, Icon)
 {

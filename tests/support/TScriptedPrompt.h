@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "util/TUserPrompt.h"
 
 #include <QList>
@@ -29,4 +31,5 @@ private:
     Answer m_default;
     QList<Answer> m_answers;
     QList<Asked> m_asked;
+    std::optional<TInstalled::Scope> m_installed;
 };

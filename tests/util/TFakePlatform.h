@@ -12,8 +12,7 @@
 class TFakePlatform final : public TPlatform
 {
 public:
-    TFakePlatform() : m_previous(TPlatform::Install(this)) {}
-    ~TFakePlatform() override { TPlatform::Install(m_previous); }
+    TFakePlatform() : m_installed(this) {}
 
     bool OpenDocument(const QString& program, const QString& params, bool maximized) override
     {
@@ -57,5 +56,5 @@ public:
     QStringList opened, created, checked;
 
 private:
-    TPlatform* m_previous;
+    TInstalled::Scope m_installed;
 };

@@ -14,8 +14,6 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     TCliPrompt prompt(stdin, stderr, isatty(STDIN_FILENO));
-    TUserPrompt::Install(&prompt);
-    const int status = TCliApplication().run(QCoreApplication::arguments().mid(1));
-    TUserPrompt::Install(nullptr);
-    return status;
+    const TUserPrompt::TInstalled::Scope promptInstalled(&prompt);
+    return TCliApplication().run(QCoreApplication::arguments().mid(1));
 }

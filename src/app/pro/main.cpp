@@ -74,7 +74,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     TMessageBoxPrompt prompt;
-    TUserPrompt::Install(&prompt);
+    const TUserPrompt::TInstalled::Scope promptInstalled(&prompt);
 
     if (GlobalStartupShowSplash)
         TSplashForm::ShowSplash();
@@ -92,6 +92,5 @@ int main(int argc, char* argv[])
         TUserPrompt::Current().ShowError(QString::fromUtf8(e.what()));
     }
     // The settings were saved as the main window went.
-    TUserPrompt::Install(nullptr);
     return result;
 }

@@ -38,12 +38,6 @@ const char* const HelpKeyword = "/files/basics.quickstart.html";
 constexpr int IdRole = Qt::UserRole;
 constexpr int LetteredRole = Qt::UserRole + 1;
 
-TDiskSelectForm::TImageFileChooser& imageFileChooser()
-{
-    static TDiskSelectForm::TImageFileChooser chooser;
-    return chooser;
-}
-
 QString chooseImageFile(QWidget* parent)
 {
     return QFileDialog::getOpenFileName(
@@ -118,11 +112,6 @@ TDiskSelectForm::TDiskSelectForm(QWidget* parent) : QDialog(parent)
 }
 
 TDiskSelectForm::~TDiskSelectForm() = default;
-
-void TDiskSelectForm::SetImageFileChooser(TImageFileChooser chooser)
-{
-    imageFileChooser() = std::move(chooser);
-}
 
 void TDiskSelectForm::buildControls()
 {
@@ -506,7 +495,7 @@ void TDiskSelectForm::ButtonBackClick()
 
 void TDiskSelectForm::ButtonAddImageClick()
 {
-    const TImageFileChooser& chooser = imageFileChooser();
+    const TImageFileChooser& chooser = TImageFileAnswer::Get();
     const QString path = chooser ? chooser(this) : chooseImageFile(this);
     if (!path.isEmpty() && addImage(path) && !chooser) {
         // The window gets the activation back from the file dialog after it closed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QDialog>
 #include <QString>
 
@@ -32,8 +33,8 @@ public:
     // Engine id of the drive whose information is shown; -1 when none.
     int32_t SelectedId = -1;
 
-    // Replaces the file dialog of "Add Image..." (tests hand a path); nullptr restores it.
-    static void SetImageFileChooser(TImageFileChooser chooser);
+    // Answers in place of the file dialog of "Add Image..." while a scope of it lasts.
+    using TImageFileAnswer = TOverride<TDiskSelectForm, TImageFileChooser>;
 
     void FillDrivesList();
     bool ValidSelection() const;

@@ -43,23 +43,6 @@
 
 TMainForm* MainForm = nullptr;
 
-namespace {
-
-TMainForm::TSelectDiskDrive g_selectDiskDrive;
-TMainForm::TFirstActivationHook g_firstActivation;
-
-} // namespace
-
-void TMainForm::SetSelectDiskDriveHook(TSelectDiskDrive hook)
-{
-    g_selectDiskDrive = std::move(hook);
-}
-
-void TMainForm::SetFirstActivationHook(TFirstActivationHook hook)
-{
-    g_firstActivation = std::move(hook);
-}
-
 // ---- Creation and destruction -----------------------------------------------------
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
@@ -235,8 +218,8 @@ void TMainForm::FormActivate()
     if (!IsFirstActivation)
         return;
     IsFirstActivation = false;
-    if (g_firstActivation)
-        g_firstActivation(*this);
+    if (const auto& firstActivation = TFirstActivation::Get())
+        firstActivation(*this);
     if (GlobalStartupDefaultAction == sdaSelectDisk)
         actDriveSelectDriveExecute();
 }
@@ -292,7 +275,8 @@ void TMainForm::actDriveSelectDriveExecute()
     if (m_scanning)
         return;
     bool fullScan = GlobalRecoveryFull;
-    const int id = g_selectDiskDrive ? g_selectDiskDrive(this, fullScan) : SelectDiskDrive(fullScan);
+    const auto& answer = TSelectDiskDriveAnswer::Get();
+    const int id = answer ? answer(this, fullScan) : SelectDiskDrive(fullScan);
     if (id != -1) {
         GlobalRecoveryFull = fullScan;
         StartScan(id, fullScan);

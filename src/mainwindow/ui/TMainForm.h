@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include <QMainWindow>
 #include <QString>
 
@@ -28,15 +29,13 @@ class TMainForm : public QMainWindow
     Q_OBJECT
 
 public:
-    // Drive selection, replaceable so tests can answer without a modal window: returns
-    // the engine id of the chosen drive or -1, and passes the full-scan choice in and out.
-    using TSelectDiskDrive = std::function<int(QWidget* parent, bool& fullScan)>;
-    static void SetSelectDiskDriveHook(TSelectDiskDrive hook);
-
+    // Answers the drive selection in place of its modal window while a scope of it lasts:
+    // the engine id of the chosen drive or -1; the full-scan choice goes in and out.
+    using TSelectDiskDriveAnswer =
+        TOverride<struct TSelectDiskDriveTag, std::function<int(QWidget* parent, bool& fullScan)>>;
     // Work done on the first activation besides the start-up action (restoring the
     // layout, showing the next tip); runs before the start-up action.
-    using TFirstActivationHook = std::function<void(TMainForm& form)>;
-    static void SetFirstActivationHook(TFirstActivationHook hook);
+    using TFirstActivation = TOverride<struct TFirstActivationTag, std::function<void(TMainForm& form)>>;
 
     // Runs FormCreate.
     explicit TMainForm(QWidget* parent = nullptr);

@@ -39,12 +39,6 @@
 
 namespace {
 
-TRecoveryForm::TModalHook& modalHook()
-{
-    static TRecoveryForm::TModalHook hook;
-    return hook;
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
     auto* label = new QLabel(text, parent);
@@ -587,16 +581,6 @@ void TRecoveryForm::SetBarRange(QProgressBar* bar, int64_t maximum, int64_t posi
     bar->setValue(int(position / scale));
 }
 
-void TRecoveryForm::SetModalHook(TModalHook hook)
-{
-    modalHook() = std::move(hook);
-}
-
-const TRecoveryForm::TModalHook& TRecoveryForm::ModalHook()
-{
-    return modalHook();
-}
-
 // ---- Filling the tree and showing the wizard ---------------------------------------------
 
 namespace {
@@ -687,8 +671,8 @@ void StartRecoveryWizard(const TElementsList& elements, QWidget* parent)
     form->DestinationEmailEdit->setText(GlobalRecoveryDestinationEmail);
 
     if (!loadForm->StopLoad) {
-        if (const TRecoveryForm::TModalHook& hook = TRecoveryForm::ModalHook())
-            hook(*form);
+        if (const auto& answer = TRecoveryForm::TModalAnswer::Get())
+            answer(*form);
         else
             form->exec();
     }

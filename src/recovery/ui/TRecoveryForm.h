@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/TOverride.h"
 #include "recovery/TRecoverySink.h"
 
 #include <QDialog>
@@ -136,11 +137,8 @@ public:
     // factor, so the proportion stays right for any size.
     static void SetBarRange(QProgressBar* bar, int64_t maximum, int64_t position);
 
-    // Replaces the modal showing of the filled wizard (tests drive it instead); an empty
-    // function restores exec().
-    using TModalHook = std::function<void(TRecoveryForm& form)>;
-    static void SetModalHook(TModalHook hook);
-    static const TModalHook& ModalHook();
+    // Drives the filled wizard in place of its modal loop while a scope of it lasts.
+    using TModalAnswer = TOverride<TRecoveryForm, std::function<void(TRecoveryForm& form)>>;
 
 public slots:
     // Close and Esc: acted upon once a running recovery has returned.
