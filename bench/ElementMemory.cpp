@@ -69,7 +69,7 @@ void BM_ElementMemory(benchmark::State& state)
 {
     TVantrelApi api = TVantrelApi::Library();
     api.DiskGetInformation = &NoDrive;
-    TVantrelApi::Install(&api);
+    const TVantrelApi::TInstalled::Scope installed(&api);
     const int32_t count = int32_t(state.range(0));
     double bytesPerElement = 0;
     for (auto _ : state) {
@@ -82,7 +82,6 @@ void BM_ElementMemory(benchmark::State& state)
         disk.reset();
         state.ResumeTiming();
     }
-    TVantrelApi::Install(nullptr);
     state.counters["bytes_per_element"] = bytesPerElement;
     state.counters["element_object_bytes"] = double(sizeof(TBaseElement));
 }
