@@ -104,7 +104,7 @@ BENCHMARK(BM_Resort)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 void BM_OpenFolderInWindow(benchmark::State& state)
 {
     QTemporaryDir settingsDir;
-    TRegistryStore::SetFilePath(settingsDir.filePath(QStringLiteral("settings.conf")));
+    const TRegistryStore::TFileOverride::Scope settingsFile(settingsDir.filePath(QStringLiteral("settings.conf")));
     GlobalStartupDefaultAction = sdaNothing;
     CurDisk = std::make_unique<TBigFolderDisk>(FolderSize);
     {
@@ -119,7 +119,6 @@ void BM_OpenFolderInWindow(benchmark::State& state)
         state.counters["rows"] = form.FilesModel()->rowCount();
     }
     CloseCurDisk();
-    TRegistryStore::SetFilePath(QString());
 }
 BENCHMARK(BM_OpenFolderInWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 

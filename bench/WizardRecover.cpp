@@ -47,7 +47,7 @@ void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
         return;
     }
     QTemporaryDir settingsDir;
-    TRegistryStore::SetFilePath(settingsDir.filePath(QStringLiteral("settings.conf")));
+    const TRegistryStore::TFileOverride::Scope settingsFile(settingsDir.filePath(QStringLiteral("settings.conf")));
     GlobalConfirmInterrupt = false;
     const QByteArray path = QFile::encodeName(image);
     if (TVantrelApi::Library().RegisterImage(path.constData()) != 0) {
@@ -74,7 +74,7 @@ void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
         GlobalRecoveryDestinationFolder = out.path();
         TElementsList selection;
         selection.SetItem(CurDisk->RootElement);
-        TRecoveryForm::SetModalHook([&](TRecoveryForm& form) {
+        const TRecoveryForm::TModalAnswer::Scope driven([&](TRecoveryForm& form) {
             form.show();
             while (form.FirstActivation)
                 QCoreApplication::processEvents();
@@ -88,14 +88,12 @@ void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
             logLines = form.ProgressLog->blockCount();
         });
         StartRecoveryWizard(selection, nullptr);
-        TRecoveryForm::SetModalHook(nullptr);
     }
     state.counters["files"] = recovered;
     state.counters["log_lines"] = double(logLines);
     state.counters["run_s"] = runSeconds;
     state.counters["files_per_s"] = runSeconds > 0 ? recovered / runSeconds : 0;
     CloseCurDisk();
-    TRegistryStore::SetFilePath(QString());
 }
 BENCHMARK(BM_WizardRecoversEveryDeletedFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 
