@@ -104,7 +104,8 @@ BENCHMARK(BM_Resort)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 void BM_OpenFolderInWindow(benchmark::State& state)
 {
     QTemporaryDir settingsDir;
-    const TRegistryStore::TFileOverride::Scope settingsFile(settingsDir.filePath(QStringLiteral("settings.conf")));
+    const TRegistryStore::TFileOverride::Scope settingsFile(
+        settingsDir.filePath(QStringLiteral("settings.conf")));
     GlobalStartupDefaultAction = sdaNothing;
     CurDisk = std::make_unique<TBigFolderDisk>(FolderSize);
     {

@@ -47,7 +47,8 @@ void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
         return;
     }
     QTemporaryDir settingsDir;
-    const TRegistryStore::TFileOverride::Scope settingsFile(settingsDir.filePath(QStringLiteral("settings.conf")));
+    const TRegistryStore::TFileOverride::Scope settingsFile(
+        settingsDir.filePath(QStringLiteral("settings.conf")));
     GlobalConfirmInterrupt = false;
     const QByteArray path = QFile::encodeName(image);
     if (TVantrelApi::Library().RegisterImage(path.constData()) != 0) {
