@@ -6,8 +6,10 @@
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 namespace {
 
@@ -29,6 +31,91 @@ constexpr size_t kHeaderBase = 0x20;
 constexpr uint16_t kRecordInUse = 0x01;
 constexpr uint16_t kRecordIsDirectory = 0x02;
 constexpr uint32_t kHeaderKnown = 0x80000000U;
+
+// Records below this one belong to the file system itself.
+constexpr uint64_t kFirstUserRecord = 16;
+// The most read of one folder's index (a larger one is damaged or hostile), and the
+// most runs followed.
+constexpr uint64_t kLargestIndex = uint64_t{256} << 20;
+constexpr size_t kLargestRunCount = 1 << 16;
+constexpr size_t kLargestBitmap = 1 << 20;
+
+// A bitmap byte that marks blocks unused.
+const uint8_t kUnusedBits = 0;
+
+uint16_t raisedSequence(uint16_t sequence)
+{
+    return sequence == 0xFFFF ? 1 : static_cast<uint16_t>(sequence + 1);
+}
+
+uint64_t nameKey(uint64_t parent, const std::u16string& name)
+{
+    uint64_t hash = 1469598103934665603ULL ^ parent;
+    for (const char16_t c : name) {
+        hash = (hash ^ static_cast<uint64_t>(c)) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+bool isI30(const TSK_FS_ATTR* attr)
+{
+    return attr->name != nullptr && std::strcmp(attr->name, "$I30") == 0;
+}
+
+// A non-resident attribute's content, read a run at a time: one large read per run
+// instead of one per block. Parts no run maps (sparse, lost) stay zero.
+bool readRuns(const TSK_FS_ATTR* attr, std::vector<uint8_t>& out)
+{
+    if (!(attr->flags & TSK_FS_ATTR_NONRES) || attr->size <= 0 ||
+        static_cast<uint64_t>(attr->size) > kLargestIndex) {
+        return false;
+    }
+    TSK_FS_INFO* fs = attr->fs_file->fs_info;
+    const uint64_t blockSize = fs->block_size;
+    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * blockSize;
+    const uint64_t size = static_cast<uint64_t>(attr->size);
+    out.assign(static_cast<size_t>(size), 0);
+    size_t runs = 0;
+    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr && runs < kLargestRunCount;
+         run = run->next, ++runs) {
+        if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE) || run->len == 0 ||
+            run->offset > size / blockSize || run->len > size / blockSize + 1) {
+            continue;
+        }
+        const uint64_t start = run->offset * blockSize;
+        if (start >= size) {
+            continue;
+        }
+        const uint64_t length = std::min<uint64_t>(run->len * blockSize, size - start);
+        const uint64_t source = run->addr * blockSize;
+        if (run->addr > volumeEnd / blockSize || source + length > volumeEnd) {
+            continue;
+        }
+        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(out.data() + start),
+                        static_cast<size_t>(length)) != static_cast<ssize_t>(length)) {
+            tsk_error_reset();
+            std::memset(out.data() + start, 0, static_cast<size_t>(length));
+        }
+    }
+    return true;
+}
+
+// An attribute's content, at most limit bytes, read through the library.
+bool readAttribute(const TSK_FS_ATTR* attr, uint64_t limit, std::vector<uint8_t>& out)
+{
+    if (attr->size <= 0 || static_cast<uint64_t>(attr->size) > limit) {
+        return false;
+    }
+    out.resize(static_cast<size_t>(attr->size));
+    const ssize_t got = tsk_fs_attr_read(attr, 0, reinterpret_cast<char*>(out.data()), out.size(),
+                                         TSK_FS_FILE_READ_FLAG_NONE);
+    if (got <= 0) {
+        tsk_error_reset();
+        return false;
+    }
+    out.resize(static_cast<size_t>(got));
+    return true;
+}
 
 struct TChosenName
 {
@@ -72,12 +159,14 @@ TChosenName chooseName(TSK_FS_FILE* file)
 
 } // namespace
 
-TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
+TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan)
+    : TEntryEnumerator(std::move(volume)), m_fullScan(fullScan)
 {
     // The library adds one virtual folder after the last MFT record.
     const TSK_FS_INFO* fs = m_volume->fs();
     const uint64_t records = fs->last_inum;
     m_count = static_cast<int64_t>(std::min<uint64_t>(records, std::numeric_limits<int32_t>::max()));
+    m_records = m_count;
 
     // The record size is in the boot sector: clusters per record, or a negative power of two in bytes.
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
@@ -109,17 +198,30 @@ TNtfsEnumerator::~TNtfsEnumerator()
 
 int64_t TNtfsEnumerator::addressOf(int64_t id) const
 {
-    return id >= 0 && id < m_count ? id : -1;
+    // Entries known only from an index have no record to read.
+    return id >= 0 && id < m_records ? id : -1;
 }
 
 const TFileInfo* TNtfsEnumerator::next()
 {
+    if (m_next < m_records) {
+        const int64_t recordNumber = m_next++;
+        return fillRecord(recordNumber) ? &m_record : nullptr;
+    }
+    if (!m_walked) {
+        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+        finishWalk();
+    }
     if (m_next >= m_count) {
         ++m_next;
         return nullptr;
     }
-    const int64_t recordNumber = m_next++;
-    return fillRecord(recordNumber) ? &m_record : nullptr;
+    const TExtra& extra = m_extras[static_cast<size_t>(m_next++ - m_records)];
+    std::memcpy(&m_record, &extra.info, offsetof(TFileInfo, WideFileName));
+    const size_t length = std::min<size_t>(extra.name.size(), VANTREL_MAX_NAME - 1);
+    std::memcpy(m_record.WideFileName, extra.name.data(), length * sizeof(char16_t));
+    m_record.WideFileName[length] = u'\0';
+    return &m_record;
 }
 
 bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
@@ -196,6 +298,7 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
     bool filled = false;
     const TSK_FS_META* meta = file->meta;
     if (meta != nullptr && !(meta->flags & TSK_FS_META_FLAG_UNUSED)) {
+        m_newestSeconds = std::max({m_newestSeconds, meta->crtime, meta->mtime, meta->atime, meta->ctime});
         const TChosenName name = chooseName(file);
         std::u16string fallback;
         uint64_t parent = name.parent & kRecordNumberMask;
@@ -239,9 +342,371 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             }
             m_record.WideFileName[length] = u'\0';
             filled = true;
+            if (m_listed.empty()) {
+                m_listed.resize(static_cast<size_t>(m_records));
+            }
+            m_listed[static_cast<size_t>(recordNumber)] = true;
+            if (deleted) {
+                m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
+            }
+        } else if ((meta->flags & TSK_FS_META_FLAG_UNALLOC) &&
+                   recordNumber >= static_cast<int64_t>(kFirstUserRecord)) {
+            // A deleted record that lost its name: an index entry may still hold it.
+            TNameless nameless;
+            std::memset(&nameless.info, 0, offsetof(TFileInfo, WideFileName));
+            const bool directory = meta->type == TSK_FS_META_TYPE_DIR;
+            nameless.info.TrueId = recordNumber;
+            nameless.info.Flags = flag_IS_DELETED | (directory ? flag_IS_DIRECTORY : 0);
+            nameless.info.Size = directory ? 0 : std::max<int64_t>(0, meta->size);
+            nameless.info.DateCreated = TFileTimeCodec::fromUtc(meta->crtime, meta->crtime_nano);
+            nameless.info.DateAccessed = TFileTimeCodec::fromUtc(meta->atime, meta->atime_nano);
+            nameless.info.DateModified = TFileTimeCodec::fromUtc(meta->mtime, meta->mtime_nano);
+            nameless.info.Attributes = recordNumber;
+            nameless.info.Reserve = meta->seq;
+            nameless.sequence = static_cast<uint16_t>(meta->seq);
+            m_nameless.push_back(nameless);
+        }
+        if (meta->type == TSK_FS_META_TYPE_DIR) {
+            noteFolderIndex(file, recordNumber, (meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0);
         }
     }
     m_file = file;
     tsk_error_reset();
     return filled;
+}
+
+void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
+                                      std::vector<TNtfsIndex::TEntry>& out)
+{
+    const TSK_FS_ATTR* root = nullptr;
+    const TSK_FS_ATTR* allocation = nullptr;
+    const TSK_FS_ATTR* bitmap = nullptr;
+    const int attributes = tsk_fs_file_attr_getsize(file);
+    for (int i = 0; i < attributes; ++i) {
+        const TSK_FS_ATTR* attr = tsk_fs_file_attr_get_idx(file, i);
+        if (attr == nullptr || !isI30(attr)) {
+            continue;
+        }
+        if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXROOT) {
+            root = attr;
+        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXALLOC) {
+            allocation = attr;
+        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_BITMAP) {
+            bitmap = attr;
+        }
+    }
+    if (root == nullptr || !(root->flags & TSK_FS_ATTR_RES) || root->rd.buf == nullptr) {
+        return;
+    }
+    uint32_t blockSize = 0;
+    const size_t rootSize =
+        std::min<size_t>(root->rd.buf_size, static_cast<size_t>(std::max<int64_t>(0, root->size)));
+    TNtfsIndex::parseRoot(root->rd.buf, rootSize, folder, out, blockSize);
+    if (allocation == nullptr || blockSize == 0 || allocation->size <= 0 ||
+        static_cast<uint64_t>(allocation->size) > kLargestIndex) {
+        return;
+    }
+    std::vector<uint8_t> bits;
+    if (bitmap != nullptr && !readAttribute(bitmap, kLargestBitmap, bits)) {
+        bits.clear();
+    }
+    if (!wholeIndex) {
+        if (!bits.empty()) {
+            readUnusedBlocks(allocation, blockSize, bits, folder, out);
+        }
+        return;
+    }
+    if (!readRuns(allocation, m_indexBuffer)) {
+        return;
+    }
+    // Bits past the bitmap's end count as unused; a missing bitmap as all in use.
+    const uint8_t* bitData = bits.empty() ? (bitmap != nullptr ? &kUnusedBits : nullptr) : bits.data();
+    TNtfsIndex::parseAllocation(m_indexBuffer.data(), m_indexBuffer.size(), blockSize, bitData,
+                                bits.empty() ? (bitmap != nullptr ? 1 : 0) : bits.size(), folder, out);
+}
+
+void TNtfsEnumerator::readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize,
+                                       const std::vector<uint8_t>& bits, const TNtfsIndex::TFolder& folder,
+                                       std::vector<TNtfsIndex::TEntry>& out)
+{
+    if (!(allocation->flags & TSK_FS_ATTR_NONRES)) {
+        return;
+    }
+    TSK_FS_INFO* fs = allocation->fs_file->fs_info;
+    const uint64_t clusterSize = fs->block_size;
+    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * clusterSize;
+    const uint64_t blocks = static_cast<uint64_t>(allocation->size) / blockSize;
+    m_indexBuffer.resize(blockSize);
+    // Blocks and runs both go up in offset: one pass over the runs serves every block.
+    const TSK_FS_ATTR_RUN* run = allocation->nrd.run;
+    size_t runs = 0;
+    for (uint64_t block = 0; block < blocks; ++block) {
+        if (block / 8 < bits.size() && ((bits[block / 8] >> (block % 8)) & 1)) {
+            continue;
+        }
+        const uint64_t start = block * blockSize;
+        while (run != nullptr && runs < kLargestRunCount && (run->offset + run->len) * clusterSize <= start) {
+            run = run->next;
+            ++runs;
+        }
+        if (run == nullptr || runs >= kLargestRunCount) {
+            return;
+        }
+        // A block split over two runs, or in a run with no place on disk, is passed over.
+        const uint64_t runStart = run->offset * clusterSize;
+        if (start < runStart || start + blockSize > (run->offset + run->len) * clusterSize ||
+            (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE))) {
+            continue;
+        }
+        const uint64_t source = run->addr * clusterSize + (start - runStart);
+        if (run->addr > volumeEnd / clusterSize || source + blockSize > volumeEnd) {
+            continue;
+        }
+        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(m_indexBuffer.data()),
+                        blockSize) != static_cast<ssize_t>(blockSize)) {
+            tsk_error_reset();
+            continue;
+        }
+        TNtfsIndex::parseAllocation(m_indexBuffer.data(), blockSize, blockSize, &kUnusedBits, 1, folder, out);
+    }
+}
+
+void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted)
+{
+    TNtfsIndex::TFolder folder;
+    folder.record = static_cast<uint64_t>(recordNumber);
+    folder.sequence = static_cast<uint16_t>(file->meta->seq);
+    folder.deleted = deleted;
+    if (!deleted) {
+        m_liveFolders.push_back(folder.record);
+    }
+    // A deleted folder's whole index is read: everything it still lists was removed with
+    // it. Of a live folder a quick scan reads the root and the blocks the index bitmap
+    // marks unused, a full scan every block's slack as well.
+    std::vector<TNtfsIndex::TEntry> entries;
+    readFolderIndex(file, folder, deleted || m_fullScan, entries);
+    for (TNtfsIndex::TEntry& entry : entries) {
+        if (deleted || entry.stale) {
+            entry.stale = true;
+            m_stale.push_back(std::move(entry));
+        }
+    }
+}
+
+void TNtfsEnumerator::finishWalk()
+{
+    m_walked = true;
+    // The second after the newest second any record holds.
+    const TFileTime newest = m_newestSeconds > 0 ? TFileTimeCodec::fromUtc(m_newestSeconds + 1, 0) : 0;
+    std::vector<TNtfsIndex::TEntry> candidates;
+    candidates.reserve(m_stale.size());
+    for (TNtfsIndex::TEntry& entry : m_stale) {
+        if (entry.record >= kFirstUserRecord && entry.record != entry.parent &&
+            TNtfsIndex::timesPlausible(entry, newest)) {
+            candidates.push_back(std::move(entry));
+        }
+    }
+    m_stale = {};
+    // One entry per file and folder: the Win32 or POSIX name over the DOS one, then the
+    // copy written last.
+    std::sort(candidates.begin(), candidates.end(),
+              [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
+                  if (a.parent != b.parent) {
+                      return a.parent < b.parent;
+                  }
+                  if (a.record != b.record) {
+                      return a.record < b.record;
+                  }
+                  if (a.sequence != b.sequence) {
+                      return a.sequence < b.sequence;
+                  }
+                  if (a.isDosOnly() != b.isDosOnly()) {
+                      return !a.isDosOnly();
+                  }
+                  return a.changed > b.changed;
+              });
+    candidates.erase(std::unique(candidates.begin(), candidates.end(),
+                                 [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
+                                     return a.parent == b.parent && a.record == b.record &&
+                                            a.sequence == b.sequence;
+                                 }),
+                     candidates.end());
+    resolveNameless(candidates);
+    listIndexOnly(candidates);
+    m_count = std::min<int64_t>(m_records + static_cast<int64_t>(m_extras.size()),
+                                std::numeric_limits<int32_t>::max());
+    m_extras.resize(static_cast<size_t>(m_count - m_records));
+    m_knownNames = {};
+    m_deletedChildren = {};
+    m_liveFolders = {};
+    m_nameless = {};
+}
+
+void TNtfsEnumerator::resolveNameless(std::vector<TNtfsIndex::TEntry>& candidates)
+{
+    if (m_nameless.empty()) {
+        return;
+    }
+    const auto refersTo = [](const TNtfsIndex::TEntry& entry, const TNameless& nameless) {
+        return entry.record == static_cast<uint64_t>(nameless.info.TrueId) &&
+               (entry.sequence == nameless.sequence || raisedSequence(entry.sequence) == nameless.sequence);
+    };
+    // The best entry for each nameless record: from the stale entries first; in a full
+    // scan, live entries of the live folders when some are still without a name (that
+    // reads every live folder's index whole).
+    std::vector<const TNtfsIndex::TEntry*> best(m_nameless.size(), nullptr);
+    const auto consider = [&](const TNtfsIndex::TEntry& entry) {
+        const auto found =
+            std::lower_bound(m_nameless.begin(), m_nameless.end(), static_cast<int64_t>(entry.record),
+                             [](const TNameless& n, int64_t record) { return n.info.TrueId < record; });
+        if (found == m_nameless.end() || !refersTo(entry, *found)) {
+            return;
+        }
+        const TNtfsIndex::TEntry*& slot = best[static_cast<size_t>(found - m_nameless.begin())];
+        if (slot == nullptr || (slot->isDosOnly() && !entry.isDosOnly())) {
+            slot = &entry;
+        }
+    };
+    for (const TNtfsIndex::TEntry& entry : candidates) {
+        consider(entry);
+    }
+    std::vector<TNtfsIndex::TEntry> live;
+    if (m_fullScan && std::find(best.begin(), best.end(), nullptr) != best.end()) {
+        std::vector<int64_t> namelessIds;
+        for (const TNameless& nameless : m_nameless) {
+            namelessIds.push_back(nameless.info.TrueId);
+        }
+        for (const uint64_t record : m_liveFolders) {
+            TSK_FS_FILE* file =
+                tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+            if (file == nullptr || file->meta == nullptr) {
+                tsk_error_reset();
+                continue;
+            }
+            m_file = file;
+            TNtfsIndex::TFolder folder;
+            folder.record = record;
+            folder.sequence = static_cast<uint16_t>(file->meta->seq);
+            std::vector<TNtfsIndex::TEntry> entries;
+            readFolderIndex(file, folder, true, entries);
+            for (TNtfsIndex::TEntry& entry : entries) {
+                if (!entry.stale && std::binary_search(namelessIds.begin(), namelessIds.end(),
+                                                       static_cast<int64_t>(entry.record))) {
+                    live.push_back(std::move(entry));
+                }
+            }
+        }
+        for (size_t i = 0; i < best.size(); ++i) {
+            if (best[i] == nullptr) {
+                for (const TNtfsIndex::TEntry& entry : live) {
+                    if (refersTo(entry, m_nameless[i]) && (best[i] == nullptr || best[i]->isDosOnly())) {
+                        best[i] = &entry;
+                    }
+                }
+            }
+        }
+    }
+    for (size_t i = 0; i < best.size(); ++i) {
+        if (best[i] == nullptr) {
+            continue;
+        }
+        TExtra extra;
+        extra.info = m_nameless[i].info;
+        extra.info.TrueParentId = static_cast<int64_t>(best[i]->parent);
+        extra.name = best[i]->name;
+        m_extras.push_back(std::move(extra));
+    }
+}
+
+void TNtfsEnumerator::listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candidates)
+{
+    // Entries whose record still holds them are listed from the record (or were named
+    // above): same record and sequence number, the number raised if the record is free.
+    std::vector<const TNtfsIndex::TEntry*> kept;
+    for (const TNtfsIndex::TEntry& entry : candidates) {
+        if (entry.record < static_cast<uint64_t>(m_records) && !m_headers.empty()) {
+            const uint32_t header = m_headers[static_cast<size_t>(entry.record)];
+            const uint16_t current = static_cast<uint16_t>(header & 0xFFFF);
+            const bool inUse = (header >> 16) & kRecordInUse;
+            if ((header & kHeaderKnown) &&
+                (inUse ? current == entry.sequence
+                       : current == entry.sequence || current == raisedSequence(entry.sequence))) {
+                continue;
+            }
+        }
+        kept.push_back(&entry);
+    }
+    // A name its folder still lists, or a deleted record listed in the same folder under
+    // the same name, is not listed again. Those names are read now, for the folders
+    // concerned only: live folders' indexes and the deleted records in them.
+    std::vector<uint64_t> parents;
+    for (const TNtfsIndex::TEntry* entry : kept) {
+        parents.push_back(entry->parent);
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (const uint64_t record : parents) {
+        if (!std::binary_search(m_liveFolders.begin(), m_liveFolders.end(), record)) {
+            continue;
+        }
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (const TNtfsIndex::TEntry& entry : entries) {
+            if (!entry.stale) {
+                m_knownNames.push_back(nameKey(entry.parent, entry.name));
+            }
+        }
+    }
+    for (const auto& [parent, record] : m_deletedChildren) {
+        if (!parents.empty() && std::binary_search(parents.begin(), parents.end(), parent)) {
+            TSK_FS_FILE* file =
+                tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+            if (file == nullptr) {
+                tsk_error_reset();
+                continue;
+            }
+            m_file = file;
+            const TChosenName name = chooseName(file);
+            if (name.found) {
+                std::u16string text(name.length, u'\0');
+                for (size_t i = 0; i < name.length; ++i) {
+                    text[i] = static_cast<char16_t>(name.text[i * 2] | (name.text[i * 2 + 1] << 8));
+                }
+                m_knownNames.push_back(nameKey(parent, text));
+            }
+        }
+    }
+    std::sort(m_knownNames.begin(), m_knownNames.end());
+    std::unordered_set<uint64_t> listed;
+    for (const TNtfsIndex::TEntry* item : kept) {
+        const TNtfsIndex::TEntry& entry = *item;
+        const uint64_t key = nameKey(entry.parent, entry.name);
+        if (std::binary_search(m_knownNames.begin(), m_knownNames.end(), key) || !listed.insert(key).second) {
+            continue;
+        }
+        TExtra extra;
+        std::memset(&extra.info, 0, offsetof(TFileInfo, WideFileName));
+        const bool directory = entry.isDirectory();
+        extra.info.TrueId = m_records + static_cast<int64_t>(m_extras.size());
+        extra.info.TrueParentId = static_cast<int64_t>(entry.parent);
+        extra.info.Flags =
+            flag_IS_DELETED | flag_FOUND_INDEX | flag_NO_DATA | (directory ? flag_IS_DIRECTORY : 0);
+        extra.info.Size = directory ? 0 : static_cast<int64_t>(std::min<uint64_t>(entry.size, INT64_MAX));
+        extra.info.DateCreated = entry.created;
+        extra.info.DateAccessed = entry.accessed;
+        extra.info.DateModified = entry.modified;
+        extra.info.Attributes = -1; // no record the library could read
+        extra.info.Reserve = entry.sequence;
+        extra.name = entry.name;
+        m_extras.push_back(std::move(extra));
+    }
 }

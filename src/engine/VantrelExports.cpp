@@ -16,9 +16,9 @@ VANTREL_API const TDriveInfo* DiskGetInformation(int32_t id)
 {
     return TVantrelEngine::instance().diskInformation(id);
 }
-VANTREL_API int64_t DiskInitialize(int32_t id, int32_t)
+VANTREL_API int64_t DiskInitialize(int32_t id, int32_t fullScan)
 {
-    return TVantrelEngine::instance().initialize(id);
+    return TVantrelEngine::instance().initialize(id, fullScan != 0);
 }
 VANTREL_API const TFileInfo* FileGetNext(void)
 {
