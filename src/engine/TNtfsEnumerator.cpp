@@ -493,22 +493,46 @@ void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, b
     }
 }
 
+namespace {
+
+bool refersTo(const TNtfsIndex::TEntry& entry, int64_t record, uint16_t sequence)
+{
+    return entry.record == static_cast<uint64_t>(record) &&
+           (entry.sequence == sequence || raisedSequence(entry.sequence) == sequence);
+}
+
+} // namespace
+
 void TNtfsEnumerator::finishWalk()
 {
     m_walked = true;
     // The second after the newest second any record holds.
     const TFileTime newest = m_newestSeconds > 0 ? TFileTimeCodec::fromUtc(m_newestSeconds + 1, 0) : 0;
+    // A deleted record without a name that no stale entry refers to may be named by an
+    // entry a live folder still holds, or by one in a live folder's slack: then every live
+    // folder's index is read whole, once.
+    std::vector<TNtfsIndex::TEntry> references;
+    const bool unnamed = std::any_of(m_nameless.begin(), m_nameless.end(), [&](const TNameless& nameless) {
+        return std::none_of(m_stale.begin(), m_stale.end(), [&](const TNtfsIndex::TEntry& entry) {
+            return refersTo(entry, nameless.info.TrueId, nameless.sequence);
+        });
+    });
+    if (unnamed) {
+        readLiveFolders(references);
+    }
     std::vector<TNtfsIndex::TEntry> candidates;
     candidates.reserve(m_stale.size());
     for (TNtfsIndex::TEntry& entry : m_stale) {
-        if (entry.record >= kFirstUserRecord && entry.record != entry.parent &&
-            TNtfsIndex::timesPlausible(entry, newest)) {
+        // An entry without file reference is known by its name alone: a DOS name of it
+        // would only repeat the long one.
+        const bool usable = entry.record == 0 ? !entry.isDosOnly() : entry.record >= kFirstUserRecord;
+        if (usable && entry.record != entry.parent && TNtfsIndex::timesPlausible(entry, newest)) {
             candidates.push_back(std::move(entry));
         }
     }
     m_stale = {};
     // One entry per file and folder: the Win32 or POSIX name over the DOS one, then the
-    // copy written last.
+    // copy written last. Entries without file reference are told apart by name later.
     std::sort(candidates.begin(), candidates.end(),
               [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
                   if (a.parent != b.parent) {
@@ -527,11 +551,11 @@ void TNtfsEnumerator::finishWalk()
               });
     candidates.erase(std::unique(candidates.begin(), candidates.end(),
                                  [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
-                                     return a.parent == b.parent && a.record == b.record &&
+                                     return a.record != 0 && a.parent == b.parent && a.record == b.record &&
                                             a.sequence == b.sequence;
                                  }),
                      candidates.end());
-    resolveNameless(candidates);
+    resolveNameless(candidates, references);
     listIndexOnly(candidates);
     m_count = std::min<int64_t>(m_records + static_cast<int64_t>(m_extras.size()),
                                 std::numeric_limits<int32_t>::max());
@@ -542,24 +566,48 @@ void TNtfsEnumerator::finishWalk()
     m_nameless = {};
 }
 
-void TNtfsEnumerator::resolveNameless(std::vector<TNtfsIndex::TEntry>& candidates)
+void TNtfsEnumerator::readLiveFolders(std::vector<TNtfsIndex::TEntry>& references)
 {
-    if (m_nameless.empty()) {
-        return;
+    for (const uint64_t record : m_liveFolders) {
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (TNtfsIndex::TEntry& entry : entries) {
+            if (entry.stale) {
+                // A full scan read these during the walk already.
+                if (!m_fullScan) {
+                    m_stale.push_back(std::move(entry));
+                }
+                continue;
+            }
+            const auto found =
+                std::lower_bound(m_nameless.begin(), m_nameless.end(), static_cast<int64_t>(entry.record),
+                                 [](const TNameless& n, int64_t id) { return n.info.TrueId < id; });
+            if (found != m_nameless.end() && refersTo(entry, found->info.TrueId, found->sequence)) {
+                references.push_back(std::move(entry));
+            }
+        }
     }
-    const auto refersTo = [](const TNtfsIndex::TEntry& entry, const TNameless& nameless) {
-        return entry.record == static_cast<uint64_t>(nameless.info.TrueId) &&
-               (entry.sequence == nameless.sequence || raisedSequence(entry.sequence) == nameless.sequence);
-    };
-    // The best entry for each nameless record: from the stale entries first; in a full
-    // scan, live entries of the live folders when some are still without a name (that
-    // reads every live folder's index whole).
+}
+
+void TNtfsEnumerator::resolveNameless(const std::vector<TNtfsIndex::TEntry>& candidates,
+                                      const std::vector<TNtfsIndex::TEntry>& references)
+{
+    // The best entry for each nameless record: the Win32 or POSIX name over the DOS one.
     std::vector<const TNtfsIndex::TEntry*> best(m_nameless.size(), nullptr);
     const auto consider = [&](const TNtfsIndex::TEntry& entry) {
         const auto found =
             std::lower_bound(m_nameless.begin(), m_nameless.end(), static_cast<int64_t>(entry.record),
                              [](const TNameless& n, int64_t record) { return n.info.TrueId < record; });
-        if (found == m_nameless.end() || !refersTo(entry, *found)) {
+        if (found == m_nameless.end() || !refersTo(entry, found->info.TrueId, found->sequence)) {
             return;
         }
         const TNtfsIndex::TEntry*& slot = best[static_cast<size_t>(found - m_nameless.begin())];
@@ -570,41 +618,8 @@ void TNtfsEnumerator::resolveNameless(std::vector<TNtfsIndex::TEntry>& candidate
     for (const TNtfsIndex::TEntry& entry : candidates) {
         consider(entry);
     }
-    std::vector<TNtfsIndex::TEntry> live;
-    if (m_fullScan && std::find(best.begin(), best.end(), nullptr) != best.end()) {
-        std::vector<int64_t> namelessIds;
-        for (const TNameless& nameless : m_nameless) {
-            namelessIds.push_back(nameless.info.TrueId);
-        }
-        for (const uint64_t record : m_liveFolders) {
-            TSK_FS_FILE* file =
-                tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
-            if (file == nullptr || file->meta == nullptr) {
-                tsk_error_reset();
-                continue;
-            }
-            m_file = file;
-            TNtfsIndex::TFolder folder;
-            folder.record = record;
-            folder.sequence = static_cast<uint16_t>(file->meta->seq);
-            std::vector<TNtfsIndex::TEntry> entries;
-            readFolderIndex(file, folder, true, entries);
-            for (TNtfsIndex::TEntry& entry : entries) {
-                if (!entry.stale && std::binary_search(namelessIds.begin(), namelessIds.end(),
-                                                       static_cast<int64_t>(entry.record))) {
-                    live.push_back(std::move(entry));
-                }
-            }
-        }
-        for (size_t i = 0; i < best.size(); ++i) {
-            if (best[i] == nullptr) {
-                for (const TNtfsIndex::TEntry& entry : live) {
-                    if (refersTo(entry, m_nameless[i]) && (best[i] == nullptr || best[i]->isDosOnly())) {
-                        best[i] = &entry;
-                    }
-                }
-            }
-        }
+    for (const TNtfsIndex::TEntry& entry : references) {
+        consider(entry);
     }
     for (size_t i = 0; i < best.size(); ++i) {
         if (best[i] == nullptr) {
@@ -614,6 +629,7 @@ void TNtfsEnumerator::resolveNameless(std::vector<TNtfsIndex::TEntry>& candidate
         extra.info = m_nameless[i].info;
         extra.info.TrueParentId = static_cast<int64_t>(best[i]->parent);
         extra.name = best[i]->name;
+        m_knownNames.push_back(nameKey(best[i]->parent, extra.name));
         m_extras.push_back(std::move(extra));
     }
 }
@@ -624,7 +640,7 @@ void TNtfsEnumerator::listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candi
     // above): same record and sequence number, the number raised if the record is free.
     std::vector<const TNtfsIndex::TEntry*> kept;
     for (const TNtfsIndex::TEntry& entry : candidates) {
-        if (entry.record < static_cast<uint64_t>(m_records) && !m_headers.empty()) {
+        if (entry.record != 0 && entry.record < static_cast<uint64_t>(m_records) && !m_headers.empty()) {
             const uint32_t header = m_headers[static_cast<size_t>(entry.record)];
             const uint16_t current = static_cast<uint16_t>(header & 0xFFFF);
             const bool inUse = (header >> 16) & kRecordInUse;

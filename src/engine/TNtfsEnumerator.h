@@ -60,7 +60,11 @@ private:
     void noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted);
     // Turns what the walk gathered into the entries served after the records.
     void finishWalk();
-    void resolveNameless(std::vector<TNtfsIndex::TEntry>& candidates);
+    // Reads every live folder's index whole: its stale entries join the others, its live
+    // entries that refer to a nameless record go to references.
+    void readLiveFolders(std::vector<TNtfsIndex::TEntry>& references);
+    void resolveNameless(const std::vector<TNtfsIndex::TEntry>& candidates,
+                         const std::vector<TNtfsIndex::TEntry>& references);
     void listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candidates);
     // Reads the raw record header: remembers its sequence number and flags, and says
     // whether the record is an extension of another record (its attributes continue a

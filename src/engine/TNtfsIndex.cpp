@@ -87,34 +87,21 @@ bool belongsTo(uint64_t parentRecord, uint16_t parentSequence, const TNtfsIndex:
 
 } // namespace
 
-size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& folder, TEntry& entry)
+size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder& folder, TEntry& entry)
 {
-    if (size < kSmallestEntry) {
+    if (size < kNameText + 2) {
         return 0;
     }
     // The parent reference first: it rules out most offsets of a slack scan at once.
-    const uint64_t parent = readLe<uint64_t>(data + kEntryHeaderSize + kNameParent);
+    const uint64_t parent = readLe<uint64_t>(name + kNameParent);
     if ((parent & kRecordMask) != folder.record) {
         return 0;
     }
-    const size_t length = readLe<uint16_t>(data + kEntryLength);
-    const size_t content = readLe<uint16_t>(data + kEntryContentLength);
-    const uint32_t flags = readLe<uint32_t>(data + kEntryFlags);
-    if (length < kSmallestEntry || length > size || length % kEntryAlignment != 0 ||
-        (flags & ~(kEntryHasChild | kEntryLast)) != 0 || content < kNameText ||
-        kEntryHeaderSize + content + ((flags & kEntryHasChild) ? sizeof(uint64_t) : 0) > length) {
-        return 0;
-    }
-    const uint8_t* name = data + kEntryHeaderSize;
     const size_t nameLength = name[kNameLength];
     const uint8_t nameSpace = name[kNameSpace];
-    if (nameLength == 0 || nameSpace > kNamespaceLast || kNameText + nameLength * 2 > content) {
-        return 0;
-    }
-    const uint64_t reference = readLe<uint64_t>(data);
-    const uint16_t sequence = static_cast<uint16_t>(reference >> kSequenceShift);
     const uint16_t parentSequence = static_cast<uint16_t>(parent >> kSequenceShift);
-    if (sequence == 0 || !belongsTo(parent & kRecordMask, parentSequence, folder)) {
+    if (nameLength == 0 || nameSpace > kNamespaceLast || kNameText + nameLength * 2 > size ||
+        !belongsTo(parent & kRecordMask, parentSequence, folder)) {
         return 0;
     }
     std::u16string text(nameLength, u'\0');
@@ -126,8 +113,8 @@ size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& f
         }
         text[i] = c;
     }
-    entry.record = reference & kRecordMask;
-    entry.sequence = sequence;
+    entry.record = 0;
+    entry.sequence = 0;
     entry.parent = parent & kRecordMask;
     entry.parentSequence = parentSequence;
     entry.created = readLe<uint64_t>(name + kNameCreated);
@@ -139,6 +126,33 @@ size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& f
     entry.attributes = readLe<uint32_t>(name + kNameAttributes);
     entry.nameSpace = nameSpace;
     entry.name = std::move(text);
+    return kNameText + nameLength * 2;
+}
+
+size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& folder, TEntry& entry)
+{
+    if (size < kSmallestEntry) {
+        return 0;
+    }
+    // The parent reference first: it rules out most offsets of a slack scan at once.
+    if ((readLe<uint64_t>(data + kEntryHeaderSize + kNameParent) & kRecordMask) != folder.record) {
+        return 0;
+    }
+    const size_t length = readLe<uint16_t>(data + kEntryLength);
+    const size_t content = readLe<uint16_t>(data + kEntryContentLength);
+    const uint32_t flags = readLe<uint32_t>(data + kEntryFlags);
+    if (length < kSmallestEntry || length > size || length % kEntryAlignment != 0 ||
+        (flags & ~(kEntryHasChild | kEntryLast)) != 0 || content < kNameText ||
+        kEntryHeaderSize + content + ((flags & kEntryHasChild) ? sizeof(uint64_t) : 0) > length) {
+        return 0;
+    }
+    const uint64_t reference = readLe<uint64_t>(data);
+    const uint16_t sequence = static_cast<uint16_t>(reference >> kSequenceShift);
+    if (sequence == 0 || parseFileName(data + kEntryHeaderSize, content, folder, entry) == 0) {
+        return 0;
+    }
+    entry.record = reference & kRecordMask;
+    entry.sequence = sequence;
     return length;
 }
 
@@ -178,9 +192,15 @@ bool TNtfsIndex::parseNode(const uint8_t* node, size_t size, bool inUse, const T
     }
     // Slack, or the whole of an unused block: removed entries stay where they were,
     // each on an 8-byte boundary, partly overwritten where later entries moved.
-    while (position < allocated && allocated - position >= kSmallestEntry) {
+    // An entry removed last before the end marker lost its header to that marker, which
+    // moved over it; its $FILE_NAME follows intact, its file reference is gone (0).
+    while (position < allocated && allocated - position >= kNameText + 2) {
         TEntry entry;
-        const size_t length = parseEntry(node + position, allocated - position, folder, entry);
+        size_t length = parseEntry(node + position, allocated - position, folder, entry);
+        if (length == 0) {
+            length = parseFileName(node + position, allocated - position, folder, entry);
+            length = (length + kEntryAlignment - 1) / kEntryAlignment * kEntryAlignment;
+        }
         if (length == 0) {
             position += kEntryAlignment;
             continue;

@@ -30,7 +30,7 @@ public:
 
     struct TEntry
     {
-        uint64_t record = 0; // the entry's own file record
+        uint64_t record = 0; // the entry's own file record; 0: unknown (its header was overwritten)
         uint16_t sequence = 0;
         uint64_t parent = 0; // parent record number
         uint16_t parentSequence = 0;
@@ -84,6 +84,8 @@ private:
     // up to the allocated size is scanned for stale ones.
     static bool parseNode(const uint8_t* node, size_t size, bool inUse, const TFolder& folder,
                           std::vector<TEntry>& out);
+    // A $FILE_NAME of at most size bytes, without file reference; its length, or 0.
+    static size_t parseFileName(const uint8_t* name, size_t size, const TFolder& folder, TEntry& entry);
     // An entry at data of at most size bytes; its length, or 0 when it does not validate.
     static size_t parseEntry(const uint8_t* data, size_t size, const TFolder& folder, TEntry& entry);
 };

@@ -36,6 +36,9 @@ public:
         // old name, which no entry of the volume carries any more.
         bool parentLost = false;
         qint64 parentRecord = -1;
+        // Only the entry's name, times, size and folder survive (in its folder's index; its
+        // own record holds another file now): listed, but nothing can be recovered.
+        bool noData = false;
 
         QString name() const;       // the last path component
         QString parentPath() const; // "" for entries in the root folder
