@@ -226,9 +226,10 @@ TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* 
 {
     // An entry known only by its name in a folder's index has nothing to copy.
     if (record->Flags & flag_NO_DATA) {
-        return finishedHandle(VANTREL_RECOVERY_READ_ERROR,
-                              "Only the name of this entry survives (in its folder's index); its record was "
-                              "reused, so there is no recoverable data.");
+        return finishedHandle(
+            VANTREL_RECOVERY_READ_ERROR,
+            "Only the name of this entry survives, in its folder's index: its file record now "
+            "holds another file or is gone, so there is no recoverable data.");
     }
     TRecoveryJob::TRequest request;
     {
