@@ -32,8 +32,9 @@ constexpr uint16_t kRecordInUse = 0x01;
 constexpr uint16_t kRecordIsDirectory = 0x02;
 constexpr uint32_t kHeaderKnown = 0x80000000U;
 
-// Records below this one belong to the file system itself.
-constexpr uint64_t kFirstUserRecord = 16;
+// Records below this one belong to the file system itself: 0-15 its own files, 16-23
+// kept for it (they read as free records without a name).
+constexpr uint64_t kFirstUserRecord = 24;
 // The most read of one folder's index (a larger one is damaged or hostile), and the
 // most runs followed.
 constexpr uint64_t kLargestIndex = uint64_t{256} << 20;
@@ -477,16 +478,55 @@ void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, b
     folder.record = static_cast<uint64_t>(recordNumber);
     folder.sequence = static_cast<uint16_t>(file->meta->seq);
     folder.deleted = deleted;
-    if (!deleted) {
-        m_liveFolders.push_back(folder.record);
+    if (deleted) {
+        // Read after the walk, when it is known whether that is needed.
+        m_deletedFolders.push_back(folder.record);
+        return;
     }
-    // A deleted folder's whole index is read: everything it still lists was removed with
-    // it. Of a live folder a quick scan reads the root and the blocks the index bitmap
-    // marks unused, a full scan every block's slack as well.
+    m_liveFolders.push_back(folder.record);
+    // Of a live folder a quick scan reads the root and the blocks the index bitmap marks
+    // unused, a full scan every block's slack as well.
     std::vector<TNtfsIndex::TEntry> entries;
-    readFolderIndex(file, folder, deleted || m_fullScan, entries);
+    readFolderIndex(file, folder, m_fullScan, entries);
     for (TNtfsIndex::TEntry& entry : entries) {
-        if (deleted || entry.stale) {
+        if (entry.stale) {
+            m_stale.push_back(std::move(entry));
+        }
+    }
+}
+
+bool TNtfsEnumerator::recordsWereReused() const
+{
+    // A driver raises a record's sequence number when it frees the record and keeps it
+    // when it reuses it: a record in use past its first number, or a free one past its
+    // second, held another entry before.
+    for (size_t record = kFirstUserRecord; record < m_headers.size(); ++record) {
+        const uint32_t header = m_headers[record];
+        const uint16_t sequence = static_cast<uint16_t>(header & 0xFFFF);
+        if ((header & kHeaderKnown) && sequence > (((header >> 16) & kRecordInUse) ? 1 : 2)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TNtfsEnumerator::readDeletedFolders()
+{
+    for (const uint64_t record : m_deletedFolders) {
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        folder.deleted = true;
+        // Everything a deleted folder's index still lists was removed with it.
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (TNtfsIndex::TEntry& entry : entries) {
             entry.stale = true;
             m_stale.push_back(std::move(entry));
         }
@@ -508,6 +548,12 @@ void TNtfsEnumerator::finishWalk()
     m_walked = true;
     // The second after the newest second any record holds.
     const TFileTime newest = m_newestSeconds > 0 ? TFileTimeCodec::fromUtc(m_newestSeconds + 1, 0) : 0;
+    // A deleted folder's index names entries that are not listed from their own record
+    // only when records were reused (or one lost its name): without either, every entry
+    // it holds is a deleted record listed already, and it is not read.
+    if (m_fullScan || !m_nameless.empty() || recordsWereReused()) {
+        readDeletedFolders();
+    }
     // A deleted record without a name that no stale entry refers to may be named by an
     // entry a live folder still holds, or by one in a live folder's slack: then every live
     // folder's index is read whole, once.
@@ -563,6 +609,7 @@ void TNtfsEnumerator::finishWalk()
     m_knownNames = {};
     m_deletedChildren = {};
     m_liveFolders = {};
+    m_deletedFolders = {};
     m_nameless = {};
 }
 

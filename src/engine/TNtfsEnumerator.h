@@ -60,6 +60,9 @@ private:
     void noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted);
     // Turns what the walk gathered into the entries served after the records.
     void finishWalk();
+    // Whether any record held another entry before its present one.
+    bool recordsWereReused() const;
+    void readDeletedFolders();
     // Reads every live folder's index whole: its stale entries join the others, its live
     // entries that refer to a nameless record go to references.
     void readLiveFolders(std::vector<TNtfsIndex::TEntry>& references);
@@ -84,6 +87,7 @@ private:
     std::vector<TNtfsIndex::TEntry> m_stale;
     std::vector<TNameless> m_nameless;
     std::vector<uint64_t> m_liveFolders;
+    std::vector<uint64_t> m_deletedFolders;
     // Parent and record of each deleted record listed.
     std::vector<std::pair<uint64_t, uint64_t>> m_deletedChildren;
     // Hashes of parent and name already listed, in the folders that have index-only entries.

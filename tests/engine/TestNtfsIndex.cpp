@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,7 +70,7 @@ void node(Bytes& out, size_t at, size_t first, size_t size, const std::vector<By
     const Bytes end = endEntry();
     std::memcpy(out.data() + position, end.data(), end.size());
     position += end.size();
-    std::memcpy(out.data() + position, slack.data(), slack.size());
+    std::copy(slack.begin(), slack.end(), out.begin() + static_cast<std::ptrdiff_t>(position));
     put<uint32_t>(out, at, static_cast<uint32_t>(first));
     put<uint32_t>(out, at + 4, static_cast<uint32_t>(position - at));
     put<uint32_t>(out, at + 8, static_cast<uint32_t>(size));
