@@ -246,9 +246,9 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
     std::memcpy(&sequence, header + kHeaderSequence, sizeof sequence);
     std::memcpy(&flags, header + kHeaderFlags, sizeof flags);
     std::memcpy(&base, header + kHeaderBase, sizeof base);
-    if (recordNumber >= 0 && recordNumber < m_count) {
+    if (recordNumber >= 0 && recordNumber < m_records) {
         if (m_headers.empty()) {
-            m_headers.resize(static_cast<size_t>(m_count));
+            m_headers.resize(static_cast<size_t>(m_records));
         }
         m_headers[static_cast<size_t>(recordNumber)] =
             kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
@@ -261,7 +261,7 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
 bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
 {
     // Without a sequence number, or without a readable header, nothing can be told.
-    if (sequence == 0 || m_mft == nullptr || parent >= static_cast<uint64_t>(m_count)) {
+    if (sequence == 0 || m_mft == nullptr || parent >= static_cast<uint64_t>(m_records)) {
         return true;
     }
     const size_t index = static_cast<size_t>(parent);
@@ -343,10 +343,6 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             }
             m_record.WideFileName[length] = u'\0';
             filled = true;
-            if (m_listed.empty()) {
-                m_listed.resize(static_cast<size_t>(m_records));
-            }
-            m_listed[static_cast<size_t>(recordNumber)] = true;
             if (deleted) {
                 m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
             }

@@ -92,7 +92,6 @@ private:
     std::vector<std::pair<uint64_t, uint64_t>> m_deletedChildren;
     // Hashes of parent and name already listed, in the folders that have index-only entries.
     std::vector<uint64_t> m_knownNames;
-    std::vector<bool> m_listed; // records served with a name
     std::vector<TExtra> m_extras;
     std::vector<uint8_t> m_indexBuffer;
     TSK_FS_FILE* m_file = nullptr;
