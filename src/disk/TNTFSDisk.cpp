@@ -29,8 +29,21 @@ bool TNTFSDisk::AnalyzeDisk(TScanProgress* ScanForm, bool AFullScan)
         } else {
             SlotPassed(Counter);
         }
-        if (StopScan || Counter > TotalFiles)
+        if (StopScan)
             break;
+        // After the last record the engine may announce entries it learnt from the
+        // folder indexes: the count grows by their number.
+        if (Counter > TotalFiles) {
+            int64_t estimate = -1;
+            try {
+                estimate = api.ScanEstimate ? api.ScanEstimate() : -1;
+            } catch (...) {
+                estimate = -1;
+            }
+            if (estimate <= TotalFiles || Counter > estimate)
+                break;
+            TotalFiles = estimate;
+        }
     }
     EndProgress();
 

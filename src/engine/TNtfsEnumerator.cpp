@@ -6,8 +6,10 @@
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 namespace {
 
@@ -29,6 +31,92 @@ constexpr size_t kHeaderBase = 0x20;
 constexpr uint16_t kRecordInUse = 0x01;
 constexpr uint16_t kRecordIsDirectory = 0x02;
 constexpr uint32_t kHeaderKnown = 0x80000000U;
+
+// Records below this one belong to the file system itself: 0-15 its own files, 16-23
+// kept for it (they read as free records without a name).
+constexpr uint64_t kFirstUserRecord = 24;
+// The most read of one folder's index (a larger one is damaged or hostile), and the
+// most runs followed.
+constexpr uint64_t kLargestIndex = uint64_t{256} << 20;
+constexpr size_t kLargestRunCount = 1 << 16;
+constexpr size_t kLargestBitmap = 1 << 20;
+
+// A bitmap byte that marks blocks unused.
+const uint8_t kUnusedBits = 0;
+
+uint16_t raisedSequence(uint16_t sequence)
+{
+    return sequence == 0xFFFF ? 1 : static_cast<uint16_t>(sequence + 1);
+}
+
+uint64_t nameKey(uint64_t parent, const std::u16string& name)
+{
+    uint64_t hash = 1469598103934665603ULL ^ parent;
+    for (const char16_t c : name) {
+        hash = (hash ^ static_cast<uint64_t>(c)) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+bool isI30(const TSK_FS_ATTR* attr)
+{
+    return attr->name != nullptr && std::strcmp(attr->name, "$I30") == 0;
+}
+
+// A non-resident attribute's content, read a run at a time: one large read per run
+// instead of one per block. Parts no run maps (sparse, lost) stay zero.
+bool readRuns(const TSK_FS_ATTR* attr, std::vector<uint8_t>& out)
+{
+    if (!(attr->flags & TSK_FS_ATTR_NONRES) || attr->size <= 0 ||
+        static_cast<uint64_t>(attr->size) > kLargestIndex) {
+        return false;
+    }
+    TSK_FS_INFO* fs = attr->fs_file->fs_info;
+    const uint64_t blockSize = fs->block_size;
+    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * blockSize;
+    const uint64_t size = static_cast<uint64_t>(attr->size);
+    out.assign(static_cast<size_t>(size), 0);
+    size_t runs = 0;
+    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr && runs < kLargestRunCount;
+         run = run->next, ++runs) {
+        if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE) || run->len == 0 ||
+            run->offset > size / blockSize || run->len > size / blockSize + 1) {
+            continue;
+        }
+        const uint64_t start = run->offset * blockSize;
+        if (start >= size) {
+            continue;
+        }
+        const uint64_t length = std::min<uint64_t>(run->len * blockSize, size - start);
+        const uint64_t source = run->addr * blockSize;
+        if (run->addr > volumeEnd / blockSize || source + length > volumeEnd) {
+            continue;
+        }
+        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(out.data() + start),
+                        static_cast<size_t>(length)) != static_cast<ssize_t>(length)) {
+            tsk_error_reset();
+            std::memset(out.data() + start, 0, static_cast<size_t>(length));
+        }
+    }
+    return true;
+}
+
+// An attribute's content, at most limit bytes, read through the library.
+bool readAttribute(const TSK_FS_ATTR* attr, uint64_t limit, std::vector<uint8_t>& out)
+{
+    if (attr->size <= 0 || static_cast<uint64_t>(attr->size) > limit) {
+        return false;
+    }
+    out.resize(static_cast<size_t>(attr->size));
+    const ssize_t got = tsk_fs_attr_read(attr, 0, reinterpret_cast<char*>(out.data()), out.size(),
+                                         TSK_FS_FILE_READ_FLAG_NONE);
+    if (got <= 0) {
+        tsk_error_reset();
+        return false;
+    }
+    out.resize(static_cast<size_t>(got));
+    return true;
+}
 
 struct TChosenName
 {
@@ -72,12 +160,14 @@ TChosenName chooseName(TSK_FS_FILE* file)
 
 } // namespace
 
-TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume) : TEntryEnumerator(std::move(volume))
+TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan)
+    : TEntryEnumerator(std::move(volume)), m_fullScan(fullScan)
 {
     // The library adds one virtual folder after the last MFT record.
     const TSK_FS_INFO* fs = m_volume->fs();
     const uint64_t records = fs->last_inum;
     m_count = static_cast<int64_t>(std::min<uint64_t>(records, std::numeric_limits<int32_t>::max()));
+    m_records = m_count;
 
     // The record size is in the boot sector: clusters per record, or a negative power of two in bytes.
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
@@ -109,17 +199,30 @@ TNtfsEnumerator::~TNtfsEnumerator()
 
 int64_t TNtfsEnumerator::addressOf(int64_t id) const
 {
-    return id >= 0 && id < m_count ? id : -1;
+    // Entries known only from an index have no record to read.
+    return id >= 0 && id < m_records ? id : -1;
 }
 
 const TFileInfo* TNtfsEnumerator::next()
 {
+    if (m_next < m_records) {
+        const int64_t recordNumber = m_next++;
+        return fillRecord(recordNumber) ? &m_record : nullptr;
+    }
+    if (!m_walked) {
+        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+        finishWalk();
+    }
     if (m_next >= m_count) {
         ++m_next;
         return nullptr;
     }
-    const int64_t recordNumber = m_next++;
-    return fillRecord(recordNumber) ? &m_record : nullptr;
+    const TExtra& extra = m_extras[static_cast<size_t>(m_next++ - m_records)];
+    std::memcpy(&m_record, &extra.info, offsetof(TFileInfo, WideFileName));
+    const size_t length = std::min<size_t>(extra.name.size(), VANTREL_MAX_NAME - 1);
+    std::memcpy(m_record.WideFileName, extra.name.data(), length * sizeof(char16_t));
+    m_record.WideFileName[length] = u'\0';
+    return &m_record;
 }
 
 bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
@@ -143,9 +246,9 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
     std::memcpy(&sequence, header + kHeaderSequence, sizeof sequence);
     std::memcpy(&flags, header + kHeaderFlags, sizeof flags);
     std::memcpy(&base, header + kHeaderBase, sizeof base);
-    if (recordNumber >= 0 && recordNumber < m_count) {
+    if (recordNumber >= 0 && recordNumber < m_records) {
         if (m_headers.empty()) {
-            m_headers.resize(static_cast<size_t>(m_count));
+            m_headers.resize(static_cast<size_t>(m_records));
         }
         m_headers[static_cast<size_t>(recordNumber)] =
             kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
@@ -158,7 +261,7 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
 bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
 {
     // Without a sequence number, or without a readable header, nothing can be told.
-    if (sequence == 0 || m_mft == nullptr || parent >= static_cast<uint64_t>(m_count)) {
+    if (sequence == 0 || m_mft == nullptr || parent >= static_cast<uint64_t>(m_records)) {
         return true;
     }
     const size_t index = static_cast<size_t>(parent);
@@ -196,6 +299,7 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
     bool filled = false;
     const TSK_FS_META* meta = file->meta;
     if (meta != nullptr && !(meta->flags & TSK_FS_META_FLAG_UNUSED)) {
+        m_newestSeconds = std::max({m_newestSeconds, meta->crtime, meta->mtime, meta->atime, meta->ctime});
         const TChosenName name = chooseName(file);
         std::u16string fallback;
         uint64_t parent = name.parent & kRecordNumberMask;
@@ -239,9 +343,429 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             }
             m_record.WideFileName[length] = u'\0';
             filled = true;
+            if (deleted) {
+                m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
+            }
+        } else if ((meta->flags & TSK_FS_META_FLAG_UNALLOC) &&
+                   recordNumber >= static_cast<int64_t>(kFirstUserRecord)) {
+            // A deleted record that lost its name: an index entry may still hold it.
+            TNameless nameless;
+            std::memset(&nameless.info, 0, offsetof(TFileInfo, WideFileName));
+            const bool directory = meta->type == TSK_FS_META_TYPE_DIR;
+            nameless.info.TrueId = recordNumber;
+            nameless.info.Flags = flag_IS_DELETED | (directory ? flag_IS_DIRECTORY : 0);
+            nameless.info.Size = directory ? 0 : std::max<int64_t>(0, meta->size);
+            nameless.info.DateCreated = TFileTimeCodec::fromUtc(meta->crtime, meta->crtime_nano);
+            nameless.info.DateAccessed = TFileTimeCodec::fromUtc(meta->atime, meta->atime_nano);
+            nameless.info.DateModified = TFileTimeCodec::fromUtc(meta->mtime, meta->mtime_nano);
+            nameless.info.Attributes = recordNumber;
+            nameless.info.Reserve = meta->seq;
+            nameless.sequence = static_cast<uint16_t>(meta->seq);
+            m_nameless.push_back(nameless);
+        }
+        if (meta->type == TSK_FS_META_TYPE_DIR) {
+            noteFolderIndex(file, recordNumber, (meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0);
         }
     }
     m_file = file;
     tsk_error_reset();
     return filled;
+}
+
+void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
+                                      std::vector<TNtfsIndex::TEntry>& out)
+{
+    const TSK_FS_ATTR* root = nullptr;
+    const TSK_FS_ATTR* allocation = nullptr;
+    const TSK_FS_ATTR* bitmap = nullptr;
+    const int attributes = tsk_fs_file_attr_getsize(file);
+    for (int i = 0; i < attributes; ++i) {
+        const TSK_FS_ATTR* attr = tsk_fs_file_attr_get_idx(file, i);
+        if (attr == nullptr || !isI30(attr)) {
+            continue;
+        }
+        if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXROOT) {
+            root = attr;
+        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXALLOC) {
+            allocation = attr;
+        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_BITMAP) {
+            bitmap = attr;
+        }
+    }
+    if (root == nullptr || !(root->flags & TSK_FS_ATTR_RES) || root->rd.buf == nullptr) {
+        return;
+    }
+    uint32_t blockSize = 0;
+    const size_t rootSize =
+        std::min<size_t>(root->rd.buf_size, static_cast<size_t>(std::max<int64_t>(0, root->size)));
+    TNtfsIndex::parseRoot(root->rd.buf, rootSize, folder, out, blockSize);
+    if (allocation == nullptr || blockSize == 0 || allocation->size <= 0 ||
+        static_cast<uint64_t>(allocation->size) > kLargestIndex) {
+        return;
+    }
+    std::vector<uint8_t> bits;
+    if (bitmap != nullptr && !readAttribute(bitmap, kLargestBitmap, bits)) {
+        bits.clear();
+    }
+    if (!wholeIndex) {
+        if (!bits.empty()) {
+            readUnusedBlocks(allocation, blockSize, bits, folder, out);
+        }
+        return;
+    }
+    if (!readRuns(allocation, m_indexBuffer)) {
+        return;
+    }
+    // Bits past the bitmap's end count as unused; a missing bitmap as all in use.
+    const uint8_t* bitData = bits.empty() ? (bitmap != nullptr ? &kUnusedBits : nullptr) : bits.data();
+    TNtfsIndex::parseAllocation(m_indexBuffer.data(), m_indexBuffer.size(), blockSize, bitData,
+                                bits.empty() ? (bitmap != nullptr ? 1 : 0) : bits.size(), folder, out);
+}
+
+void TNtfsEnumerator::readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize,
+                                       const std::vector<uint8_t>& bits, const TNtfsIndex::TFolder& folder,
+                                       std::vector<TNtfsIndex::TEntry>& out)
+{
+    if (!(allocation->flags & TSK_FS_ATTR_NONRES)) {
+        return;
+    }
+    TSK_FS_INFO* fs = allocation->fs_file->fs_info;
+    const uint64_t clusterSize = fs->block_size;
+    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * clusterSize;
+    const uint64_t blocks = static_cast<uint64_t>(allocation->size) / blockSize;
+    m_indexBuffer.resize(blockSize);
+    // Blocks and runs both go up in offset: one pass over the runs serves every block.
+    const TSK_FS_ATTR_RUN* run = allocation->nrd.run;
+    size_t runs = 0;
+    for (uint64_t block = 0; block < blocks; ++block) {
+        if (block / 8 < bits.size() && ((bits[block / 8] >> (block % 8)) & 1)) {
+            continue;
+        }
+        const uint64_t start = block * blockSize;
+        while (run != nullptr && runs < kLargestRunCount && (run->offset + run->len) * clusterSize <= start) {
+            run = run->next;
+            ++runs;
+        }
+        if (run == nullptr || runs >= kLargestRunCount) {
+            return;
+        }
+        // A block split over two runs, or in a run with no place on disk, is passed over.
+        const uint64_t runStart = run->offset * clusterSize;
+        if (start < runStart || start + blockSize > (run->offset + run->len) * clusterSize ||
+            (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE))) {
+            continue;
+        }
+        const uint64_t source = run->addr * clusterSize + (start - runStart);
+        if (run->addr > volumeEnd / clusterSize || source + blockSize > volumeEnd) {
+            continue;
+        }
+        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(m_indexBuffer.data()),
+                        blockSize) != static_cast<ssize_t>(blockSize)) {
+            tsk_error_reset();
+            continue;
+        }
+        TNtfsIndex::parseAllocation(m_indexBuffer.data(), blockSize, blockSize, &kUnusedBits, 1, folder, out);
+    }
+}
+
+void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted)
+{
+    TNtfsIndex::TFolder folder;
+    folder.record = static_cast<uint64_t>(recordNumber);
+    folder.sequence = static_cast<uint16_t>(file->meta->seq);
+    folder.deleted = deleted;
+    if (deleted) {
+        // Read after the walk, when it is known whether that is needed.
+        m_deletedFolders.push_back(folder.record);
+        return;
+    }
+    m_liveFolders.push_back(folder.record);
+    // Of a live folder a quick scan reads the root and the blocks the index bitmap marks
+    // unused, a full scan every block's slack as well.
+    std::vector<TNtfsIndex::TEntry> entries;
+    readFolderIndex(file, folder, m_fullScan, entries);
+    for (TNtfsIndex::TEntry& entry : entries) {
+        if (entry.stale) {
+            m_stale.push_back(std::move(entry));
+        }
+    }
+}
+
+bool TNtfsEnumerator::recordsWereReused() const
+{
+    // A driver raises a record's sequence number when it frees the record and keeps it
+    // when it reuses it: a record in use past its first number, or a free one past its
+    // second, held another entry before.
+    for (size_t record = kFirstUserRecord; record < m_headers.size(); ++record) {
+        const uint32_t header = m_headers[record];
+        const uint16_t sequence = static_cast<uint16_t>(header & 0xFFFF);
+        if ((header & kHeaderKnown) && sequence > (((header >> 16) & kRecordInUse) ? 1 : 2)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TNtfsEnumerator::readDeletedFolders()
+{
+    for (const uint64_t record : m_deletedFolders) {
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        folder.deleted = true;
+        // Everything a deleted folder's index still lists was removed with it.
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (TNtfsIndex::TEntry& entry : entries) {
+            entry.stale = true;
+            m_stale.push_back(std::move(entry));
+        }
+    }
+}
+
+namespace {
+
+bool refersTo(const TNtfsIndex::TEntry& entry, int64_t record, uint16_t sequence)
+{
+    return entry.record == static_cast<uint64_t>(record) &&
+           (entry.sequence == sequence || raisedSequence(entry.sequence) == sequence);
+}
+
+} // namespace
+
+void TNtfsEnumerator::finishWalk()
+{
+    m_walked = true;
+    // The second after the newest second any record holds.
+    const TFileTime newest = m_newestSeconds > 0 ? TFileTimeCodec::fromUtc(m_newestSeconds + 1, 0) : 0;
+    // A deleted folder's index names entries that are not listed from their own record
+    // only when records were reused (or one lost its name): without either, every entry
+    // it holds is a deleted record listed already, and it is not read.
+    if (m_fullScan || !m_nameless.empty() || recordsWereReused()) {
+        readDeletedFolders();
+    }
+    // A deleted record without a name that no stale entry refers to may be named by an
+    // entry a live folder still holds, or by one in a live folder's slack: then every live
+    // folder's index is read whole, once.
+    std::vector<TNtfsIndex::TEntry> references;
+    const bool unnamed = std::any_of(m_nameless.begin(), m_nameless.end(), [&](const TNameless& nameless) {
+        return std::none_of(m_stale.begin(), m_stale.end(), [&](const TNtfsIndex::TEntry& entry) {
+            return refersTo(entry, nameless.info.TrueId, nameless.sequence);
+        });
+    });
+    if (unnamed) {
+        readLiveFolders(references);
+    }
+    std::vector<TNtfsIndex::TEntry> candidates;
+    candidates.reserve(m_stale.size());
+    for (TNtfsIndex::TEntry& entry : m_stale) {
+        // An entry without file reference is known by its name alone: a DOS name of it
+        // would only repeat the long one.
+        const bool usable = entry.record == 0 ? !entry.isDosOnly() : entry.record >= kFirstUserRecord;
+        if (usable && entry.record != entry.parent && TNtfsIndex::timesPlausible(entry, newest)) {
+            candidates.push_back(std::move(entry));
+        }
+    }
+    m_stale = {};
+    // One entry per file and folder: the Win32 or POSIX name over the DOS one, then the
+    // copy written last. Entries without file reference are told apart by name later.
+    std::sort(candidates.begin(), candidates.end(),
+              [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
+                  if (a.parent != b.parent) {
+                      return a.parent < b.parent;
+                  }
+                  if (a.record != b.record) {
+                      return a.record < b.record;
+                  }
+                  if (a.sequence != b.sequence) {
+                      return a.sequence < b.sequence;
+                  }
+                  if (a.isDosOnly() != b.isDosOnly()) {
+                      return !a.isDosOnly();
+                  }
+                  return a.changed > b.changed;
+              });
+    candidates.erase(std::unique(candidates.begin(), candidates.end(),
+                                 [](const TNtfsIndex::TEntry& a, const TNtfsIndex::TEntry& b) {
+                                     return a.record != 0 && a.parent == b.parent && a.record == b.record &&
+                                            a.sequence == b.sequence;
+                                 }),
+                     candidates.end());
+    resolveNameless(candidates, references);
+    listIndexOnly(candidates);
+    m_count = std::min<int64_t>(m_records + static_cast<int64_t>(m_extras.size()),
+                                std::numeric_limits<int32_t>::max());
+    m_extras.resize(static_cast<size_t>(m_count - m_records));
+    m_knownNames = {};
+    m_deletedChildren = {};
+    m_liveFolders = {};
+    m_deletedFolders = {};
+    m_nameless = {};
+}
+
+void TNtfsEnumerator::readLiveFolders(std::vector<TNtfsIndex::TEntry>& references)
+{
+    for (const uint64_t record : m_liveFolders) {
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (TNtfsIndex::TEntry& entry : entries) {
+            if (entry.stale) {
+                // A full scan read these during the walk already.
+                if (!m_fullScan) {
+                    m_stale.push_back(std::move(entry));
+                }
+                continue;
+            }
+            const auto found =
+                std::lower_bound(m_nameless.begin(), m_nameless.end(), static_cast<int64_t>(entry.record),
+                                 [](const TNameless& n, int64_t id) { return n.info.TrueId < id; });
+            if (found != m_nameless.end() && refersTo(entry, found->info.TrueId, found->sequence)) {
+                references.push_back(std::move(entry));
+            }
+        }
+    }
+}
+
+void TNtfsEnumerator::resolveNameless(const std::vector<TNtfsIndex::TEntry>& candidates,
+                                      const std::vector<TNtfsIndex::TEntry>& references)
+{
+    // The best entry for each nameless record: the Win32 or POSIX name over the DOS one.
+    std::vector<const TNtfsIndex::TEntry*> best(m_nameless.size(), nullptr);
+    const auto consider = [&](const TNtfsIndex::TEntry& entry) {
+        const auto found =
+            std::lower_bound(m_nameless.begin(), m_nameless.end(), static_cast<int64_t>(entry.record),
+                             [](const TNameless& n, int64_t record) { return n.info.TrueId < record; });
+        if (found == m_nameless.end() || !refersTo(entry, found->info.TrueId, found->sequence)) {
+            return;
+        }
+        const TNtfsIndex::TEntry*& slot = best[static_cast<size_t>(found - m_nameless.begin())];
+        if (slot == nullptr || (slot->isDosOnly() && !entry.isDosOnly())) {
+            slot = &entry;
+        }
+    };
+    for (const TNtfsIndex::TEntry& entry : candidates) {
+        consider(entry);
+    }
+    for (const TNtfsIndex::TEntry& entry : references) {
+        consider(entry);
+    }
+    for (size_t i = 0; i < best.size(); ++i) {
+        if (best[i] == nullptr) {
+            continue;
+        }
+        TExtra extra;
+        extra.info = m_nameless[i].info;
+        extra.info.TrueParentId = static_cast<int64_t>(best[i]->parent);
+        extra.name = best[i]->name;
+        m_knownNames.push_back(nameKey(best[i]->parent, extra.name));
+        m_extras.push_back(std::move(extra));
+    }
+}
+
+void TNtfsEnumerator::listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candidates)
+{
+    // Entries whose record still holds them are listed from the record (or were named
+    // above): same record and sequence number, the number raised if the record is free.
+    std::vector<const TNtfsIndex::TEntry*> kept;
+    for (const TNtfsIndex::TEntry& entry : candidates) {
+        if (entry.record != 0 && entry.record < static_cast<uint64_t>(m_records) && !m_headers.empty()) {
+            const uint32_t header = m_headers[static_cast<size_t>(entry.record)];
+            const uint16_t current = static_cast<uint16_t>(header & 0xFFFF);
+            const bool inUse = (header >> 16) & kRecordInUse;
+            if ((header & kHeaderKnown) &&
+                (inUse ? current == entry.sequence
+                       : current == entry.sequence || current == raisedSequence(entry.sequence))) {
+                continue;
+            }
+        }
+        kept.push_back(&entry);
+    }
+    // A name its folder still lists, or a deleted record listed in the same folder under
+    // the same name, is not listed again. Those names are read now, for the folders
+    // concerned only: live folders' indexes and the deleted records in them.
+    std::vector<uint64_t> parents;
+    for (const TNtfsIndex::TEntry* entry : kept) {
+        parents.push_back(entry->parent);
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (const uint64_t record : parents) {
+        if (!std::binary_search(m_liveFolders.begin(), m_liveFolders.end(), record)) {
+            continue;
+        }
+        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+        if (file == nullptr || file->meta == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        m_file = file;
+        TNtfsIndex::TFolder folder;
+        folder.record = record;
+        folder.sequence = static_cast<uint16_t>(file->meta->seq);
+        std::vector<TNtfsIndex::TEntry> entries;
+        readFolderIndex(file, folder, true, entries);
+        for (const TNtfsIndex::TEntry& entry : entries) {
+            if (!entry.stale) {
+                m_knownNames.push_back(nameKey(entry.parent, entry.name));
+            }
+        }
+    }
+    for (const auto& [parent, record] : m_deletedChildren) {
+        if (!parents.empty() && std::binary_search(parents.begin(), parents.end(), parent)) {
+            TSK_FS_FILE* file =
+                tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+            if (file == nullptr) {
+                tsk_error_reset();
+                continue;
+            }
+            m_file = file;
+            const TChosenName name = chooseName(file);
+            if (name.found) {
+                std::u16string text(name.length, u'\0');
+                for (size_t i = 0; i < name.length; ++i) {
+                    text[i] = static_cast<char16_t>(name.text[i * 2] | (name.text[i * 2 + 1] << 8));
+                }
+                m_knownNames.push_back(nameKey(parent, text));
+            }
+        }
+    }
+    std::sort(m_knownNames.begin(), m_knownNames.end());
+    std::unordered_set<uint64_t> listed;
+    for (const TNtfsIndex::TEntry* item : kept) {
+        const TNtfsIndex::TEntry& entry = *item;
+        const uint64_t key = nameKey(entry.parent, entry.name);
+        if (std::binary_search(m_knownNames.begin(), m_knownNames.end(), key) || !listed.insert(key).second) {
+            continue;
+        }
+        TExtra extra;
+        std::memset(&extra.info, 0, offsetof(TFileInfo, WideFileName));
+        const bool directory = entry.isDirectory();
+        extra.info.TrueId = m_records + static_cast<int64_t>(m_extras.size());
+        extra.info.TrueParentId = static_cast<int64_t>(entry.parent);
+        extra.info.Flags =
+            flag_IS_DELETED | flag_FOUND_INDEX | flag_NO_DATA | (directory ? flag_IS_DIRECTORY : 0);
+        extra.info.Size = directory ? 0 : static_cast<int64_t>(std::min<uint64_t>(entry.size, INT64_MAX));
+        extra.info.DateCreated = entry.created;
+        extra.info.DateAccessed = entry.accessed;
+        extra.info.DateModified = entry.modified;
+        extra.info.Attributes = -1; // no record the library could read
+        extra.info.Reserve = entry.sequence;
+        extra.name = entry.name;
+        m_extras.push_back(std::move(extra));
+    }
 }

@@ -4,16 +4,32 @@
 
 #include <tsk/libtsk.h>
 
+#include "engine/format/TNtfsIndex.h"
+
 #include <cstdint>
+#include <ctime>
+#include <string>
+#include <utility>
 #include <vector>
 
 // One call per MFT record: the record number is the id, the $FILE_NAME parent
 // reference the parent id. Records that hold no file (never used, unreadable,
 // extension records) come back as nullptr.
+//
+// After the last record come the entries learnt from the folder indexes ($I30), and the
+// count grows by their number:
+// - deleted records that lost their $FILE_NAME, with the name and parent an index entry
+//   referring to them still holds (their id stays their record number);
+// - deleted entries that survive only as stale index entries, their own record reused
+//   or gone. They have a name, times, a size and a parent but no data; their ids follow
+//   the MFT's record count (record count + 0, + 1, ...), so they never clash with a
+//   record number, and addressOf has no library address for them.
 class TNtfsEnumerator : public TEntryEnumerator
 {
 public:
-    explicit TNtfsEnumerator(std::shared_ptr<TTskVolume> volume);
+    // fullScan: read the slack of every live folder's index blocks too (a quick scan reads
+    // deleted folders' indexes whole, and of live ones the root and the unused blocks).
+    explicit TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan = false);
     ~TNtfsEnumerator() override;
 
     int64_t count() const override { return m_count; }
@@ -21,7 +37,38 @@ public:
     int64_t addressOf(int64_t id) const override;
 
 private:
+    // A deleted record without a name, kept until the indexes are read.
+    struct TNameless
+    {
+        TFileInfo info; // everything but the name and parent
+        uint16_t sequence = 0;
+    };
+    // An entry served after the records.
+    struct TExtra
+    {
+        TFileInfo info; // name excluded
+        std::u16string name;
+    };
+
     bool fillRecord(int64_t recordNumber);
+    // Reads a folder's index attributes and keeps the stale entries.
+    // wholeIndex false: the root and the blocks the index bitmap marks unused only.
+    void readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
+                         std::vector<TNtfsIndex::TEntry>& out);
+    void readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize, const std::vector<uint8_t>& bits,
+                          const TNtfsIndex::TFolder& folder, std::vector<TNtfsIndex::TEntry>& out);
+    void noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted);
+    // Turns what the walk gathered into the entries served after the records.
+    void finishWalk();
+    // Whether any record held another entry before its present one.
+    bool recordsWereReused() const;
+    void readDeletedFolders();
+    // Reads every live folder's index whole: its stale entries join the others, its live
+    // entries that refer to a nameless record go to references.
+    void readLiveFolders(std::vector<TNtfsIndex::TEntry>& references);
+    void resolveNameless(const std::vector<TNtfsIndex::TEntry>& candidates,
+                         const std::vector<TNtfsIndex::TEntry>& references);
+    void listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candidates);
     // Reads the raw record header: remembers its sequence number and flags, and says
     // whether the record is an extension of another record (its attributes continue a
     // file whose base record lies elsewhere).
@@ -31,8 +78,22 @@ private:
     // sequence number; a free one the same or the next (it is raised when freed).
     bool parentStillHolds(uint64_t parent, uint16_t sequence);
 
-    int64_t m_count = 0;
+    int64_t m_count = 0;   // records, then records and the entries from the indexes
+    int64_t m_records = 0; // MFT records
     int64_t m_next = 0;
+    bool m_walked = false;
+    bool m_fullScan = false;
+    time_t m_newestSeconds = 0; // the newest time any record holds: bounds index entry times
+    std::vector<TNtfsIndex::TEntry> m_stale;
+    std::vector<TNameless> m_nameless;
+    std::vector<uint64_t> m_liveFolders;
+    std::vector<uint64_t> m_deletedFolders;
+    // Parent and record of each deleted record listed.
+    std::vector<std::pair<uint64_t, uint64_t>> m_deletedChildren;
+    // Hashes of parent and name already listed, in the folders that have index-only entries.
+    std::vector<uint64_t> m_knownNames;
+    std::vector<TExtra> m_extras;
+    std::vector<uint8_t> m_indexBuffer;
     TSK_FS_FILE* m_file = nullptr;
     TSK_FS_FILE* m_mft = nullptr; // $MFT itself, to read record headers
     int64_t m_recordSize = 0;

@@ -105,7 +105,7 @@ void TVantrelEngine::clearImages()
     m_images.clear();
 }
 
-int64_t TVantrelEngine::initialize(int32_t id)
+int64_t TVantrelEngine::initialize(int32_t id, bool fullScan)
 {
     std::unique_ptr<TEntryEnumerator> previous;
     std::lock_guard<std::mutex> guard(m_stateMutex);
@@ -126,7 +126,7 @@ int64_t TVantrelEngine::initialize(int32_t id)
         return -1;
     }
     if (volume->isNtfs()) {
-        m_enumerator = std::make_unique<TNtfsEnumerator>(volume);
+        m_enumerator = std::make_unique<TNtfsEnumerator>(volume, fullScan);
     } else {
         m_enumerator = std::make_unique<TTreeEnumerator>(volume);
     }
@@ -220,6 +220,13 @@ bool TVantrelEngine::targetText(const char16_t* text, const char* what, std::str
 TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* folderPath, std::string name,
                                              std::string shown, void* window, const TFileInfo* record)
 {
+    // An entry known only by its name in a folder's index has nothing to copy.
+    if (record->Flags & flag_NO_DATA) {
+        return finishedHandle(
+            VANTREL_RECOVERY_READ_ERROR,
+            "Only the name of this entry survives, in its folder's index: its file record now "
+            "holds another file or is gone, so there is no recoverable data.");
+    }
     TRecoveryJob::TRequest request;
     {
         std::lock_guard<std::mutex> guard(m_stateMutex);

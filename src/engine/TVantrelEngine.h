@@ -25,7 +25,9 @@ public:
     const TDriveInfo* diskInformation(int32_t id);
     const char* diskPath(int32_t id);
     const char* diskError(int32_t id);
-    int64_t initialize(int32_t id);
+    // fullScan: read more of the file system where that can find more (NTFS: every
+    // folder index block's slack).
+    int64_t initialize(int32_t id, bool fullScan = false);
     const TFileInfo* nextEntry();
     int64_t scanEstimate();
     TVantrelHandle startRecovery(const char16_t* target, void* window, const TFileInfo* record);

@@ -61,9 +61,9 @@ VANTREL_API const TDriveInfo* DiskGetInformation(int32_t id) VANTREL_NOEXCEPT
     return guarded(static_cast<const TDriveInfo*>(nullptr),
                    [&] { return TVantrelEngine::instance().diskInformation(id); });
 }
-VANTREL_API int64_t DiskInitialize(int32_t id, int32_t) VANTREL_NOEXCEPT
+VANTREL_API int64_t DiskInitialize(int32_t id, int32_t fullScan) VANTREL_NOEXCEPT
 {
-    return guarded(int64_t{-1}, [&] { return TVantrelEngine::instance().initialize(id); });
+    return guarded(int64_t{-1}, [&] { return TVantrelEngine::instance().initialize(id, fullScan != 0); });
 }
 VANTREL_API const TFileInfo* FileGetNext(void) VANTREL_NOEXCEPT
 {

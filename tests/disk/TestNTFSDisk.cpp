@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 constexpr int64_t Del = flag_IS_DELETED;
@@ -228,4 +230,38 @@ TEST_F(NTFSAnalysis, InitializeFailureIsReported)
     EXPECT_EQ(engine.Calls.FileGetNext, 0);
     ASSERT_EQ(prompt.asked().size(), 1);
     EXPECT_EQ(prompt.asked()[0].text, "Can't initialize disk!\nThe disk cannot be read.");
+}
+
+namespace {
+
+std::function<int64_t()> g_ntfsEstimate;
+int64_t NtfsEstimate()
+{
+    return g_ntfsEstimate();
+}
+
+} // namespace
+
+TEST_F(NTFSAnalysis, EntriesAnnouncedAfterTheLastRecordAreRead)
+{
+    // Three records, then two entries the engine learnt from a folder index: it raises
+    // its count once the records are read.
+    addRoot();
+    add(20, 5, Dir, "Album");
+    add(21, 20, Del, "kept.jpg");
+    add(40, 20, Del | flag_FOUND_INDEX | flag_NO_DATA, "name only.jpg");
+    add(41, 5, Del | flag_FOUND_INDEX | flag_NO_DATA, "gone.txt");
+    engine.SetTotalFiles(DiskId, 3);
+    const TVantrelApi* scripted = &TVantrelApi::Current();
+    TVantrelApi api = *scripted;
+    g_ntfsEstimate = [this] { return engine.Calls.FileGetNext > 3 ? 5 : 3; };
+    api.ScanEstimate = &NtfsEstimate;
+    {
+        const TVantrelApi::TInstalled::Scope estimating(&api);
+        EXPECT_TRUE(analyze());
+    }
+    EXPECT_EQ(engine.Calls.FileGetNext, 6) << "every entry and the closing nil";
+    ASSERT_NE(at(20), nullptr);
+    EXPECT_EQ(Names(at(20)->ChildrenFiles), (QStringList{"kept.jpg", "name only.jpg"}));
+    EXPECT_EQ(Names(at(5)->ChildrenFiles), QStringList{"gone.txt"});
 }

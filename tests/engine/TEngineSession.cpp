@@ -49,16 +49,15 @@ bool TEngineSession::enumerate(int32_t volumeId)
         return false;
     }
     // Bounded like the program's loops: an engine that never ends fails the test instead of
-    // hanging it. A folder walk revises its count as it goes; the bound follows it.
+    // hanging it. A folder walk revises its count as it goes, the NTFS walk after its last
+    // record (by the entries its folder indexes add); the bound follows it.
     int64_t limit = m_expected + 1;
     while (m_calls < limit + 1) {
         const TFileInfo* record = FileGetNext();
         ++m_calls;
-        if (!m_ntfs) {
-            m_expected = VantrelScanEstimate();
-            m_estimateFellBehind = m_estimateFellBehind || (record != nullptr && m_expected < m_calls);
-            limit = std::max(limit, m_expected + 1);
-        }
+        m_expected = VantrelScanEstimate();
+        m_estimateFellBehind = m_estimateFellBehind || (record != nullptr && m_expected < m_calls);
+        limit = std::max(limit, m_expected + 1);
         if (record == nullptr) {
             if (!m_ntfs || m_calls >= limit) {
                 break;

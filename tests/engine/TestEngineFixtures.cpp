@@ -230,6 +230,8 @@ TEST_P(EngineFixture, EveryManifestEntryIsEnumeratedWithItsDetails)
         expectTime(expected.mtime, entry->Info.DateModified, "mtime", expected.path);
         expectTime(expected.atime, entry->Info.DateAccessed, "atime", expected.path);
         expectTime(expected.ctime, entry->Info.DateCreated, "ctime", expected.path);
+        const int64_t indexOnly = flag_FOUND_INDEX | flag_NO_DATA;
+        EXPECT_EQ(entry->Info.Flags & indexOnly, expected.noData ? indexOnly : 0) << path;
     }
 }
 
@@ -298,6 +300,13 @@ TEST_P(EngineFixture, RecoveredFilesMatchWhatWasWritten)
         ASSERT_NE(entry, nullptr) << expected.path.toStdString();
         const QString target = dir.filePath(QString("file%1.bin").arg(++number));
         const TEngineSession::TRecovery result = TEngineSession::recover(entry->Info, target);
+        if (expected.noData) {
+            // Nothing to copy: the copy fails and says why, leaving no file behind.
+            EXPECT_EQ(result.Result, VANTREL_RECOVERY_READ_ERROR) << expected.path.toStdString();
+            EXPECT_TRUE(result.Message.contains("no recoverable data")) << result.Message.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(target)) << expected.path.toStdString();
+            continue;
+        }
         ASSERT_EQ(result.Result, VANTREL_RECOVERY_OK)
             << expected.path.toStdString() << ": " << result.Message.toStdString();
         QFile file(target);

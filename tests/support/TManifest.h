@@ -39,6 +39,9 @@ public:
         // Nothing leads from its folder to it any more (its folder's later clusters were
         // freed): a reader shows it, and what it holds, under a lost folder of its own making.
         bool lostFolder = false;
+        // Only the entry's name, times, size and folder survive (in its folder's index; its
+        // own record holds another file now): listed, but nothing can be recovered.
+        bool noData = false;
 
         QString name() const;       // the last path component
         QString parentPath() const; // "" for entries in the root folder
