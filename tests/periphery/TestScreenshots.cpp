@@ -12,6 +12,7 @@
 #include "periphery/TAboutForm.h"
 #include "periphery/THelpWindow.h"
 #include "periphery/TSplashForm.h"
+#include "recovery/ui/TRecoveryForm.h"
 #include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -131,6 +133,19 @@ TEST(Screenshots, RenderEveryWindow)
         shoot(drive, out, QStringLiteral("drive-properties"));
         drive.findChild<QTabWidget*>(QStringLiteral("PageControl"))->setCurrentIndex(2);
         shoot(drive, out, QStringLiteral("drive-properties-capabilities"));
+
+        // The wizard over the whole drive, on its first and its destination page.
+        const TRecoveryForm::TModalAnswer::Scope wizardShown([&](TRecoveryForm& wizard) {
+            wizard.show();
+            settle();
+            shoot(wizard, out, QStringLiteral("recovery-files"));
+            wizard.NextButton->click();
+            settle();
+            shoot(wizard, out, QStringLiteral("recovery-destination"));
+        });
+        TElementsList everything;
+        everything.SetItem(CurDisk->RootElement);
+        StartRecoveryWizard(everything, &form);
         form.close();
     }
 

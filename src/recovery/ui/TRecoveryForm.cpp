@@ -27,6 +27,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -39,35 +42,44 @@
 
 namespace {
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     // Names come from the disk: never let one be read as markup.
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(geometry);
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text)
 {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
     button->setAutoDefault(false);
     return button;
 }
 
-QLabel* makeBoldLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                      qreal scale = 1.0)
+QLabel* makeBoldLabel(QWidget* parent, const char* name, const QString& text, qreal scale = 1.0)
 {
-    QLabel* label = makeLabel(parent, name, text, geometry);
+    QLabel* label = makeLabel(parent, name, text);
     QFont font = label->font();
     font.setBold(true);
     if (scale != 1.0)
         font.setPointSizeF(font.pointSizeF() * scale);
     label->setFont(font);
     return label;
+}
+
+// A row of widgets from the left, the rest of the row left empty.
+QHBoxLayout* leftRow(std::initializer_list<QWidget*> widgets, int indent = 0)
+{
+    auto* row = new QHBoxLayout;
+    if (indent > 0)
+        row->addSpacing(indent);
+    for (QWidget* widget : widgets)
+        row->addWidget(widget);
+    row->addStretch(1);
+    return row;
 }
 
 // The picture at the wizard's left side.
@@ -101,16 +113,16 @@ TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("RecoveryForm"));
     setWindowTitle(QStringLiteral("Recovery Wizard"));
     setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
-    setFixedSize(606, 390);
+    setSizeGripEnabled(true);
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("WizardImage"));
-    picture->setGeometry(0, 0, 150, 350);
     picture->setPixmap(wizardPicture(QSize(150, 350)));
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
 
     PageControl = new QStackedWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
-    PageControl->setGeometry(158, 8, 440, 342);
     const char* const pageNames[] = {"FilesPage", "DestinationPage", "ProgressPage", "FinishPage"};
     for (const char* name : pageNames) {
         auto* page = new QWidget(PageControl);
@@ -123,12 +135,36 @@ TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
     buildFinishPage(PageControl->widget(pgFinish));
     PageControl->setCurrentIndex(pgFiles);
 
-    BackButton = makeButton(this, "BackButton", QStringLiteral("< &Back"), QRect(272, 358, 75, 25));
-    NextButton = makeButton(this, "NextButton", QStringLiteral("&Next >"), QRect(349, 358, 75, 25));
+    BackButton = makeButton(this, "BackButton", QStringLiteral("< &Back"));
+    NextButton = makeButton(this, "NextButton", QStringLiteral("&Next >"));
     NextButton->setAutoDefault(true);
     NextButton->setDefault(true);
-    CloseButton = makeButton(this, "CloseButton", QStringLiteral("&Close"), QRect(436, 358, 75, 25));
-    HelpButton = makeButton(this, "HelpButton", QStringLiteral("&Help"), QRect(523, 358, 75, 25));
+    CloseButton = makeButton(this, "CloseButton", QStringLiteral("&Close"));
+    HelpButton = makeButton(this, "HelpButton", QStringLiteral("&Help"));
+
+    // The picture on the left, the pages beside it, the buttons below; longer texts (another
+    // language) make the window grow from its first size.
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 8, 7);
+    layout->setHorizontalSpacing(8);
+    layout->addWidget(picture, 0, 0, 2, 1);
+    auto* pages = new QVBoxLayout;
+    pages->setContentsMargins(0, 8, 0, 0);
+    pages->addWidget(PageControl);
+    layout->addLayout(pages, 0, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->setSpacing(2);
+    buttons->addWidget(BackButton);
+    buttons->addWidget(NextButton);
+    buttons->addSpacing(10);
+    buttons->addWidget(CloseButton);
+    buttons->addSpacing(10);
+    buttons->addWidget(HelpButton);
+    layout->addLayout(buttons, 1, 1);
+    layout->setRowStretch(0, 1);
+    layout->setColumnStretch(1, 1);
+    resize(606, 390);
 
     connect(BackButton, &QPushButton::clicked, this, &TRecoveryForm::BackButtonClick);
     connect(NextButton, &QPushButton::clicked, this, &TRecoveryForm::NextButtonClick);
@@ -161,106 +197,126 @@ TRecoveryForm::~TRecoveryForm() = default;
 
 void TRecoveryForm::buildFilesPage(QWidget* page)
 {
-    makeLabel(page, "FilesLabel", QStringLiteral("Files selected for recovery:"), QRect(0, 4, 440, 17));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 4, 0, 0);
+    layout->addWidget(makeLabel(page, "FilesLabel", QStringLiteral("Files selected for recovery:")));
     FilesTreeView = new TStateTreeView(page);
     FilesTreeView->setObjectName(QStringLiteral("FilesTreeView"));
-    FilesTreeView->setGeometry(0, 24, 440, 262);
     FilesTreeView->setIndentation(19);
     FilesTreeView->SetStateIgnore(0);
     FilesTreeView->setStateRecursion(true);
-    FilesCheckAllButton =
-        makeButton(page, "FilesCheckAllButton", QStringLiteral("Check all"), QRect(0, 292, 110, 25));
-    FilesCheckDeletedButton = makeButton(page, "FilesCheckDeletedButton",
-                                         QStringLiteral("Check deleted only"), QRect(116, 292, 130, 25));
-    FilesUncheckButton =
-        makeButton(page, "FilesUncheckButton", QStringLiteral("Uncheck all"), QRect(252, 292, 110, 25));
-    makeLabel(page, "FilesNextLabel", QStringLiteral("Click Next to continue..."), QRect(0, 324, 440, 17));
+    layout->addWidget(FilesTreeView, 1);
+    FilesCheckAllButton = makeButton(page, "FilesCheckAllButton", QStringLiteral("Check all"));
+    FilesCheckDeletedButton =
+        makeButton(page, "FilesCheckDeletedButton", QStringLiteral("Check deleted only"));
+    FilesUncheckButton = makeButton(page, "FilesUncheckButton", QStringLiteral("Uncheck all"));
+    layout->addLayout(leftRow({FilesCheckAllButton, FilesCheckDeletedButton, FilesUncheckButton}));
+    layout->addSpacing(4);
+    layout->addWidget(makeLabel(page, "FilesNextLabel", QStringLiteral("Click Next to continue...")));
 }
 
 void TRecoveryForm::buildDestinationPage(QWidget* page)
 {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 8, 0, 0);
     m_destinationGroup = new QButtonGroup(this);
-    auto radio = [&](const char* name, const QString& text, int top) {
+    auto radio = [&](const char* name, const QString& text) {
         auto* button = new QRadioButton(text, page);
         button->setObjectName(QLatin1String(name));
-        button->setGeometry(0, top, 440, 20);
         m_destinationGroup->addButton(button);
+        layout->addWidget(button);
         return button;
     };
-    auto edit = [&](const char* name, int top) {
+    // An edit indented under its choice, with the choice's button beside it.
+    auto edit = [&](const char* name, QPushButton* button) {
         auto* line = new QLineEdit(page);
         line->setObjectName(QLatin1String(name));
-        line->setGeometry(18, top, 330, 23);
+        auto* row = new QHBoxLayout;
+        row->addSpacing(18);
+        row->addWidget(line, 1);
+        row->addWidget(button);
+        layout->addLayout(row);
+        layout->addSpacing(8);
         return line;
     };
     DestinationFolderRadioButton =
-        radio("DestinationFolderRadioButton", QStringLiteral("Use this local or network folder:"), 8);
-    DestinationFolderEdit = edit("DestinationFolderEdit", 32);
-    DestinationFolderBrowseButton = makeButton(page, "DestinationFolderBrowseButton",
-                                               QStringLiteral("Browse..."), QRect(354, 31, 80, 25));
+        radio("DestinationFolderRadioButton", QStringLiteral("Use this local or network folder:"));
+    DestinationFolderBrowseButton =
+        makeButton(page, "DestinationFolderBrowseButton", QStringLiteral("Browse..."));
+    DestinationFolderEdit = edit("DestinationFolderEdit", DestinationFolderBrowseButton);
 
     // Upload and e-mail destinations are not offered; their controls stay hidden.
-    DestinationFTPRadioButton = radio("DestinationFTPRadioButton", QStringLiteral("Upload to FTP"), 68);
-    DestinationFTPEdit = edit("DestinationFTPEdit", 92);
-    DestinationFTPAdvancedButton = makeButton(page, "DestinationFTPAdvancedButton",
-                                              QStringLiteral("Advanced..."), QRect(354, 91, 80, 25));
-    DestinationEmailRadioButton = radio("DestinationEmailRadioButton", QStringLiteral("Send to e-mail"), 128);
-    DestinationEmailEdit = edit("DestinationEmailEdit", 152);
-    DestinationEmailAdvancedButton = makeButton(page, "DestinationEmailAdvancedButton",
-                                                QStringLiteral("Advanced..."), QRect(354, 151, 80, 25));
+    DestinationFTPRadioButton = radio("DestinationFTPRadioButton", QStringLiteral("Upload to FTP"));
+    DestinationFTPAdvancedButton =
+        makeButton(page, "DestinationFTPAdvancedButton", QStringLiteral("Advanced..."));
+    DestinationFTPEdit = edit("DestinationFTPEdit", DestinationFTPAdvancedButton);
+    DestinationEmailRadioButton = radio("DestinationEmailRadioButton", QStringLiteral("Send to e-mail"));
+    DestinationEmailAdvancedButton =
+        makeButton(page, "DestinationEmailAdvancedButton", QStringLiteral("Advanced..."));
+    DestinationEmailEdit = edit("DestinationEmailEdit", DestinationEmailAdvancedButton);
     AdditionalRecoverAlternativeDataStreamsCheckBox =
         new QCheckBox(QStringLiteral("Recover alternative data streams (NTFS only)"), page);
     AdditionalRecoverAlternativeDataStreamsCheckBox->setObjectName(
         QStringLiteral("AdditionalRecoverAlternativeDataStreamsCheckBox"));
-    AdditionalRecoverAlternativeDataStreamsCheckBox->setGeometry(0, 192, 440, 20);
+    layout->addWidget(AdditionalRecoverAlternativeDataStreamsCheckBox);
     AdditionalRecoverSecurityCheckBox = new QCheckBox(QStringLiteral("Recover security (NTFS only)"), page);
     AdditionalRecoverSecurityCheckBox->setObjectName(QStringLiteral("AdditionalRecoverSecurityCheckBox"));
-    AdditionalRecoverSecurityCheckBox->setGeometry(0, 214, 440, 20);
+    layout->addWidget(AdditionalRecoverSecurityCheckBox);
     for (QWidget* hidden : std::initializer_list<QWidget*>{
              DestinationFTPRadioButton, DestinationFTPEdit, DestinationFTPAdvancedButton,
              DestinationEmailRadioButton, DestinationEmailEdit, DestinationEmailAdvancedButton,
              AdditionalRecoverAlternativeDataStreamsCheckBox, AdditionalRecoverSecurityCheckBox})
         hidden->setVisible(false);
-
-    makeLabel(page, "DestinationNextLabel", QStringLiteral("Click Next to continue..."),
-              QRect(0, 324, 440, 17));
+    layout->addStretch(1);
+    layout->addWidget(makeLabel(page, "DestinationNextLabel", QStringLiteral("Click Next to continue...")));
 }
 
 void TRecoveryForm::buildProgressPage(QWidget* page)
 {
-    auto bar = [&](const char* name, int top) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 4, 0, 0);
+    layout->setSpacing(2);
+    auto bar = [&](const char* name) {
         auto* progress = new QProgressBar(page);
         progress->setObjectName(QLatin1String(name));
-        progress->setGeometry(0, top, 440, 16);
+        progress->setMaximumHeight(16);
         progress->setTextVisible(false);
         progress->setRange(0, 1);
         progress->setValue(0);
+        layout->addWidget(progress);
+        layout->addSpacing(8);
         return progress;
     };
-    makeBoldLabel(page, "ProgressCurrentLabel", QStringLiteral("Current file:"), QRect(0, 4, 440, 17));
-    ProgressCurrentFilenameLabel =
-        makeLabel(page, "ProgressCurrentFilenameLabel", QStringLiteral("#"), QRect(0, 22, 440, 17));
-    ProgressCurrentProgressBar = bar("ProgressCurrentProgressBar", 42);
+    layout->addWidget(makeBoldLabel(page, "ProgressCurrentLabel", QStringLiteral("Current file:")));
+    ProgressCurrentFilenameLabel = makeLabel(page, "ProgressCurrentFilenameLabel", QStringLiteral("#"));
+    layout->addWidget(ProgressCurrentFilenameLabel);
+    ProgressCurrentProgressBar = bar("ProgressCurrentProgressBar");
 
-    makeBoldLabel(page, "ProgressTotalLabel", QStringLiteral("Total progress:"), QRect(0, 68, 440, 17));
-    makeLabel(page, "ProgressTotalFilesCaption", QStringLiteral("Total files:"), QRect(0, 88, 95, 17));
+    layout->addWidget(makeBoldLabel(page, "ProgressTotalLabel", QStringLiteral("Total progress:")));
+    auto* counts = new QGridLayout;
+    counts->setHorizontalSpacing(6);
+    auto pair = [&](int row, int column, const char* captionName, const QString& caption,
+                    const char* valueName) {
+        counts->addWidget(makeLabel(page, captionName, caption), row, column);
+        QLabel* value = makeLabel(page, valueName, QStringLiteral("#"));
+        counts->addWidget(value, row, column + 1);
+        return value;
+    };
     ProgressTotalFilesLabel =
-        makeLabel(page, "ProgressTotalFilesLabel", QStringLiteral("#"), QRect(95, 88, 120, 17));
-    makeLabel(page, "ProgressProcessedFilesCaption", QStringLiteral("Processed:"), QRect(220, 88, 95, 17));
-    ProgressProcessedFilesLabel =
-        makeLabel(page, "ProgressProcessedFilesLabel", QStringLiteral("#"), QRect(315, 88, 125, 17));
-    makeLabel(page, "ProgressTotalSizeCaption", QStringLiteral("Total size:"), QRect(0, 106, 95, 17));
+        pair(0, 0, "ProgressTotalFilesCaption", QStringLiteral("Total files:"), "ProgressTotalFilesLabel");
+    ProgressProcessedFilesLabel = pair(0, 2, "ProgressProcessedFilesCaption", QStringLiteral("Processed:"),
+                                       "ProgressProcessedFilesLabel");
     ProgressTotalSizeLabel =
-        makeLabel(page, "ProgressTotalSizeLabel", QStringLiteral("#"), QRect(95, 106, 120, 17));
-    makeLabel(page, "ProgressProcessedSizeCaption", QStringLiteral("Processed size:"),
-              QRect(220, 106, 95, 17));
-    ProgressProcessedSizeLabel =
-        makeLabel(page, "ProgressProcessedSizeLabel", QStringLiteral("#"), QRect(315, 106, 125, 17));
-    ProgressTotalProgressBar = bar("ProgressTotalProgressBar", 128);
+        pair(1, 0, "ProgressTotalSizeCaption", QStringLiteral("Total size:"), "ProgressTotalSizeLabel");
+    ProgressProcessedSizeLabel = pair(1, 2, "ProgressProcessedSizeCaption", QStringLiteral("Processed size:"),
+                                      "ProgressProcessedSizeLabel");
+    counts->setColumnStretch(1, 1);
+    counts->setColumnStretch(3, 1);
+    layout->addLayout(counts);
+    ProgressTotalProgressBar = bar("ProgressTotalProgressBar");
 
     ProgressLog = new QPlainTextEdit(page);
     ProgressLog->setObjectName(QStringLiteral("ProgressLog"));
-    ProgressLog->setGeometry(0, 152, 440, 188);
     ProgressLog->setReadOnly(true);
     // Lines are mostly long paths: they wrap, at the window's edge even inside a name, so
     // all of a line is seen without scrolling sideways.
@@ -268,32 +324,41 @@ void TRecoveryForm::buildProgressPage(QWidget* page)
     ProgressLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     ProgressLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ProgressLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(ProgressLog, 1);
 }
 
 void TRecoveryForm::buildFinishPage(QWidget* page)
 {
-    makeBoldLabel(page, "FinishLabel", QStringLiteral("Recovery finished!"), QRect(0, 4, 440, 24), 1.4);
-    makeLabel(page, "FinishLabel1", QStringLiteral("You have recovered files:"), QRect(0, 44, 180, 17));
-    FinishLabel2 = makeBoldLabel(page, "FinishLabel2", QStringLiteral("0"), QRect(185, 44, 200, 17));
-    FinishDetailsLabel = makeLabel(page, "FinishDetailsLabel", QString(), QRect(0, 68, 440, 62));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 4, 0, 0);
+    layout->addWidget(makeBoldLabel(page, "FinishLabel", QStringLiteral("Recovery finished!"), 1.4));
+    layout->addSpacing(12);
+    FinishLabel2 = makeBoldLabel(page, "FinishLabel2", QStringLiteral("0"));
+    layout->addLayout(leftRow(
+        {makeLabel(page, "FinishLabel1", QStringLiteral("You have recovered files:")), FinishLabel2}));
+    FinishDetailsLabel = makeLabel(page, "FinishDetailsLabel", QString());
     FinishDetailsLabel->setWordWrap(true);
     FinishDetailsLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     FinishDetailsLabel->setVisible(false);
-    FinishButtonExplore = makeButton(page, "FinishButtonExplore", QStringLiteral("Explore Recovered Files"),
-                                     QRect(0, 136, 180, 25));
+    layout->addWidget(FinishDetailsLabel);
+    FinishButtonExplore = makeButton(page, "FinishButtonExplore", QStringLiteral("Explore Recovered Files"));
+    layout->addLayout(leftRow({FinishButtonExplore}));
+    layout->addSpacing(12);
     QLabel* feedbackText =
         makeLabel(page, "FinishFeedbackLabel",
                   QStringLiteral("We appreciate if you write one-two lines about the files you "
                                  "have recovered. We post this information on our web site for "
-                                 "others people view."),
-                  QRect(0, 176, 440, 52));
+                                 "others people view."));
     feedbackText->setWordWrap(true);
-    FinishButtonFeedback = makeButton(page, "FinishButtonFeedback",
-                                      QStringLiteral("Send your feedback to us!"), QRect(0, 232, 200, 25));
-    QLabel* note =
-        makeLabel(page, "FinishFeedbackNote",
-                  QStringLiteral("The button opens our web site in your browser."), QRect(0, 262, 440, 34));
+    layout->addWidget(feedbackText);
+    FinishButtonFeedback =
+        makeButton(page, "FinishButtonFeedback", QStringLiteral("Send your feedback to us!"));
+    layout->addLayout(leftRow({FinishButtonFeedback}));
+    QLabel* note = makeLabel(page, "FinishFeedbackNote",
+                             QStringLiteral("The button opens our web site in your browser."));
     note->setWordWrap(true);
+    layout->addWidget(note);
+    layout->addStretch(1);
 }
 
 // ---- Handlers ----------------------------------------------------------------------------
