@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QShortcut>
 #include <QTimer>
 
@@ -26,13 +27,12 @@ namespace {
 
 const char* const HelpKeyword = "/files/basics.quickstart.html";
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     // Names come from the disk: never let one be read as markup.
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(geometry);
     return label;
 }
 
@@ -43,25 +43,35 @@ TScanDiskForm::TScanDiskForm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("ScanDiskForm"));
     setWindowTitle(QStringLiteral("Analyzing Drive... Please wait..."));
     setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
-    setFixedSize(349, 102);
 
-    Step1Label = makeLabel(this, "Step1Label", QString(), QRect(14, 8, 321, 17));
+    Step1Label = makeLabel(this, "Step1Label", QString());
     Progress = new QProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
-    Progress->setGeometry(14, 28, 321, 17);
+    Progress->setMaximumHeight(17);
     Progress->setTextVisible(false);
     Progress->setRange(0, 0);
     SetMaximum(0);
-    FileLabel = makeLabel(this, "FileLabel", QString(), QRect(14, 49, 321, 17));
-    Step1LabelHidden =
-        makeLabel(this, "Step1LabelHidden",
-                  QStringLiteral("Searching for lost files and folders on drive %s:"), QRect(14, 8, 321, 17));
+    // The path being read is shortened to the label's width; it never widens the window.
+    FileLabel = makeLabel(this, "FileLabel", QString());
+    FileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Step1LabelHidden = makeLabel(this, "Step1LabelHidden",
+                                 QStringLiteral("Searching for lost files and folders on drive %s:"));
     Step1LabelHidden->setVisible(false);
 
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    ButtonCancel->setGeometry(137, 70, 75, 25);
     ButtonCancel->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 6, 14, 6);
+    layout->setSpacing(3);
+    layout->addWidget(Step1Label);
+    layout->addWidget(Progress);
+    layout->addWidget(FileLabel);
+    layout->addWidget(ButtonCancel, 0, Qt::AlignHCenter);
+    resize(349, 102);
+    // Placed now: the file label shortens names to its width before the window shows.
+    layout->activate();
     // The button only asks the window to close; the close request decides.
     connect(ButtonCancel, &QPushButton::clicked, this, &QWidget::close);
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <QVBoxLayout>
 
 int TFileRecoveryLoadForm::PumpIntervalMs = 30;
 
@@ -21,29 +22,37 @@ TFileRecoveryLoadForm::TFileRecoveryLoadForm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("FileRecoveryLoadForm"));
     setWindowTitle(QStringLiteral("Loading file list... "));
     setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
-    setFixedSize(305, 93);
     // Shown without a loop of its own, but it still blocks input to the other windows:
     // the main window must not close or replace the drive whose elements are being added.
     setWindowModality(Qt::ApplicationModal);
 
     Step1Label = new QLabel(QStringLiteral("Please wait..."), this);
     Step1Label->setObjectName(QStringLiteral("Step1Label"));
-    Step1Label->setGeometry(12, 8, 281, 17);
 
     Step1ProgressBar = new TAnimatedProgressBar(this);
     Step1ProgressBar->setObjectName(QStringLiteral("Step1ProgressBar"));
-    Step1ProgressBar->setGeometry(12, 27, 281, 16);
+    Step1ProgressBar->setMaximumHeight(16);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     // Names come from the disk: never let one be read as markup.
     Label1->setTextFormat(Qt::PlainText);
-    Label1->setGeometry(12, 46, 281, 17);
+    // The name being added never widens the window.
+    Label1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    ButtonCancel->setGeometry(115, 64, 75, 25);
     ButtonCancel->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 6, 12, 4);
+    layout->setSpacing(3);
+    layout->addWidget(Step1Label);
+    layout->addWidget(Step1ProgressBar);
+    layout->addWidget(Label1);
+    layout->addWidget(ButtonCancel, 0, Qt::AlignHCenter);
+    resize(305, 93);
+    layout->activate();
     connect(ButtonCancel, &QPushButton::clicked, this, &TFileRecoveryLoadForm::ButtonCancelClick);
 
     auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
