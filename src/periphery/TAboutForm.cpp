@@ -91,7 +91,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
-    setFixedWidth(440);
+    resize(440, sizeHint().height());
 }
 
 QString TAboutForm::VersionText()

@@ -165,7 +165,9 @@ TEST_F(DrivePropertiesFormTest, ShowsTheEnginesRecordOnItsGeneralPage)
     ASSERT_TRUE(runModal([] { return ShowDriveProperties(3); },
                          [](QWidget* w) {
                              EXPECT_EQ(w->windowTitle(), QStringLiteral("C: Drive Properties"));
-                             EXPECT_EQ(w->size(), QSize(359, 416));
+                             // The first size, or what the page's texts need beyond it.
+                             EXPECT_EQ(w->width(), 359);
+                             EXPECT_GE(w->height(), 416);
                              auto* pages = w->findChild<QTabWidget*>(QStringLiteral("PageControl"));
                              ASSERT_NE(pages, nullptr);
                              EXPECT_EQ(pages->count(), 3);

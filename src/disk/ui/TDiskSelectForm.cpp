@@ -104,7 +104,7 @@ TDiskSelectForm::TDiskSelectForm(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Disk Selection Wizard"));
     setProperty("HelpKeyword", QString::fromLatin1(HelpKeyword));
     buildControls();
-    setFixedSize(564, 382);
+    resize(564, 382);
 
     m_pages->setCurrentIndex(0);
     SelectedId = -1;
@@ -127,7 +127,7 @@ void TDiskSelectForm::buildControls()
     topPalette.setColor(QPalette::Window, Qt::white);
     topPalette.setColor(QPalette::WindowText, Qt::black);
     panelTop->setPalette(topPalette);
-    panelTop->setFixedHeight(60);
+    panelTop->setMinimumHeight(60);
     auto* topLayout = new QHBoxLayout(panelTop);
     topLayout->setContentsMargins(16, 8, 16, 8);
     topLayout->addWidget(

@@ -37,7 +37,7 @@ TDrivePropertiesForm::TDrivePropertiesForm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("DrivePropertiesForm"));
     setWindowTitle(baseCaption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(359, 416);
+    resize(359, 416);
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));

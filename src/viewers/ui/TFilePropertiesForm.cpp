@@ -38,7 +38,7 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("PropertiesForm"));
     setWindowTitle(QStringLiteral("Properties"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(359, 416);
+    resize(359, 416);
     if (TImageLists::FileImagesLarge().isEmpty())
         TImageLists::LoadApplicationImages();
 
