@@ -1,4 +1,5 @@
 #include "engine/TVolumeProbe.h"
+#include "engine/format/TLittleEndian.h"
 
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-uint16_t le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(le16(p)) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
-uint64_t le64(const unsigned char* p)
-{
-    return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
-}
 
 std::string trimRight(std::string text)
 {
@@ -97,12 +85,12 @@ int64_t countFreeFatClusters(TSK_IMG_INFO* image, int64_t fatOffset, int64_t clu
         uint32_t value = 0;
         if (bits == 12) {
             const size_t at = static_cast<size_t>(cluster + cluster / 2);
-            const uint16_t pair = le16(&fat[at]);
+            const uint16_t pair = TLittleEndian::U16(&fat[at]);
             value = (cluster & 1) ? (pair >> 4) : (pair & 0x0FFF);
         } else if (bits == 16) {
-            value = le16(&fat[static_cast<size_t>(cluster * 2)]);
+            value = TLittleEndian::U16(&fat[static_cast<size_t>(cluster * 2)]);
         } else {
-            value = le32(&fat[static_cast<size_t>(cluster * 4)]) & 0x0FFFFFFF;
+            value = TLittleEndian::U32(&fat[static_cast<size_t>(cluster * 4)]) & 0x0FFFFFFF;
         }
         if (value == 0) {
             ++free;
@@ -127,11 +115,11 @@ int64_t recordedFreeBlocks(const TTskVolume& volume)
                      sizeof header) != static_cast<ssize_t>(sizeof header)) {
         return -1;
     }
-    if (TSK_FS_TYPE_ISEXT(type) && le16(header + 56) == 0xEF53) {
-        uint64_t free = le32(header + 12);
+    if (TSK_FS_TYPE_ISEXT(type) && TLittleEndian::U16(header + 56) == 0xEF53) {
+        uint64_t free = TLittleEndian::U32(header + 12);
         constexpr uint32_t kIncompat64Bit = 0x80;
-        if (le32(header + 0x60) & kIncompat64Bit) {
-            free |= static_cast<uint64_t>(le32(header + 0x158)) << 32;
+        if (TLittleEndian::U32(header + 0x60) & kIncompat64Bit) {
+            free |= static_cast<uint64_t>(TLittleEndian::U32(header + 0x158)) << 32;
         }
         return static_cast<int64_t>(free);
     }
@@ -147,17 +135,19 @@ int64_t recordedFreeBlocks(const TTskVolume& volume)
 void readFatGeometry(const TTskVolume& volume, const unsigned char* boot, TGeometry& g)
 {
     const uint32_t type = volume.fs()->ftype;
-    g.bytesPerSector = le16(boot + 11);
+    g.bytesPerSector = TLittleEndian::U16(boot + 11);
     g.sectorsPerCluster = boot[13];
-    g.sectorsPerTrack = le16(boot + 24);
-    g.heads = le16(boot + 26);
-    const int64_t reserved = le16(boot + 14);
+    g.sectorsPerTrack = TLittleEndian::U16(boot + 24);
+    g.heads = TLittleEndian::U16(boot + 26);
+    const int64_t reserved = TLittleEndian::U16(boot + 14);
     const int64_t fats = boot[16];
-    const int64_t rootEntries = le16(boot + 17);
-    g.totalSectors = le16(boot + 19) != 0 ? le16(boot + 19) : le32(boot + 32);
-    const int64_t fatSectors = le16(boot + 22) != 0 ? le16(boot + 22) : le32(boot + 36);
+    const int64_t rootEntries = TLittleEndian::U16(boot + 17);
+    g.totalSectors =
+        TLittleEndian::U16(boot + 19) != 0 ? TLittleEndian::U16(boot + 19) : TLittleEndian::U32(boot + 32);
+    const int64_t fatSectors =
+        TLittleEndian::U16(boot + 22) != 0 ? TLittleEndian::U16(boot + 22) : TLittleEndian::U32(boot + 36);
     const bool fat32 = type == TSK_FS_TYPE_FAT32;
-    g.serial = le32(boot + (fat32 ? 67 : 39));
+    g.serial = TLittleEndian::U32(boot + (fat32 ? 67 : 39));
     g.label = trimRight(std::string(reinterpret_cast<const char*>(boot + (fat32 ? 71 : 43)), 11));
     if (g.label == "NO NAME") {
         g.label.clear();
@@ -190,21 +180,21 @@ void readExfatGeometry(const unsigned char* boot, TGeometry& g)
         g.bytesPerSector = int64_t{1} << bpsShift;
         g.sectorsPerCluster = int64_t{1} << spcShift;
     }
-    g.totalSectors = static_cast<int64_t>(le64(boot + 72) & 0x7FFFFFFFFFFFFFFFULL);
-    g.totalClusters = le32(boot + 92);
-    g.serial = le32(boot + 100);
+    g.totalSectors = static_cast<int64_t>(TLittleEndian::U64(boot + 72) & 0x7FFFFFFFFFFFFFFFULL);
+    g.totalClusters = TLittleEndian::U32(boot + 92);
+    g.serial = TLittleEndian::U32(boot + 100);
 }
 
 void readNtfsGeometry(const unsigned char* boot, TGeometry& g)
 {
-    g.bytesPerSector = le16(boot + 11);
+    g.bytesPerSector = TLittleEndian::U16(boot + 11);
     const unsigned spc = boot[13];
     // Values above 0x80 encode large clusters as a negative power of two.
     g.sectorsPerCluster = spc <= 0x80 ? spc : (spc >= 0xE0 ? int64_t{1} << (256 - spc) : 0);
-    g.sectorsPerTrack = le16(boot + 24);
-    g.heads = le16(boot + 26);
-    g.totalSectors = static_cast<int64_t>(le64(boot + 40) & 0x7FFFFFFFFFFFFFFFULL);
-    g.serial = static_cast<int64_t>(le64(boot + 72));
+    g.sectorsPerTrack = TLittleEndian::U16(boot + 24);
+    g.heads = TLittleEndian::U16(boot + 26);
+    g.totalSectors = static_cast<int64_t>(TLittleEndian::U64(boot + 40) & 0x7FFFFFFFFFFFFFFFULL);
+    g.serial = static_cast<int64_t>(TLittleEndian::U64(boot + 72));
 }
 
 // Looks in the root folder for the volume-label entry and, on exFAT, the
@@ -248,7 +238,7 @@ void readNtfsVolumeFile(const TTskVolume& volume, TGeometry& g)
             const size_t bytes = std::min<size_t>(static_cast<size_t>(name->size), name->rd.buf_size);
             std::u16string text(bytes / 2, u'\0');
             for (size_t i = 0; i < text.size(); ++i) {
-                text[i] = static_cast<char16_t>(le16(name->rd.buf + i * 2));
+                text[i] = static_cast<char16_t>(TLittleEndian::U16(name->rd.buf + i * 2));
             }
             std::string utf8;
             if (TTextCodec::utf16ToUtf8(text, utf8)) {

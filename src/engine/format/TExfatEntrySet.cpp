@@ -1,4 +1,5 @@
 #include "engine/format/TExfatEntrySet.h"
+#include "engine/format/TLittleEndian.h"
 
 namespace {
 
@@ -13,19 +14,6 @@ constexpr size_t kNameCharsPerEntry = 15;
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr int64_t kTicksPerSecond = 10000000LL;
 constexpr int64_t kTicksPer10Ms = 100000LL;
-
-uint16_t le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(le16(p)) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
-uint64_t le64(const uint8_t* p)
-{
-    return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
-}
 
 // Days from 1970-01-01 to a proleptic Gregorian date.
 int64_t daysFromCivil(int64_t year, unsigned month, unsigned day)
@@ -47,7 +35,7 @@ TExfatEntrySet::TStamp stampAt(const uint8_t* entry, size_t stampOffset, size_t 
                                size_t utcOffset)
 {
     TExfatEntrySet::TStamp stamp;
-    stamp.fields = le32(entry + stampOffset);
+    stamp.fields = TLittleEndian::U32(entry + stampOffset);
     stamp.increment = incrementOffset != 0 ? entry[incrementOffset] : 0;
     stamp.utcOffset = entry[utcOffset];
     return stamp;
@@ -110,7 +98,7 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parsePrimary(std::span<const uint8
     TExfatEntrySet set;
     set.deleted = !(entry[0] & kInUse);
     set.slotCount = size_t{1} + entry[1];
-    set.attributes = le16(entry + 4);
+    set.attributes = TLittleEndian::U16(entry + 4);
     set.isFolder = (set.attributes & kFolderAttribute) != 0;
     set.createdStamp = stampAt(entry, 8, 20, 22);
     set.modifiedStamp = stampAt(entry, 12, 21, 23);
@@ -135,9 +123,9 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parse(std::span<const uint8_t> byt
     }
     set->noFatChain = (stream[1] & kNoFatChain) != 0;
     const size_t nameLength = stream[3];
-    set->validDataLength = le64(stream + 8);
-    set->firstCluster = le32(stream + 20);
-    set->dataLength = le64(stream + 24);
+    set->validDataLength = TLittleEndian::U64(stream + 8);
+    set->firstCluster = TLittleEndian::U32(stream + 20);
+    set->dataLength = TLittleEndian::U64(stream + 24);
     const size_t nameEntries = (nameLength + kNameCharsPerEntry - 1) / kNameCharsPerEntry;
     if (nameLength == 0 || nameEntries > secondaries - 1) {
         return std::nullopt;
@@ -149,10 +137,11 @@ std::optional<TExfatEntrySet> TExfatEntrySet::parse(std::span<const uint8_t> byt
             return std::nullopt;
         }
         for (size_t c = 0; c < kNameCharsPerEntry && set->name.size() < nameLength; ++c) {
-            set->name.push_back(static_cast<char16_t>(le16(entry + 2 + 2 * c)));
+            set->name.push_back(static_cast<char16_t>(TLittleEndian::U16(entry + 2 + 2 * c)));
         }
     }
-    set->checksumOk = checksum(bytes.first(set->slotCount * kEntrySize)) == le16(bytes.data() + 2);
+    set->checksumOk =
+        checksum(bytes.first(set->slotCount * kEntrySize)) == TLittleEndian::U16(bytes.data() + 2);
     return set;
 }
 

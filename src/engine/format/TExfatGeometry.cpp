@@ -1,15 +1,10 @@
 #include "engine/format/TExfatGeometry.h"
+#include "engine/format/TLittleEndian.h"
 
 namespace {
 
 constexpr uint64_t kFirstEntryAddress = 3;
 constexpr uint64_t kEntrySize = 32;
-
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 } // namespace
 
@@ -27,8 +22,8 @@ std::optional<TExfatGeometry> TExfatGeometry::parse(std::span<const uint8_t> boo
     TExfatGeometry geometry;
     const uint64_t sectorSize = uint64_t{1} << sectorShift;
     geometry.clusterSize = sectorSize << clusterShift;
-    geometry.heapOffset = uint64_t{le32(boot.data() + 0x58)} * sectorSize;
-    geometry.clusterCount = le32(boot.data() + 0x5C);
+    geometry.heapOffset = uint64_t{TLittleEndian::U32(boot.data() + 0x58)} * sectorSize;
+    geometry.clusterCount = TLittleEndian::U32(boot.data() + 0x5C);
     // The format caps the count below 2^32 - 11 clusters.
     if (geometry.heapOffset == 0 || geometry.clusterCount == 0 || geometry.clusterCount > 0xFFFFFFF5u) {
         return std::nullopt;

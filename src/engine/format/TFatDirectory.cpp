@@ -1,4 +1,5 @@
 #include "engine/format/TFatDirectory.h"
+#include "engine/format/TLittleEndian.h"
 
 #include <iconv.h>
 
@@ -16,17 +17,6 @@ constexpr uint8_t kFolder = 0x10;
 // Characters a short name never holds; a long name's character of this kind becomes '_'.
 constexpr std::string_view kReplacedInShortNames = "+,;=[]";
 constexpr std::string_view kNeverInShortNames = "\"*+,./:;<=>?[\\]|";
-
-uint16_t le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 size_t slotCount(std::span<const uint8_t> buffer)
 {
@@ -48,7 +38,7 @@ void appendLongNameCharacters(const uint8_t* slot, std::u16string& out)
 {
     static constexpr size_t kOffsets[] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
     for (size_t offset : kOffsets) {
-        out.push_back(static_cast<char16_t>(le16(slot + offset)));
+        out.push_back(static_cast<char16_t>(TLittleEndian::U16(slot + offset)));
     }
 }
 
@@ -171,7 +161,8 @@ bool TFatDirectory::isLongNameSlot(const uint8_t* slot)
     const uint8_t order = slot[0];
     const bool orderValid =
         order == kDeletedMark || ((order & 0x1F) >= 1 && (order & 0x1F) <= 20 && (order & ~0x5F) == 0);
-    return orderValid && (slot[11] & 0x3F) == kLongNameAttributes && slot[12] == 0 && le16(slot + 26) == 0;
+    return orderValid && (slot[11] & 0x3F) == kLongNameAttributes && slot[12] == 0 &&
+           TLittleEndian::U16(slot + 26) == 0;
 }
 
 bool TFatDirectory::isPlausibleShortEntry(const uint8_t* slot)
@@ -196,9 +187,9 @@ bool TFatDirectory::isPlausibleShortEntry(const uint8_t* slot)
     if (slot[0] == ' ' || (slot[12] & ~0x18) != 0 || slot[13] > 199) {
         return false;
     }
-    return isPlausibleTime(le16(slot + 14), le16(slot + 16)) &&
-           isPlausibleTime(le16(slot + 22), le16(slot + 24)) &&
-           (le16(slot + 18) == 0 || isPlausibleTime(0, le16(slot + 18)));
+    return isPlausibleTime(TLittleEndian::U16(slot + 14), TLittleEndian::U16(slot + 16)) &&
+           isPlausibleTime(TLittleEndian::U16(slot + 22), TLittleEndian::U16(slot + 24)) &&
+           (TLittleEndian::U16(slot + 18) == 0 || isPlausibleTime(0, TLittleEndian::U16(slot + 18)));
 }
 
 bool TFatDirectory::isFolderHead(std::span<const uint8_t> buffer, uint32_t cluster, uint32_t* parent)
@@ -213,7 +204,7 @@ bool TFatDirectory::isFolderHead(std::span<const uint8_t> buffer, uint32_t clust
         return false;
     }
     const auto clusterOf = [](const uint8_t* slot) {
-        return (static_cast<uint32_t>(le16(slot + 20)) << 16) | le16(slot + 26);
+        return (static_cast<uint32_t>(TLittleEndian::U16(slot + 20)) << 16) | TLittleEndian::U16(slot + 26);
     };
     if (clusterOf(self) != cluster) {
         return false;
@@ -345,8 +336,9 @@ std::vector<TFatDirectory::TEntry> TFatDirectory::parse(std::span<const uint8_t>
         std::memcpy(entry.shortName.data(), slot, 11);
         entry.attributes = slot[11];
         entry.caseFlags = slot[12];
-        entry.firstCluster = (static_cast<uint32_t>(le16(slot + 20)) << 16) | le16(slot + 26);
-        entry.size = le32(slot + 28);
+        entry.firstCluster =
+            (static_cast<uint32_t>(TLittleEndian::U16(slot + 20)) << 16) | TLittleEndian::U16(slot + 26);
+        entry.size = TLittleEndian::U32(slot + 28);
         entry.deleted = slot[0] == kDeletedMark;
         if (!pending.empty()) {
             const uint8_t sum = slotAt(buffer, pending.back())[13];

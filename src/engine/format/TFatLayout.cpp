@@ -1,4 +1,5 @@
 #include "engine/format/TFatLayout.h"
+#include "engine/format/TLittleEndian.h"
 
 #include "engine/format/TExfatGeometry.h"
 
@@ -8,17 +9,6 @@ namespace {
 
 constexpr uint64_t kFirstEntryAddress = 3;
 constexpr uint32_t kEntrySize = 32;
-
-uint16_t le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 } // namespace
 
@@ -40,15 +30,17 @@ bool TFatLayout::read(std::span<const uint8_t> boot, bool exfat)
         m_clusterEnd = uint64_t{2} + geometry->clusterCount;
         return m_clusterSectors != 0;
     }
-    const uint32_t sectorSize = le16(boot.data() + 0x0B);
+    const uint32_t sectorSize = TLittleEndian::U16(boot.data() + 0x0B);
     const uint32_t clusterSectors = boot[0x0D];
-    const uint32_t reserved = le16(boot.data() + 0x0E);
+    const uint32_t reserved = TLittleEndian::U16(boot.data() + 0x0E);
     const uint32_t fats = boot[0x10];
-    const uint32_t rootEntries = le16(boot.data() + 0x11);
-    const uint64_t totalSectors =
-        le16(boot.data() + 0x13) != 0 ? le16(boot.data() + 0x13) : le32(boot.data() + 0x20);
-    const uint32_t fatSectors =
-        le16(boot.data() + 0x16) != 0 ? le16(boot.data() + 0x16) : le32(boot.data() + 0x24);
+    const uint32_t rootEntries = TLittleEndian::U16(boot.data() + 0x11);
+    const uint64_t totalSectors = TLittleEndian::U16(boot.data() + 0x13) != 0
+                                      ? TLittleEndian::U16(boot.data() + 0x13)
+                                      : TLittleEndian::U32(boot.data() + 0x20);
+    const uint32_t fatSectors = TLittleEndian::U16(boot.data() + 0x16) != 0
+                                    ? TLittleEndian::U16(boot.data() + 0x16)
+                                    : TLittleEndian::U32(boot.data() + 0x24);
     if (sectorSize < 512 || sectorSize > 4096 || (sectorSize & (sectorSize - 1)) != 0 ||
         clusterSectors == 0 || fats == 0) {
         return false;

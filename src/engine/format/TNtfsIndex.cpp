@@ -1,4 +1,5 @@
 #include "engine/format/TNtfsIndex.h"
+#include "engine/format/TLittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,13 +60,6 @@ constexpr uint32_t kLargestBlock = 65536;
 constexpr TFileTime kYear1980 = 119600064000000000ULL;
 constexpr TFileTime kTimeMargin = 864000000000ULL;
 
-template<typename T> T readLe(const uint8_t* p)
-{
-    T value = 0;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
 bool validBlockSize(uint32_t size)
 {
     return size >= kSmallestBlock && size <= kLargestBlock && (size & (size - 1)) == 0;
@@ -93,7 +87,7 @@ size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder
         return 0;
     }
     // The parent reference first: it rules out most offsets of a slack scan at once.
-    const uint64_t parent = readLe<uint64_t>(name + kNameParent);
+    const uint64_t parent = TLittleEndian::Read<uint64_t>(name + kNameParent);
     if ((parent & kRecordMask) != folder.record) {
         return 0;
     }
@@ -106,7 +100,7 @@ size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder
     }
     std::u16string text(nameLength, u'\0');
     for (size_t i = 0; i < nameLength; ++i) {
-        const char16_t c = static_cast<char16_t>(readLe<uint16_t>(name + kNameText + i * 2));
+        const char16_t c = static_cast<char16_t>(TLittleEndian::Read<uint16_t>(name + kNameText + i * 2));
         // No driver writes these into a name; stale bytes that hold them are no entry.
         if (c < 0x20 || c == u'/') {
             return 0;
@@ -117,13 +111,13 @@ size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder
     entry.sequence = 0;
     entry.parent = parent & kRecordMask;
     entry.parentSequence = parentSequence;
-    entry.created = readLe<uint64_t>(name + kNameCreated);
-    entry.modified = readLe<uint64_t>(name + kNameModified);
-    entry.changed = readLe<uint64_t>(name + kNameChanged);
-    entry.accessed = readLe<uint64_t>(name + kNameAccessed);
-    entry.allocated = readLe<uint64_t>(name + kNameAllocated);
-    entry.size = readLe<uint64_t>(name + kNameSize);
-    entry.attributes = readLe<uint32_t>(name + kNameAttributes);
+    entry.created = TLittleEndian::Read<uint64_t>(name + kNameCreated);
+    entry.modified = TLittleEndian::Read<uint64_t>(name + kNameModified);
+    entry.changed = TLittleEndian::Read<uint64_t>(name + kNameChanged);
+    entry.accessed = TLittleEndian::Read<uint64_t>(name + kNameAccessed);
+    entry.allocated = TLittleEndian::Read<uint64_t>(name + kNameAllocated);
+    entry.size = TLittleEndian::Read<uint64_t>(name + kNameSize);
+    entry.attributes = TLittleEndian::Read<uint32_t>(name + kNameAttributes);
     entry.nameSpace = nameSpace;
     entry.name = std::move(text);
     return kNameText + nameLength * 2;
@@ -135,18 +129,19 @@ size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& f
         return 0;
     }
     // The parent reference first: it rules out most offsets of a slack scan at once.
-    if ((readLe<uint64_t>(data + kEntryHeaderSize + kNameParent) & kRecordMask) != folder.record) {
+    if ((TLittleEndian::Read<uint64_t>(data + kEntryHeaderSize + kNameParent) & kRecordMask) !=
+        folder.record) {
         return 0;
     }
-    const size_t length = readLe<uint16_t>(data + kEntryLength);
-    const size_t content = readLe<uint16_t>(data + kEntryContentLength);
-    const uint32_t flags = readLe<uint32_t>(data + kEntryFlags);
+    const size_t length = TLittleEndian::Read<uint16_t>(data + kEntryLength);
+    const size_t content = TLittleEndian::Read<uint16_t>(data + kEntryContentLength);
+    const uint32_t flags = TLittleEndian::Read<uint32_t>(data + kEntryFlags);
     if (length < kSmallestEntry || length > size || length % kEntryAlignment != 0 ||
         (flags & ~(kEntryHasChild | kEntryLast)) != 0 || content < kNameText ||
         kEntryHeaderSize + content + ((flags & kEntryHasChild) ? sizeof(uint64_t) : 0) > length) {
         return 0;
     }
-    const uint64_t reference = readLe<uint64_t>(data);
+    const uint64_t reference = TLittleEndian::Read<uint64_t>(data);
     const uint16_t sequence = static_cast<uint16_t>(reference >> kSequenceShift);
     if (sequence == 0 || parseFileName(data + kEntryHeaderSize, content, folder, entry) == 0) {
         return 0;
@@ -162,9 +157,9 @@ bool TNtfsIndex::parseNode(const uint8_t* node, size_t size, bool inUse, const T
     if (size < kNodeHeaderSize) {
         return false;
     }
-    const size_t first = readLe<uint32_t>(node + kNodeFirst);
-    const size_t used = readLe<uint32_t>(node + kNodeUsed);
-    const size_t allocated = std::min<size_t>(readLe<uint32_t>(node + kNodeAllocated), size);
+    const size_t first = TLittleEndian::Read<uint32_t>(node + kNodeFirst);
+    const size_t used = TLittleEndian::Read<uint32_t>(node + kNodeUsed);
+    const size_t allocated = std::min<size_t>(TLittleEndian::Read<uint32_t>(node + kNodeAllocated), size);
     if (first < kNodeHeaderSize || first % kEntryAlignment != 0 || first > used || used > allocated) {
         return false;
     }
@@ -173,11 +168,11 @@ bool TNtfsIndex::parseNode(const uint8_t* node, size_t size, bool inUse, const T
         // Live entries: each header's length leads to the next, up to the one marked last.
         while (position + kEntryHeaderSize <= used) {
             const uint8_t* at = node + position;
-            const size_t length = readLe<uint16_t>(at + kEntryLength);
+            const size_t length = TLittleEndian::Read<uint16_t>(at + kEntryLength);
             if (length < kEntryHeaderSize || length % kEntryAlignment != 0 || length > used - position) {
                 return false;
             }
-            if (readLe<uint32_t>(at + kEntryFlags) & kEntryLast) {
+            if (TLittleEndian::Read<uint32_t>(at + kEntryFlags) & kEntryLast) {
                 position += length;
                 break;
             }
@@ -217,10 +212,10 @@ bool TNtfsIndex::parseRoot(const uint8_t* data, size_t size, const TFolder& fold
 {
     blockSize = 0;
     if (data == nullptr || size < kRootNode + kNodeHeaderSize ||
-        readLe<uint32_t>(data + kRootType) != kIndexedFileName) {
+        TLittleEndian::Read<uint32_t>(data + kRootType) != kIndexedFileName) {
         return false;
     }
-    const uint32_t declared = readLe<uint32_t>(data + kRootBlockSize);
+    const uint32_t declared = TLittleEndian::Read<uint32_t>(data + kRootBlockSize);
     if (!parseNode(data + kRootNode, size - kRootNode, true, folder, out)) {
         return false;
     }
@@ -244,8 +239,8 @@ bool TNtfsIndex::parseBlockInPlace(uint8_t* block, size_t size, bool inUse, cons
     if (size < kSmallestBlock || size % kFixupStride != 0 || std::memcmp(block, "INDX", 4) != 0) {
         return false;
     }
-    const size_t usaOffset = readLe<uint16_t>(block + kBlockUsaOffset);
-    const size_t usaCount = readLe<uint16_t>(block + kBlockUsaCount);
+    const size_t usaOffset = TLittleEndian::Read<uint16_t>(block + kBlockUsaOffset);
+    const size_t usaCount = TLittleEndian::Read<uint16_t>(block + kBlockUsaCount);
     if (usaCount != size / kFixupStride + 1 || usaOffset < kBlockNode + kNodeHeaderSize ||
         usaOffset % 2 != 0 || usaOffset + usaCount * 2 > kFixupStride - 2) {
         return false;
