@@ -287,8 +287,14 @@ TEST_F(DiskSelectFormTest, AddImageSelectsTheImagesFirstLetteredDrive)
 
 TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
 {
-    const TDiskSelectForm::TImageFileAnswer::Scope chosenImage(
-        [](QWidget*) { return QStringLiteral("/nowhere/broken.img"); });
+    // A readable file that holds no image the engine takes.
+    TTempDir temp;
+    const QString broken = temp.filePath(QStringLiteral("broken.img"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not an image");
+    file.close();
+    const TDiskSelectForm::TImageFileAnswer::Scope chosenImage([&](QWidget*) { return broken; });
     TScriptedPrompt prompt;
     TDiskSelectForm form;
     activate(form);
@@ -298,7 +304,7 @@ TEST_F(DiskSelectFormTest, RefusedImageIsReportedAndChangesNothing)
     button(form, "ButtonAddImage")->click();
     ASSERT_EQ(prompt.asked().size(), 1);
     EXPECT_EQ(prompt.asked().front().caption, "Error");
-    EXPECT_TRUE(prompt.asked().front().text.startsWith("Can't open disk image /nowhere/broken.img."));
+    EXPECT_TRUE(prompt.asked().front().text.startsWith("Can't open disk image " + broken + "."));
     EXPECT_TRUE(prompt.asked().front().text.contains("Not a disk image."));
     EXPECT_EQ(nodeTexts(form), before);
     EXPECT_EQ(form.SelectedId, 1);

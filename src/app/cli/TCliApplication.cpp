@@ -4,6 +4,7 @@
 #include "TRecoverCommand.h"
 #include "TScanCommand.h"
 
+#include "disk/TImageRegistration.h"
 #include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
 #include "engine/VantrelLib.h"
@@ -167,24 +168,9 @@ bool TCliApplication::registerImage(const QString& path)
     if (m_registered.contains(canonical)) {
         return true;
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        printError(QStringLiteral("The image \"%1\" does not exist; check the path.").arg(path));
-        return false;
-    }
-    if (!info.isFile() || !info.isReadable()) {
-        printError(
-            QStringLiteral("The image \"%1\" is not a readable file; check the path and its permissions.")
-                .arg(path));
-        return false;
-    }
-    const TVantrelApi& api = TVantrelApi::Current();
-    if (api.RegisterImage(QFile::encodeName(canonical).constData()) != 0) {
-        const char* reason = api.LastError ? api.LastError() : nullptr;
-        printError(
-            QStringLiteral("The image \"%1\" cannot be opened%2. Check that it is a disk or volume image.")
-                .arg(path,
-                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
+    QString problem;
+    if (!TImageRegistration::Register(path, &problem)) {
+        printError(problem);
         return false;
     }
     m_registered.append(canonical);

@@ -3,7 +3,7 @@
 // --help and --version are answered before any window or settings are touched.
 
 #include "TProCommandLine.h"
-#include "disk/TVantrelApi.h"
+#include "disk/TImageRegistration.h"
 #include "periphery/TSplashForm.h"
 #include "mainwindow/ui/TMainForm.h"
 #include "mainwindow/ui/TMessageBoxPrompt.h"
@@ -24,16 +24,10 @@ namespace {
 // Registers each image file with the engine; a refused one is reported and skipped.
 void registerImages(const QStringList& paths)
 {
-    const TVantrelApi& api = TVantrelApi::Current();
     for (const QString& path : paths) {
-        const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-        if (api.RegisterImage(native.constData()) != 0) {
-            const char* reason = api.LastError();
-            TUserPrompt::Current().ShowError(
-                QStringLiteral("Can't open disk image %1.").arg(path) +
-                (reason && *reason ? QStringLiteral("\n") + QString::fromUtf8(reason) : QString()) +
-                QStringLiteral("\nCheck that the file exists, is readable and holds a disk image."));
-        }
+        QString problem;
+        if (!TImageRegistration::Register(path, &problem))
+            TUserPrompt::Current().ShowError(problem);
     }
 }
 

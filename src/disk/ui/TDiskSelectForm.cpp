@@ -1,6 +1,7 @@
 #include "disk/ui/TDiskSelectForm.h"
 
 #include "disk/TDriveListLogic.h"
+#include "disk/TImageRegistration.h"
 #include "disk/TVantrelApi.h"
 #include "periphery/THelpWindow.h"
 #include "util/TUserPrompt.h"
@@ -506,18 +507,9 @@ void TDiskSelectForm::ButtonAddImageClick()
 
 bool TDiskSelectForm::addImage(const QString& path)
 {
-    const TVantrelApi& api = TVantrelApi::Current();
-    const int32_t result =
-        TVantrelApi::Guarded(api.RegisterImage, int32_t{-1}, QFile::encodeName(path).constData());
-    if (result != 0) {
-        const QString reason = TVantrelApi::GuardedText(api.LastError);
-        QString message = QStringLiteral("Can't open disk image %1.").arg(QDir::toNativeSeparators(path));
-        if (!reason.isEmpty()) {
-            message += QLatin1Char('\n') + reason;
-        }
-        message +=
-            QStringLiteral("\nChoose a raw, split raw, E01, AFF, VHD or VMDK image file that you can read.");
-        TUserPrompt::Current().ShowError(message);
+    QString problem;
+    if (!TImageRegistration::Register(path, &problem)) {
+        TUserPrompt::Current().ShowError(problem);
         return false;
     }
 

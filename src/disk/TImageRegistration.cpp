@@ -1,0 +1,32 @@
+#include "disk/TImageRegistration.h"
+
+#include "disk/TVantrelApi.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool TImageRegistration::Register(const QString& path, QString* problem)
+{
+    const QFileInfo info(path);
+    QString reason;
+    if (!info.exists()) {
+        reason = QStringLiteral("The file does not exist.");
+    } else if (!info.isFile() || !info.isReadable()) {
+        reason = QStringLiteral("It is not a file you can read.");
+    } else {
+        const TVantrelApi& api = TVantrelApi::Current();
+        const QByteArray native = QFile::encodeName(info.canonicalFilePath());
+        if (TVantrelApi::Guarded(api.RegisterImage, int32_t{-1}, native.constData()) == 0)
+            return true;
+        reason = TVantrelApi::GuardedText(api.LastError);
+    }
+    if (problem) {
+        *problem = QStringLiteral("Can't open disk image %1.").arg(QDir::toNativeSeparators(path));
+        if (!reason.isEmpty())
+            *problem += QLatin1Char('\n') + reason;
+        *problem +=
+            QStringLiteral("\nChoose a raw, split raw, E01, AFF, VHD or VMDK image file that you can read.");
+    }
+    return false;
+}
