@@ -34,13 +34,14 @@ void TMainViewRules::ApplyColumnClick(int column, int& lastColumn, int& sortColu
 
 int TMainViewRules::ListImageIndex(int64_t flags)
 {
-    const bool deleted = flags & flag_IS_DELETED;
-    if (flags & flag_IS_DIRECTORY) {
-        if (deleted)
-            return imgDeletedFolder;
-        return (flags & flag_HAS_CHILD_DELETED) ? imgFolderWithDeleted : imgFolder;
-    }
-    return deleted ? imgDeletedFile : imgFile;
+    return KindImageIndex(ElementKindOf(flags));
+}
+
+int TMainViewRules::KindImageIndex(TElementKind kind)
+{
+    static constexpr int images[] = {imgFile, imgDeletedFile, imgFolder, imgFolderWithDeleted,
+                                     imgDeletedFolder};
+    return images[static_cast<int>(kind)];
 }
 
 int TMainViewRules::TreeImageIndex(int64_t flags)

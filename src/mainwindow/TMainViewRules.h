@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disk/TElementKind.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -69,6 +71,7 @@ public:
 
     // Icons of list rows and tree nodes, from the element's flags.
     static int ListImageIndex(int64_t flags);
+    static int KindImageIndex(TElementKind kind);
     static int TreeImageIndex(int64_t flags);
     static int TreeSelectedImageIndex(int64_t flags);
 

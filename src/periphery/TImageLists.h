@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mainwindow/TMainViewRules.h"
+
 #include <QIcon>
 #include <QImage>
 #include <QList>
@@ -21,20 +23,20 @@ public:
     static constexpr int FileLargeSize = 32;
     static constexpr int ExSize = 20;
 
-    // Roles of the file images, by index.
+    // Roles of the file images, by index: the indices the window rules hand out.
     enum FileImage
     {
-        fiDrive = 0,
-        fiSortAscending = 1,
-        fiSortDescending = 2,
-        fiFolder = 3,
-        fiFolderTree = 4,
-        fiDeletedFolder = 5,
-        fiDeletedFolderTree = 6,
-        fiFolderWithDeleted = 7,
-        fiFolderWithDeletedTree = 8,
-        fiFile = 9,
-        fiDeletedFile = 10,
+        fiDrive = TMainViewRules::imgDrive,
+        fiSortAscending = TMainViewRules::imgSortAscending,
+        fiSortDescending = TMainViewRules::imgSortDescending,
+        fiFolder = TMainViewRules::imgFolder,
+        fiFolderTree = TMainViewRules::imgFolderSelected,
+        fiDeletedFolder = TMainViewRules::imgDeletedFolder,
+        fiDeletedFolderTree = TMainViewRules::imgDeletedFolderSelected,
+        fiFolderWithDeleted = TMainViewRules::imgFolderWithDeleted,
+        fiFolderWithDeletedTree = TMainViewRules::imgFolderWithDeletedSelected,
+        fiFile = TMainViewRules::imgFile,
+        fiDeletedFile = TMainViewRules::imgDeletedFile,
     };
 
     // Fills every list from the icons compiled into the program and rebuilds the

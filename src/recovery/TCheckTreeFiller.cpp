@@ -1,15 +1,14 @@
 #include "recovery/TCheckTreeFiller.h"
 
 #include "disk/TBaseElement.h"
+#include "disk/TElementKind.h"
 
 #include <unordered_set>
 #include <vector>
 
 int TCheckTreeFiller::ImageIndexOf(const TBaseElement* element)
 {
-    if (element->IsFolder())
-        return element->IsDeleted() ? 4 : element->ContainDeleted() ? 3 : 2;
-    return element->IsDeleted() ? 1 : 0;
+    return static_cast<int>(ElementKindOf(element->Flags));
 }
 
 bool TCheckTreeFiller::AddElement(TStateTree& tree, TStateTree::NodeId parent, TBaseElement* element,

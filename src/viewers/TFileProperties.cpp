@@ -1,6 +1,7 @@
 #include "viewers/TFileProperties.h"
 
 #include "disk/TBaseElement.h"
+#include "disk/TElementKind.h"
 
 #include <QDate>
 #include <QTime>
@@ -19,12 +20,7 @@ TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& loc
 
 TFileProperties::Icon TFileProperties::IconOf(const TBaseElement& element)
 {
-    if (element.IsFolder()) {
-        if (element.IsDeleted())
-            return fpDeletedFolder;
-        return element.ContainDeleted() ? fpFolderWithDeleted : fpLiveFolder;
-    }
-    return element.IsDeleted() ? fpDeletedFile : fpLiveFile;
+    return static_cast<Icon>(ElementKindOf(element.Flags));
 }
 
 QString TFileProperties::FoundOf(const TBaseElement& element)

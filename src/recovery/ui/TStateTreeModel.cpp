@@ -1,5 +1,7 @@
 #include "recovery/ui/TStateTreeModel.h"
 
+#include "mainwindow/TMainViewRules.h"
+
 #include "periphery/TImageLists.h"
 
 #include <QIcon>
@@ -76,11 +78,9 @@ TStateTree::NodeId TStateTreeModel::NodeOf(const QModelIndex& index)
 
 QIcon TStateTreeModel::ElementIcon(int imageIndex)
 {
-    static constexpr int Images[] = {TImageLists::fiFile, TImageLists::fiDeletedFile, TImageLists::fiFolder,
-                                     TImageLists::fiFolderWithDeleted, TImageLists::fiDeletedFolder};
-    if (imageIndex < 0 || imageIndex >= int(std::size(Images)))
+    if (imageIndex < 0 || imageIndex > static_cast<int>(TElementKind::DeletedFolder))
         return QIcon();
-    return TImageLists::FileIcon(Images[imageIndex]);
+    return TImageLists::FileIcon(TMainViewRules::KindImageIndex(static_cast<TElementKind>(imageIndex)));
 }
 
 QModelIndex TStateTreeModel::index(int row, int column, const QModelIndex& parent) const

@@ -1,6 +1,7 @@
 #include "viewers/ui/TFilePropertiesForm.h"
 
 #include "disk/TBaseElement.h"
+#include "mainwindow/TMainViewRules.h"
 #include "periphery/THelpWindow.h"
 #include "periphery/TOkHelpButtons.h"
 #include "periphery/TImageLists.h"
@@ -26,11 +27,6 @@ QFrame* newBevel(QWidget* parent)
     return bevel;
 }
 
-// File image list index of each of the window's five icons.
-constexpr int imageRoles[TFilePropertiesForm::ImageCount] = {
-    TImageLists::fiFile, TImageLists::fiDeletedFile, TImageLists::fiFolder, TImageLists::fiFolderWithDeleted,
-    TImageLists::fiDeletedFolder};
-
 } // namespace
 
 TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
@@ -55,8 +51,9 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     for (int i = 0; i < ImageCount; ++i) {
         GeneralFileImage[i] = new QLabel(general);
         GeneralFileImage[i]->setObjectName(QStringLiteral("GeneralFileImage%1").arg(i));
-        GeneralFileImage[i]->setPixmap(TImageLists::FileIcon(imageRoles[i], true)
-                                           .pixmap(TImageLists::FileLargeSize, TImageLists::FileLargeSize));
+        GeneralFileImage[i]->setPixmap(
+            TImageLists::FileIcon(TMainViewRules::KindImageIndex(static_cast<TElementKind>(i)), true)
+                .pixmap(TImageLists::FileLargeSize, TImageLists::FileLargeSize));
         GeneralFileImage[i]->setFixedSize(TImageLists::FileLargeSize, TImageLists::FileLargeSize);
         GeneralFileImage[i]->hide();
         grid->addWidget(GeneralFileImage[i], row, 0, Qt::AlignLeft | Qt::AlignVCenter);
