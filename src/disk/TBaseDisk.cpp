@@ -17,7 +17,6 @@
 
 std::unique_ptr<TBaseDisk> CurDisk;
 bool StopScan = false;
-int TBaseDisk::PumpIntervalMs = 30;
 const int64_t TBaseDisk::RevisedBarMinimum = 10000;
 
 namespace {
@@ -314,7 +313,7 @@ void TBaseDisk::BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles)
         m_progress->SetMaximum(m_barMaximum);
         m_progress->SetPosition(0);
     }
-    m_pumpTimer.start();
+    m_pumpThrottle.Start();
 }
 
 int64_t TBaseDisk::shownPosition(int64_t Counter)
@@ -344,11 +343,10 @@ int64_t TBaseDisk::shownPosition(int64_t Counter)
 
 void TBaseDisk::pumpIfDue(int64_t Counter)
 {
-    if (PumpIntervalMs > 0 && m_pumpTimer.elapsed() < PumpIntervalMs)
+    if (!m_pumpThrottle.Due())
         return;
     showProgress(Counter);
     m_progress->PumpMessages();
-    m_pumpTimer.restart();
 }
 
 void TBaseDisk::showProgress(int64_t Counter)

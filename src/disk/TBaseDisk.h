@@ -6,7 +6,7 @@
 #include "disk/TMoveHistory.h"
 #include "engine/VantrelLib.h"
 
-#include <QElapsedTimer>
+#include "util/TThrottle.h"
 #include <QString>
 
 #include <cstdint>
@@ -48,7 +48,6 @@ public:
 
     // Least time between two progress updates of a running analysis, in milliseconds.
     // 0 updates after every record (tests).
-    static int PumpIntervalMs;
     // Least range of the bar when the engine revises its count during the analysis, so
     // that a walk that starts with a small guess still moves in small steps.
     static const int64_t RevisedBarMinimum;
@@ -70,19 +69,19 @@ protected:
     // every "not_found_yet_" placeholder that still holds entries below RootElement.
     void AttachTops(int32_t rootId);
 
-    // Progress of the running analysis, throttled to PumpIntervalMs.
+    // Progress of the running analysis, shown and pumped once per repaint interval.
     void BeginProgress(TScanProgress* ScanForm, int64_t TotalFiles);
     void RecordArrived(int64_t Counter)
     {
         m_position = Counter;
-        if (m_progress && (PumpIntervalMs <= 0 || (Counter & 63) == 0))
+        if (m_progress && ((Counter & 63) == 0 || TThrottle::ClockSet()))
             pumpIfDue(Counter);
     }
     // An empty record slot: the position stays, but the window is kept responsive and
     // Cancel is served during long runs of empty slots.
     void SlotPassed(int64_t Counter)
     {
-        if (m_progress && (PumpIntervalMs <= 0 || (Counter & 63) == 0))
+        if (m_progress && ((Counter & 63) == 0 || TThrottle::ClockSet()))
             pumpIfDue(m_position);
     }
     // Shows the position of the last record and the last deleted entry found.
@@ -119,7 +118,7 @@ private:
     int64_t m_anchorShown = 0;
     int64_t m_shown = 0;
     TScanProgress* m_progress = nullptr;
-    QElapsedTimer m_pumpTimer;
+    TThrottle m_pumpThrottle;
     TBaseElement* m_lastDeleted = nullptr;
     TBaseElement* m_labelShown = nullptr;
 };

@@ -124,7 +124,7 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_lastFolder.clear();
     m_lastFolderFd = -1;
     m_written.clear();
-    m_sincePump.start();
+    m_pumpThrottle.Start();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
         m_sink.AddLogLine(QStringLiteral("Recovery encountered fatal error."));
@@ -410,7 +410,7 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QStri
         if (waited != VANTREL_WAIT_TIMEOUT)
             break;
         m_sink.PumpMessages();
-        m_sincePump.restart();
+        m_pumpThrottle.Start();
         if (m_sink.StopRequested()) {
             m_stopped = true;
             // A copy that finished meanwhile keeps its result; the run stops after it.
@@ -447,10 +447,8 @@ void TRecoveryRun::pumpWhenDue()
 {
     // Small files finish within the engine's first wait turn, so the turns alone would
     // leave the window unpainted for a whole run of them.
-    if (m_sincePump.elapsed() < m_pumpInterval.count())
-        return;
-    m_sink.PumpMessages();
-    m_sincePump.restart();
+    if (m_pumpThrottle.Due())
+        m_sink.PumpMessages();
 }
 
 void TRecoveryRun::deliverProgress()

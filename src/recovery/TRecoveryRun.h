@@ -1,11 +1,12 @@
 #pragma once
 
+#include "util/TThrottle.h"
+
 #include "recovery/TRecoverySink.h"
 #include "recovery/TStateTree.h"
 #include "recovery/TTargetFolders.h"
 #include "engine/VantrelLib.h"
 
-#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -58,7 +59,7 @@ public:
     void SetFrontEnd(TFrontEnd frontEnd) { m_frontEnd = frontEnd; }
     // Longest stretch of quick copies without serving the window's events; 0 serves them
     // after every file and folder.
-    void SetPumpInterval(std::chrono::milliseconds interval) { m_pumpInterval = interval; }
+    void SetPumpInterval(std::chrono::milliseconds interval) { m_pumpThrottle.SetInterval(interval); }
 
     // Runs the recovery of tree's ticked nodes from the drive with driveLetter and engine
     // id driveId into destination. Returns false when the destination was refused (then
@@ -106,8 +107,7 @@ private:
     bool m_windowsRules = false;
     std::unique_ptr<TFileInfo> m_record;
     bool m_stopped = false;
-    QElapsedTimer m_sincePump;
-    std::chrono::milliseconds m_pumpInterval{50};
+    TThrottle m_pumpThrottle;
     TFrontEnd m_frontEnd = TFrontEnd::Wizard;
     TTargetFolders m_folders;
     QString m_lastFolder;    // the target folder last reached, reached once per run of files

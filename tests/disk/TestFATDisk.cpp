@@ -5,6 +5,7 @@
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "settings/Settings.h"
+#include "support/TTestClock.h"
 
 #include <optional>
 #include <gtest/gtest.h>
@@ -30,13 +31,12 @@ QStringList Names(const TBaseSortedList& list)
 class FATAnalysis : public ::testing::Test
 {
 protected:
+    TEveryTurnClock clock; // the window is served after every record
     void SetUp() override
     {
-        TBaseDisk::PumpIntervalMs = 0;
         GlobalConfirmInterrupt = false;
         GlobalLogEnable = false;
     }
-    void TearDown() override { TBaseDisk::PumpIntervalMs = 30; }
 
     void add(int64_t id, int64_t parent, int64_t flags, const QString& name, int64_t size = 0)
     {
@@ -425,7 +425,8 @@ TEST_F(FATAnalysis, AnsweringCancelLetsTheScanFinish)
 
 TEST_F(FATAnalysis, ProgressIsThrottledButEndsComplete)
 {
-    TBaseDisk::PumpIntervalMs = INT_MAX;
+    // No turn ever falls due while the records arrive (the fixture's clock is stepped over).
+    const TFrozenClock frozen;
     for (int i = 1; i <= 1000; ++i)
         add(i, 0, i % 2 ? Del : 0, QStringLiteral("f%1").arg(i));
     EXPECT_TRUE(analyze());

@@ -4,6 +4,7 @@
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "settings/Settings.h"
+#include "support/TTestClock.h"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +27,12 @@ QStringList Names(const TBaseSortedList& list)
 class NTFSAnalysis : public ::testing::Test
 {
 protected:
+    TEveryTurnClock clock; // the window is served after every record
     void SetUp() override
     {
-        TBaseDisk::PumpIntervalMs = 0;
         GlobalConfirmInterrupt = false;
         GlobalLogEnable = false;
     }
-    void TearDown() override { TBaseDisk::PumpIntervalMs = 30; }
 
     void add(int64_t id, int64_t parent, int64_t flags, const QString& name)
     {

@@ -61,7 +61,6 @@ protected:
         GlobalStartupDefaultAction = sdaNothing;
         GlobalConfirmExit = false;
         GlobalConfirmInterrupt = false;
-        TBaseDisk::PumpIntervalMs = 0;
 
         engine = std::make_unique<TScriptedEngine>();
         engine->AddDisk(

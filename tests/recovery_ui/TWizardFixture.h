@@ -11,6 +11,7 @@
 #include "recovery/ui/TStateTreeView.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
+#include "support/TTestClock.h"
 
 #include <optional>
 #include <QDir>
@@ -46,7 +47,6 @@ protected:
         m_settingsFile.emplace(temp.filePath(QStringLiteral("settings.conf")));
         resetSettingsToInitialValues();
         GlobalConfirmInterrupt = false;
-        TFileRecoveryLoadForm::PumpIntervalMs = 0;
 
         const QString image = temp.filePath(QStringLiteral("disk.img"));
         engine.AddDisk(
@@ -71,7 +71,6 @@ protected:
 
     void TearDown() override
     {
-        TFileRecoveryLoadForm::PumpIntervalMs = 30;
         resetSettingsToInitialValues();
         m_settingsFile.reset();
     }
@@ -138,6 +137,7 @@ protected:
     }
 
     TTempDir temp;
+    TEveryTurnClock clock; // long work serves the window after every step
     std::optional<TRegistryStore::TFileOverride::Scope> m_settingsFile;
     TScriptedEngine engine;
     TModelDisk disk;

@@ -15,8 +15,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-int TFileRecoveryLoadForm::PumpIntervalMs = 30;
-
 TFileRecoveryLoadForm::TFileRecoveryLoadForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FileRecoveryLoadForm"));

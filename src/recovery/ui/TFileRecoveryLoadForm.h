@@ -18,7 +18,6 @@ public:
 
     // Least time between two turns of the message loop while the tree is filled, in
     // milliseconds; 0 lets messages run before every element (tests).
-    static int PumpIntervalMs;
 
     explicit TFileRecoveryLoadForm(QWidget* parent = nullptr);
 

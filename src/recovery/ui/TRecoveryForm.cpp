@@ -1,5 +1,7 @@
 #include "recovery/ui/TRecoveryForm.h"
 
+#include "util/TThrottle.h"
+
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
@@ -17,7 +19,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeySequence>
 #include <QLabel>
@@ -677,13 +678,12 @@ private:
         // Letting messages run after every element would cost more than the filling
         // itself on large selections; every ~30 ms keeps the window alive and Cancel
         // prompt.
-        if (!m_pumpTimer.isValid() || m_pumpTimer.elapsed() >= TFileRecoveryLoadForm::PumpIntervalMs) {
+        if (m_pumpThrottle.Due()) {
             m_load.Label1->setText(element->GetName());
             // Until the loading window blocks the other windows, user input waits: a
             // command of the main window could free the elements being added.
             QCoreApplication::processEvents(m_load.isVisible() ? QEventLoop::AllEvents
                                                                : QEventLoop::ExcludeUserInputEvents);
-            m_pumpTimer.start();
         }
         return !m_load.StopLoad;
     }
@@ -700,7 +700,7 @@ private:
     TStateTree& m_tree;
     TFileRecoveryLoadForm& m_load;
     int64_t m_addedCounter = 0;
-    QElapsedTimer m_pumpTimer;
+    TThrottle m_pumpThrottle;
 };
 
 } // namespace
