@@ -1,4 +1,4 @@
-#include "TestApp.h"
+#include "support/TestApp.h"
 
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"

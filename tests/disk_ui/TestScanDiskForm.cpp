@@ -1,4 +1,4 @@
-#include "TestApp.h"
+#include "support/TestApp.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/ui/TScanDiskForm.h"

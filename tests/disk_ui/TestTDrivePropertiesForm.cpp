@@ -1,6 +1,6 @@
 #include "disk/ui/TDrivePropertiesForm.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TDriveProperties.h"
 #include "support/TScriptedEngine.h"

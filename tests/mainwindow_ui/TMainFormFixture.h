@@ -3,7 +3,7 @@
 #include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "mainwindow/ui/TFileListModel.h"

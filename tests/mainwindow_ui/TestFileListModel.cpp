@@ -1,7 +1,7 @@
 #include "mainwindow/ui/TFileListModel.h"
 
 #include "TManualDisk.h"
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "periphery/TImageLists.h"
 #include "util/Utils.h"
 

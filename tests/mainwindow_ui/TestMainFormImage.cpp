@@ -1,7 +1,7 @@
 #include "support/TManifest.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TSourceArgument.h"

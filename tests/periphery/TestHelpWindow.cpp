@@ -1,6 +1,6 @@
 #include "periphery/THelpWindow.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "TestConfig.h"
 #include "support/TScriptedPrompt.h"
 

@@ -1,6 +1,6 @@
 #include "periphery/TImageLists.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "support/TTempDir.h"
 
 #include <QDir>

@@ -16,7 +16,7 @@
 #include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
 

@@ -3,7 +3,7 @@
 #include "periphery/TFolderBrowse.h"
 #include "periphery/TSplashForm.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "support/TTempDir.h"
 #include "util/Utils.h"
 

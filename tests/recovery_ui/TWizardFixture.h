@@ -4,7 +4,7 @@
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
 #include "support/TModelDisk.h"
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TElementsList.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 #include "recovery/ui/TRecoveryForm.h"

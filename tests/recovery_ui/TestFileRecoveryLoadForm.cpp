@@ -1,5 +1,5 @@
 #include "support/TScriptedPrompt.h"
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 #include "settings/Settings.h"
 

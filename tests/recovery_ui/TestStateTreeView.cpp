@@ -1,4 +1,4 @@
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "recovery/ui/TStateTreeModel.h"
 #include "recovery/ui/TStateTreeView.h"
 

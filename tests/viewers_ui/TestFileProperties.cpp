@@ -1,6 +1,6 @@
 #include "viewers/TFileProperties.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TBaseElement.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "viewers/ui/TFilePropertiesForm.h"
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
 #include "support/TScriptedPrompt.h"

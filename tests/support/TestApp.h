@@ -3,12 +3,13 @@
 #include <QApplication>
 
 // The one application object the window tests need; created on first use, offscreen
-// unless the environment chose a platform. It is never destroyed: the test input
-// devices QTest creates must not outlive it at program exit.
+// unless the environment chose a platform. It is never destroyed: devices Qt creates on
+// demand register in lists that end before a static application object would, and
+// destroying it after them crashes at exit.
 inline QApplication& testApp()
 {
     static int argc = 1;
-    static char name[] = "test_mainwindow";
+    static char name[] = "brevant-window-tests";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
