@@ -89,6 +89,7 @@ void TExfatChainRebuild::addCluster(uint32_t cluster, std::span<const uint8_t> b
         }
         const size_t setSlots = size_t{1} + entry[1];
         if (slot + setSlots > slots) {
+            summary.cutShort = true;
             if (setSlots <= kMaxProvenSlots) {
                 summary.openSet.assign(entry, bytes.data() + slots * kEntrySize);
                 summary.openSlots = setSlots;
@@ -176,7 +177,7 @@ std::unordered_map<uint32_t, std::vector<uint32_t>> TExfatChainRebuild::rebuild(
         for (uint32_t folder : active) {
             const uint32_t last = chains[folder].back();
             const TCluster& tail = m_clusters.at(last);
-            if (tail.openSet.empty()) {
+            if (!tail.cutShort) {
                 unproven.push_back(folder);
                 continue;
             }

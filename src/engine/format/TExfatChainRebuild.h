@@ -46,7 +46,8 @@ private:
         bool onlyEntries = false;
         bool ended = false;
         bool opensWithSet = false;        // the first entry is a file entry
-        std::vector<uint8_t> openSet;     // an entry set the cluster's end cuts short
+        bool cutShort = false;            // the cluster's end cuts an entry set short
+        std::vector<uint8_t> openSet;     // that set, when it is short enough to be proven
         size_t openSlots = 0;             // entries that set takes in all
         std::vector<uint8_t> lead;        // the first entries, to complete another's open set
         std::vector<uint32_t> subfolders; // first clusters named by folder entry sets
