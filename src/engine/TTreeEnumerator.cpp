@@ -656,6 +656,14 @@ void TTreeEnumerator::prepareExfatRebuild()
         return;
     }
     const uint64_t mostClusters = std::max<uint64_t>(1, kMaxExfatFolderBytes / clusterBytes);
+    // Where the allocation table starts; some drivers leave a deleted folder's links in it.
+    uint8_t boot[512] = {};
+    const uint64_t tableOffset =
+        readBytes(0, boot, sizeof boot) && boot[0x6C] >= 9 && boot[0x6C] <= 12
+            ? uint64_t{static_cast<uint32_t>(boot[0x50] | (boot[0x51] << 8) | (boot[0x52] << 16) |
+                                             (static_cast<uint32_t>(boot[0x53]) << 24))}
+                  << boot[0x6C]
+            : 0;
     TExfatChainRebuild rebuild;
     std::vector<uint32_t> queue;
     const auto addFolderSet = [&](const TExfatEntrySet& set) {
@@ -708,6 +716,14 @@ void TTreeEnumerator::prepareExfatRebuild()
         }
         ++read;
         rebuild.addCluster(cluster, bytes);
+        uint8_t link[4] = {};
+        if (tableOffset != 0 && readBytes(tableOffset + uint64_t{cluster} * 4, link, sizeof link)) {
+            const uint32_t next = static_cast<uint32_t>(link[0] | (link[1] << 8) | (link[2] << 16)) |
+                                  (static_cast<uint32_t>(link[3]) << 24);
+            if (next >= 2 && next - uint64_t{2} < geometry.clusterCount) {
+                rebuild.addLink(cluster, next);
+            }
+        }
         for (const TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
             addFolderSet(found.set);
         }

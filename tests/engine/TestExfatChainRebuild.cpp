@@ -83,6 +83,21 @@ TEST(ExfatChainRebuild, FoldersThatGrewInAlternationEachTakeTheirOwnClusters)
     EXPECT_EQ(chains[10], (std::vector<uint32_t>{10, 12, 14}));
     EXPECT_EQ(chains[11], (std::vector<uint32_t>{11, 13, 15}));
 
+    // Links the allocation table still holds beat the nearest cluster.
+    TExfatChainRebuild linked;
+    linked.addFolder(10, 1000);
+    linked.addFolder(11, 1000);
+    linked.addLink(10, 13);
+    linked.addLink(11, 12);
+    linked.addLink(12, 99); // nothing there: the nearest cluster after it
+    for (uint32_t number : {10u, 11u, 12u, 13u}) {
+        linked.addCluster(number, cluster(sets(char16_t(u'k' + number), 4)));
+    }
+    linked.addCluster(14, cluster(sets(u'x', 1)));
+    chains = linked.rebuild();
+    EXPECT_EQ(chains[10], (std::vector<uint32_t>{10, 13}));
+    EXPECT_EQ(chains[11], (std::vector<uint32_t>{11, 12, 14}));
+
     // A folder's length, when it is known, ends it even without an end marker.
     TExfatChainRebuild bounded;
     bounded.addFolder(10, 2);

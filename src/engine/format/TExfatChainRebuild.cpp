@@ -69,6 +69,11 @@ void TExfatChainRebuild::addRun(uint32_t firstCluster, uint64_t clusters)
     length = std::max(length, clusters);
 }
 
+void TExfatChainRebuild::addLink(uint32_t cluster, uint32_t next)
+{
+    m_links[cluster] = next;
+}
+
 void TExfatChainRebuild::addCluster(uint32_t cluster, std::span<const uint8_t> bytes)
 {
     TCluster summary;
@@ -178,7 +183,13 @@ std::unordered_map<uint32_t, std::vector<uint32_t>> TExfatChainRebuild::rebuild(
             const uint32_t last = chains[folder].back();
             const TCluster& tail = m_clusters.at(last);
             if (!tail.cutShort) {
-                unproven.push_back(folder);
+                const auto link = m_links.find(last);
+                if (link != m_links.end() && pool.count(link->second) != 0 &&
+                    m_clusters.at(link->second).opensWithSet) {
+                    extend(folder, link->second, still);
+                } else {
+                    unproven.push_back(folder);
+                }
                 continue;
             }
             // A set left open goes on only in the cluster that completes it; without one

@@ -12,7 +12,9 @@
 // extension, its length from its DataLength. A folder goes on while its last cluster
 // holds no end marker and its length is not reached; its next cluster is the free
 // cluster that completes an entry set left open at the end of the last (its checksum
-// over every entry proves it), else, when no set is left open, the nearest free
+// over every entry proves it), else, when no set is left open, the one the allocation
+// table still names after the last (drivers that keep the table on deletion leave it),
+// else the nearest free
 // cluster after the last that holds nothing but directory entries and opens with a
 // file entry. Folders are extended in lockstep, ordered by their last cluster, so two
 // folders that grew in alternation each take their own.
@@ -33,6 +35,8 @@ public:
     void addFolder(uint32_t firstCluster, uint64_t maxClusters);
     // A deleted folder stored as one contiguous run: its clusters are no other folder's.
     void addRun(uint32_t firstCluster, uint64_t clusters);
+    // The allocation table still names `next` after `cluster`.
+    void addLink(uint32_t cluster, uint32_t next);
     // A free cluster's content. Only what the rebuild needs is kept, not the bytes.
     void addCluster(uint32_t cluster, std::span<const uint8_t> bytes);
 
@@ -58,4 +62,5 @@ private:
     std::map<uint32_t, TCluster> m_clusters;
     std::map<uint32_t, uint64_t> m_folders; // first cluster -> most clusters
     std::map<uint32_t, uint64_t> m_runs;    // first cluster -> clusters
+    std::map<uint32_t, uint32_t> m_links;   // cluster -> the next the table names
 };
