@@ -1,5 +1,6 @@
 #include "engine/TTreeEnumerator.h"
 
+#include "engine/format/TExfatChainRebuild.h"
 #include "engine/format/TFatChainRebuild.h"
 #include "engine/format/TFatDirectory.h"
 #include "engine/TExfatVolume.h"
@@ -27,6 +28,8 @@ constexpr std::string_view kLabelSuffix = " (Volume Label Entry)";
 
 // Upper bound on the free clusters read to rebuild deleted folders.
 constexpr size_t kMaxRebuildClusters = size_t{1} << 20;
+// The largest folder exFAT allows.
+constexpr uint64_t kMaxExfatFolderBytes = uint64_t{256} << 20;
 
 bool isFat(const TSK_FS_INFO* fs)
 {
@@ -393,6 +396,10 @@ void TTreeEnumerator::checkLongName(uint64_t address, std::u16string& name) cons
 void TTreeEnumerator::prepareRebuild()
 {
     TSK_FS_INFO* fs = m_volume->fs();
+    if (m_exfat) {
+        prepareExfatRebuild();
+        return;
+    }
     if (!isFat(fs)) {
         return;
     }
@@ -459,6 +466,10 @@ void TTreeEnumerator::prepareRebuild()
 
 void TTreeEnumerator::walkRebuiltFolder(const TPendingFolder& folder)
 {
+    if (m_exfat) {
+        walkRebuiltExfatFolder(folder);
+        return;
+    }
     TSK_FS_INFO* fs = m_volume->fs();
     const std::vector<uint32_t>& chain = m_chains.at(folder.cluster);
     const size_t clusterBytes = m_layout.clusterBytes();
@@ -514,6 +525,11 @@ void TTreeEnumerator::walkRebuiltFolder(const TPendingFolder& folder)
 
 void TTreeEnumerator::listLostFolders()
 {
+    // exFAT chains start at a cluster named by a folder's entry set; a set no walk reached
+    // is among the library's orphans, which are listed with their chains.
+    if (m_exfat) {
+        return;
+    }
     std::vector<uint32_t> heads;
     for (const auto& [head, chain] : m_chains) {
         if (m_walkedClusters.count(head) == 0) {
@@ -548,6 +564,24 @@ void TTreeEnumerator::listOrphans()
     std::unordered_map<uint64_t, int64_t> standInByCluster;
     std::vector<TPendingFolder> folders;
     const size_t count = tsk_fs_dir_getsize(dir);
+    if (m_exfat) {
+        // What an orphan folder's rebuilt chain holds is listed in it when it is walked,
+        // not a second time under a lost folder.
+        for (size_t i = 0; i < count; ++i) {
+            if (TSK_FS_FILE* file = tsk_fs_dir_get(dir, i)) {
+                const uint32_t first = file->name != nullptr ? exfatChainOf(file->name->meta_addr) : 0;
+                if (first != 0 && m_walkedClusters.count(first) == 0) {
+                    for (const TRebuiltSet& found : rebuiltExfatSets(m_chains.at(first))) {
+                        if (found.address != file->name->meta_addr) {
+                            listed.insert(found.address);
+                        }
+                    }
+                }
+                tsk_fs_file_close(file);
+            }
+        }
+        tsk_error_reset();
+    }
     for (size_t i = 0; i < count && m_items.size() < kMaxEntries; ++i) {
         TSK_FS_FILE* file = tsk_fs_dir_get(dir, i);
         if (file == nullptr) {
@@ -569,7 +603,8 @@ void TTreeEnumerator::listOrphans()
             TItem item = makeItem(standIn->second, file, isFolder, true);
             item.flags |= flag_FOUND_ORPHAN;
             if (isFolder) {
-                folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true});
+                folders.push_back({name->meta_addr, static_cast<int64_t>(m_items.size()), true,
+                                   exfatChainOf(name->meta_addr)});
             }
             m_items.push_back(std::move(item));
         }
@@ -579,4 +614,186 @@ void TTreeEnumerator::listOrphans()
     tsk_error_reset();
     // Their folders are walked like any deleted folder.
     m_deleted.insert(m_deleted.end(), folders.rbegin(), folders.rend());
+}
+
+bool TTreeEnumerator::isFreeExfatCluster(uint32_t cluster) const
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    const TExfatGeometry& geometry = m_exfat->geometry();
+    if (cluster < 2 || cluster - uint64_t{2} >= geometry.clusterCount || fs->block_size == 0 ||
+        fs->block_getflags == nullptr) {
+        return false;
+    }
+    // The library answers for the cluster's first sector from the allocation bitmap.
+    const uint64_t sector =
+        (geometry.heapOffset + (cluster - uint64_t{2}) * geometry.clusterSize) / fs->block_size;
+    const int flags = fs->block_getflags(fs, sector);
+    tsk_error_reset();
+    return (flags & TSK_FS_BLOCK_FLAG_UNALLOC) != 0;
+}
+
+uint32_t TTreeEnumerator::exfatChainAt(uint32_t firstCluster) const
+{
+    const auto chain = m_chains.find(firstCluster);
+    return chain != m_chains.end() && chain->second.size() > 1 ? firstCluster : 0;
+}
+
+uint32_t TTreeEnumerator::exfatChainOf(uint64_t address) const
+{
+    if (!m_exfat || m_chains.empty()) {
+        return 0;
+    }
+    const std::optional<TExfatEntrySet> set = m_exfat->readSet(address);
+    return set && set->isFolder && !set->noFatChain ? exfatChainAt(set->firstCluster) : 0;
+}
+
+void TTreeEnumerator::prepareExfatRebuild()
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    const TExfatGeometry& geometry = m_exfat->geometry();
+    const uint64_t clusterBytes = geometry.clusterSize;
+    if (clusterBytes == 0 || clusterBytes > (uint64_t{32} << 20)) {
+        return;
+    }
+    const uint64_t mostClusters = std::max<uint64_t>(1, kMaxExfatFolderBytes / clusterBytes);
+    // Where the allocation table starts; some drivers leave a deleted folder's links in it.
+    uint8_t boot[512] = {};
+    const uint64_t tableOffset =
+        readBytes(0, boot, sizeof boot) && boot[0x6C] >= 9 && boot[0x6C] <= 12
+            ? uint64_t{static_cast<uint32_t>(boot[0x50] | (boot[0x51] << 8) | (boot[0x52] << 16) |
+                                             (static_cast<uint32_t>(boot[0x53]) << 24))}
+                  << boot[0x6C]
+            : 0;
+    TExfatChainRebuild rebuild;
+    std::vector<uint32_t> queue;
+    const auto addFolderSet = [&](const TExfatEntrySet& set) {
+        if (!set.isFolder || set.firstCluster < 2) {
+            return;
+        }
+        const uint64_t clusters =
+            set.dataLength / clusterBytes + (set.dataLength % clusterBytes != 0 ? 1 : 0);
+        if (set.noFatChain) {
+            rebuild.addRun(set.firstCluster, std::min(clusters, mostClusters));
+            return;
+        }
+        // A deleted folder's length is often cut to its first cluster when it is deleted;
+        // then only its end marker (or the largest folder there is) bounds it.
+        rebuild.addFolder(set.firstCluster, clusters > 1 ? std::min(clusters, mostClusters) : mostClusters);
+        queue.push_back(set.firstCluster);
+    };
+    for (const TPendingFolder& folder : m_deleted) {
+        if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(folder.address)) {
+            addFolderSet(*set);
+        }
+    }
+    m_orphanDir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    tsk_error_reset();
+    if (m_orphanDir != nullptr) {
+        const size_t count = tsk_fs_dir_getsize(m_orphanDir);
+        for (size_t i = 0; i < count; ++i) {
+            if (TSK_FS_FILE* file = tsk_fs_dir_get(m_orphanDir, i)) {
+                if (file->name != nullptr) {
+                    queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(file->name->meta_addr)));
+                    if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(file->name->meta_addr)) {
+                        addFolderSet(*set);
+                    }
+                }
+                tsk_fs_file_close(file);
+            }
+        }
+        tsk_error_reset();
+    }
+    std::unordered_set<uint32_t> seen;
+    std::vector<uint8_t> bytes(clusterBytes);
+    size_t read = 0;
+    while (!queue.empty() && read < kMaxRebuildClusters) {
+        const uint32_t cluster = queue.back();
+        queue.pop_back();
+        if (!seen.insert(cluster).second || !isFreeExfatCluster(cluster) ||
+            !readBytes(geometry.heapOffset + (cluster - uint64_t{2}) * clusterBytes, bytes.data(),
+                       bytes.size())) {
+            continue;
+        }
+        ++read;
+        rebuild.addCluster(cluster, bytes);
+        uint8_t link[4] = {};
+        if (tableOffset != 0 && readBytes(tableOffset + uint64_t{cluster} * 4, link, sizeof link)) {
+            const uint32_t next = static_cast<uint32_t>(link[0] | (link[1] << 8) | (link[2] << 16)) |
+                                  (static_cast<uint32_t>(link[3]) << 24);
+            if (next >= 2 && next - uint64_t{2} < geometry.clusterCount) {
+                rebuild.addLink(cluster, next);
+            }
+        }
+        for (const TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
+            addFolderSet(found.set);
+        }
+    }
+    m_chains = rebuild.rebuild();
+    for (TPendingFolder& folder : m_deleted) {
+        folder.cluster = exfatChainOf(folder.address);
+    }
+}
+
+std::vector<TTreeEnumerator::TRebuiltSet>
+TTreeEnumerator::rebuiltExfatSets(const std::vector<uint32_t>& chain) const
+{
+    const TExfatGeometry& geometry = m_exfat->geometry();
+    const size_t clusterBytes = geometry.clusterSize;
+    std::vector<uint8_t> bytes(chain.size() * clusterBytes);
+    for (size_t i = 0; i < chain.size(); ++i) {
+        if (!readBytes(geometry.heapOffset + (chain[i] - uint64_t{2}) * clusterBytes,
+                       bytes.data() + i * clusterBytes, clusterBytes)) {
+            bytes.resize(i * clusterBytes);
+            break;
+        }
+    }
+    // The folder ends at its end marker; whatever lies after it is no entry of it.
+    for (size_t slot = 0; slot + TExfatEntrySet::kEntrySize <= bytes.size();
+         slot += TExfatEntrySet::kEntrySize) {
+        if (bytes[slot] == 0) {
+            bytes.resize(slot);
+            break;
+        }
+    }
+    std::vector<TRebuiltSet> sets;
+    for (TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
+        const size_t index = found.offset / clusterBytes;
+        const uint64_t offset =
+            geometry.heapOffset + (chain[index] - uint64_t{2}) * clusterBytes + found.offset % clusterBytes;
+        sets.push_back({geometry.addressAt(offset), index, std::move(found.set)});
+    }
+    return sets;
+}
+
+void TTreeEnumerator::walkRebuiltExfatFolder(const TPendingFolder& folder)
+{
+    const std::vector<TRebuiltSet> sets = rebuiltExfatSets(m_chains.at(folder.cluster));
+    ++m_foldersWalked;
+    const size_t listedBefore = m_items.size();
+    std::vector<TPendingFolder> children;
+    // What a lost folder holds was found without a folder leading to it.
+    const int64_t lost = (m_items[static_cast<size_t>(folder.id)].flags & flag_EMPTY) ? flag_FOUND_ORPHAN : 0;
+    for (const TRebuiltSet& found : sets) {
+        if (m_items.size() >= kMaxEntries) {
+            break;
+        }
+        const TExfatEntrySet& set = found.set;
+        TItem item{folder.id,
+                   flag_IS_DELETED | (set.isFolder ? flag_IS_DIRECTORY : 0) |
+                       (found.clusterIndex > 0 ? flag_FOUND_REBUILT : 0) | lost,
+                   set.isFolder ? 0 : static_cast<int64_t>(std::min<uint64_t>(set.dataLength, INT64_MAX)),
+                   set.created(),
+                   set.accessed(),
+                   set.modified(),
+                   found.address,
+                   set.name};
+        const int64_t id = static_cast<int64_t>(m_items.size());
+        m_items.push_back(std::move(item));
+        if (set.isFolder) {
+            children.push_back(
+                {found.address, id, true, set.noFatChain ? 0 : exfatChainAt(set.firstCluster)});
+        }
+    }
+    m_entriesListed += m_items.size() - listedBefore;
+    m_deleted.insert(m_deleted.end(), children.rbegin(), children.rend());
 }

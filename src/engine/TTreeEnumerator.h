@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/TEntryEnumerator.h"
+#include "engine/format/TExfatEntrySet.h"
 #include "engine/format/TFatLayout.h"
 
 #include <tsk/libtsk.h>
@@ -22,6 +23,7 @@ class TExfatVolume;
 // On FAT12/16/32 the deleted folders are read from the disk itself, their cluster
 // chains rebuilt from free clusters (the file system zeroes them on deletion), so the
 // entries beyond a deleted folder's first cluster are listed in it with their long names.
+// On exFAT the same is done for deleted folders whose later clusters were freed.
 class TTreeEnumerator : public TEntryEnumerator
 {
 public:
@@ -80,6 +82,24 @@ private:
     void prepareRebuild();
     // Lists a deleted folder from its rebuilt chain.
     void walkRebuiltFolder(const TPendingFolder& folder);
+    // exFAT: the free clusters holding entry sets, read from the deleted folders found so
+    // far and the library's orphans on, and the chains of the deleted folders among them.
+    void prepareExfatRebuild();
+    bool isFreeExfatCluster(uint32_t cluster) const;
+    // exFAT: the first cluster of the folder whose entry set is at address when its chain
+    // was rebuilt past that cluster; 0 otherwise (the library reads it).
+    uint32_t exfatChainOf(uint64_t address) const;
+    uint32_t exfatChainAt(uint32_t firstCluster) const;
+    // exFAT: the entry sets of a rebuilt chain up to its end marker, each with its address
+    // and the index in the chain of the cluster its file entry is in.
+    struct TRebuiltSet
+    {
+        uint64_t address;
+        size_t clusterIndex;
+        TExfatEntrySet set;
+    };
+    std::vector<TRebuiltSet> rebuiltExfatSets(const std::vector<uint32_t>& chain) const;
+    void walkRebuiltExfatFolder(const TPendingFolder& folder);
     // Folders whose first cluster was found but whose own entry was not: each under a
     // stand-in folder record.
     void listLostFolders();
