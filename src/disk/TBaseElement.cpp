@@ -47,10 +47,8 @@ QString TBaseElement::GetCondition() const
     return QStringLiteral("Live");
 }
 
-QString TBaseElement::GetPath() const
+std::vector<const TBaseElement*> TBaseElement::ChainFromTop() const
 {
-    // Collect the chain first; a chain that comes back to an element already seen (only
-    // inconsistent engine data can make one) is cut there, so every element appears once.
     std::vector<const TBaseElement*> chain;
     std::unordered_set<const TBaseElement*> seen;
     constexpr size_t LinearLimit = 32;
@@ -70,9 +68,15 @@ QString TBaseElement::GetPath() const
         if (current->TrueID == 5 && current->TrueParentID == 5)
             break;
     }
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+QString TBaseElement::GetPath() const
+{
     QString path;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        path += (*it)->GetName();
+    for (const TBaseElement* element : ChainFromTop()) {
+        path += element->GetName();
         path += QLatin1Char('\\');
     }
     return path;

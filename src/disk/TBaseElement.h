@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <vector>
+
 #include <cstdint>
 
 class TBaseDisk;
@@ -54,6 +56,10 @@ public:
     // Display names from the top of the element's chain down to it, each followed by
     // "\"; empty for a drive's top element.
     QString GetPath() const;
+    // The element and the folders above it, top first: the walk stops at the drive's top
+    // element, after the NTFS root record, and where the chain comes back to an element
+    // already seen (only inconsistent engine data makes one), so every element appears once.
+    std::vector<const TBaseElement*> ChainFromTop() const;
     // GetPath, with the drive letter in front when the path does not begin with one.
     QString GetInventPath() const;
     // The parent's path followed by the stored name (no "lost_name_" substitute).

@@ -221,23 +221,16 @@ bool TRecoveryRun::destinationRefused(const QString& destination, char driveLett
 
 QStringList TRecoveryRun::folderLevels(const TBaseElement* element) const
 {
-    // The element's chain of display names from the top, cut where the chain ends the
-    // way an element's path does: at the drive's top element, at an element seen before,
-    // and after the NTFS root record.
-    std::vector<const TBaseElement*> chain;
-    std::unordered_set<const TBaseElement*> seen;
-    for (const TBaseElement* current = element; current; current = current->Parent) {
-        if (current->TrueID == -1 || !seen.insert(current).second)
-            break;
-        chain.push_back(current);
-        if (current->TrueID == 5 && current->TrueParentID == 5)
-            break;
-    }
-    const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
+    // The element's chain of display names from the top, as its path has them; the drive's
+    // root folder itself is no level.
     QStringList levels;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const QString name = (*it)->GetName();
-        if (it == chain.rbegin() && isDriveRoot(name))
+    if (!element)
+        return levels;
+    const std::vector<const TBaseElement*> chain = element->ChainFromTop();
+    const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
+    for (size_t i = 0; i < chain.size(); ++i) {
+        const QString name = chain[i]->GetName();
+        if (i == 0 && isDriveRoot(name))
             continue;
         levels << TTargetName::SafeLevel(name, rules);
     }
