@@ -44,21 +44,23 @@ struct TVantrelApi
     // Calls an entry of a table: a missing entry, or one that throws (the library's never
     // do; a stand-in's may), gives `failed`.
     template<typename R, typename... Params, typename... Args>
-    static R Guarded(R (*entry)(Params...), R failed, Args&&... args) noexcept
+    // Arguments are taken by value: a field of a packed engine record cannot be bound to
+    // a reference.
+    static R Guarded(R (*entry)(Params...), R failed, Args... args) noexcept
     {
         if (!entry)
             return failed;
         try {
-            return entry(std::forward<Args>(args)...);
+            return entry(args...);
         } catch (...) {
             return failed;
         }
     }
     // The text of an entry that returns one; empty when it is missing, fails or says nothing.
     template<typename... Params, typename... Args>
-    static QString GuardedText(const char* (*entry)(Params...), Args&&... args)
+    static QString GuardedText(const char* (*entry)(Params...), Args... args)
     {
-        const char* text = Guarded(entry, static_cast<const char*>(nullptr), std::forward<Args>(args)...);
+        const char* text = Guarded(entry, static_cast<const char*>(nullptr), args...);
         return text ? QString::fromUtf8(text).trimmed() : QString();
     }
 };

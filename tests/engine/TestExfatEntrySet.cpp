@@ -138,7 +138,7 @@ TEST(ExfatEntrySet, HostileCountsAndTruncatedBuffersAreRefused)
     for (uint8_t& byte : noise) {
         byte = static_cast<uint8_t>(random());
     }
-    for (size_t at = 0; at < noise.size(); at += 3 * kSlot) {
+    for (size_t at = 0; at + kSlot < noise.size(); at += 3 * kSlot) {
         noise[at] = 0x85;
         noise[at + kSlot] = 0xC0;
     }
