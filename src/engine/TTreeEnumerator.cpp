@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -393,6 +394,26 @@ void TTreeEnumerator::checkLongName(uint64_t address, std::u16string& name) cons
     }
 }
 
+void TTreeEnumerator::forEachOrphan(const std::function<void(uint64_t address)>& visit)
+{
+    TSK_FS_INFO* fs = m_volume->fs();
+    m_orphanDir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
+    tsk_error_reset();
+    if (m_orphanDir == nullptr) {
+        return;
+    }
+    const size_t count = tsk_fs_dir_getsize(m_orphanDir);
+    for (size_t i = 0; i < count; ++i) {
+        if (TSK_FS_FILE* file = tsk_fs_dir_get(m_orphanDir, i)) {
+            if (file->name != nullptr) {
+                visit(file->name->meta_addr);
+            }
+            tsk_fs_file_close(file);
+        }
+    }
+    tsk_error_reset();
+}
+
 void TTreeEnumerator::prepareRebuild()
 {
     TSK_FS_INFO* fs = m_volume->fs();
@@ -422,20 +443,8 @@ void TTreeEnumerator::prepareRebuild()
         folder.cluster = firstClusterOf(folder.address);
         queue.push_back(folder.cluster);
     }
-    m_orphanDir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
-    tsk_error_reset();
-    if (m_orphanDir != nullptr) {
-        const size_t count = tsk_fs_dir_getsize(m_orphanDir);
-        for (size_t i = 0; i < count; ++i) {
-            if (TSK_FS_FILE* file = tsk_fs_dir_get(m_orphanDir, i)) {
-                if (file->name != nullptr) {
-                    queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(file->name->meta_addr)));
-                }
-                tsk_fs_file_close(file);
-            }
-        }
-        tsk_error_reset();
-    }
+    forEachOrphan(
+        [&](uint64_t address) { queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(address))); });
     TFatChainRebuild rebuild;
     std::unordered_set<uint32_t> seen;
     std::vector<uint8_t> bytes(clusterBytes);
@@ -649,7 +658,6 @@ uint32_t TTreeEnumerator::exfatChainOf(uint64_t address) const
 
 void TTreeEnumerator::prepareExfatRebuild()
 {
-    TSK_FS_INFO* fs = m_volume->fs();
     const TExfatGeometry& geometry = m_exfat->geometry();
     const uint64_t clusterBytes = geometry.clusterSize;
     if (clusterBytes == 0 || clusterBytes > (uint64_t{32} << 20)) {
@@ -686,23 +694,12 @@ void TTreeEnumerator::prepareExfatRebuild()
             addFolderSet(*set);
         }
     }
-    m_orphanDir = tsk_fs_dir_open_meta(fs, TSK_FS_ORPHANDIR_INUM(fs));
-    tsk_error_reset();
-    if (m_orphanDir != nullptr) {
-        const size_t count = tsk_fs_dir_getsize(m_orphanDir);
-        for (size_t i = 0; i < count; ++i) {
-            if (TSK_FS_FILE* file = tsk_fs_dir_get(m_orphanDir, i)) {
-                if (file->name != nullptr) {
-                    queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(file->name->meta_addr)));
-                    if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(file->name->meta_addr)) {
-                        addFolderSet(*set);
-                    }
-                }
-                tsk_fs_file_close(file);
-            }
+    forEachOrphan([&](uint64_t address) {
+        queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(address)));
+        if (const std::optional<TExfatEntrySet> set = m_exfat->readSet(address)) {
+            addFolderSet(*set);
         }
-        tsk_error_reset();
-    }
+    });
     std::unordered_set<uint32_t> seen;
     std::vector<uint8_t> bytes(clusterBytes);
     size_t read = 0;

@@ -7,6 +7,7 @@
 #include <tsk/libtsk.h>
 
 #include <memory>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -80,6 +81,9 @@ private:
     // Before the deleted folders are walked: reads the free clusters that hold folder
     // entries and rebuilds the chains of the deleted folders among them.
     void prepareRebuild();
+    // Opens the library's list of orphan entries (kept for the orphan listing) and hands
+    // out each one's address.
+    void forEachOrphan(const std::function<void(uint64_t address)>& visit);
     // Lists a deleted folder from its rebuilt chain.
     void walkRebuiltFolder(const TPendingFolder& folder);
     // exFAT: the free clusters holding entry sets, read from the deleted folders found so

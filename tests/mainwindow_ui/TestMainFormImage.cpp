@@ -24,16 +24,6 @@
 
 namespace {
 
-// The engine id of the first lettered volume of a registered image, -1 if none.
-int volumeOf(const QString& imagePath)
-{
-    const TVantrelApi& api = TVantrelApi::Library();
-    api.DisksRescan();
-    TSourceArgument source;
-    QString error;
-    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
-}
-
 TBaseElement* childNamed(TBaseElement* folder, const QString& name)
 {
     for (TBaseElement* child : folder->ChildrenFolders) {
@@ -60,7 +50,7 @@ TEST(MainFormImage, BrowsesAFatImage)
     const QByteArray path = QFile::encodeName(manifest.imagePath());
     ASSERT_EQ(TVantrelApi::Library().RegisterImage(path.constData()), 0)
         << TVantrelApi::Library().LastError();
-    const int id = volumeOf(manifest.imagePath());
+    const int id = TManifest::EngineVolumeOf(manifest.imagePath());
     ASSERT_GE(id, 0);
 
     const TMainForm::TSelectDiskDriveAnswer::Scope selectImage([id](QWidget*, bool&) { return id; });

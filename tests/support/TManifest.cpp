@@ -1,5 +1,8 @@
 #include "support/TManifest.h"
 
+#include "disk/TSourceArgument.h"
+#include "disk/TVantrelApi.h"
+
 #include "TestConfig.h"
 
 #include <QDir>
@@ -202,4 +205,13 @@ bool TManifest::parse(const QByteArray& json)
         top.remove(key);
     m_extra = top;
     return true;
+}
+
+int TManifest::EngineVolumeOf(const QString& imagePath)
+{
+    const TVantrelApi& api = TVantrelApi::Library();
+    api.DisksRescan();
+    TSourceArgument source;
+    QString error;
+    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
 }

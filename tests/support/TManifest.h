@@ -75,6 +75,9 @@ public:
     static TManifest loadFile(const QString& jsonPath);
     // Names of all manifests in tests/data, sorted.
     static QStringList available();
+    // The engine id of the first lettered volume of an image registered with the real
+    // engine; -1 if none.
+    static int EngineVolumeOf(const QString& imagePath);
     // Days since 30 December 1899 with the time of day as fraction, the way element dates count.
     static double dayValue(const QDateTime& time);
 
