@@ -123,7 +123,7 @@ QPointer<THelpWindow>& instancePointer()
 THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     initHelpResources();
-    setObjectName(QStringLiteral("THelpWindow"));
+    setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Brevant Pro Help"));
     // An open help window never keeps the program running once its windows are closed.
     setAttribute(Qt::WA_QuitOnClose, false);

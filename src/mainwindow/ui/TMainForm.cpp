@@ -48,7 +48,7 @@ TMainForm* MainForm = nullptr;
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 {
     MainForm = this;
-    setObjectName(QStringLiteral("TMainForm"));
+    setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Brevant Pro"));
     setStatusTip(QStringLiteral("Press F1 for help"));
     setProperty("HelpKeyword", QStringLiteral("/files/basics.contents.html"));
