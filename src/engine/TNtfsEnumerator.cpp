@@ -506,22 +506,30 @@ bool TNtfsEnumerator::recordsWereReused() const
     return false;
 }
 
+bool TNtfsEnumerator::readWholeIndex(uint64_t record, bool deleted, std::vector<TNtfsIndex::TEntry>& entries)
+{
+    TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
+    if (file == nullptr || file->meta == nullptr) {
+        tsk_error_reset();
+        return false;
+    }
+    m_file = file;
+    TNtfsIndex::TFolder folder;
+    folder.record = record;
+    folder.sequence = static_cast<uint16_t>(file->meta->seq);
+    folder.deleted = deleted;
+    readFolderIndex(file, folder, true, entries);
+    return true;
+}
+
 void TNtfsEnumerator::readDeletedFolders()
 {
     for (const uint64_t record : m_deletedFolders) {
-        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
-        if (file == nullptr || file->meta == nullptr) {
-            tsk_error_reset();
-            continue;
-        }
-        m_file = file;
-        TNtfsIndex::TFolder folder;
-        folder.record = record;
-        folder.sequence = static_cast<uint16_t>(file->meta->seq);
-        folder.deleted = true;
         // Everything a deleted folder's index still lists was removed with it.
         std::vector<TNtfsIndex::TEntry> entries;
-        readFolderIndex(file, folder, true, entries);
+        if (!readWholeIndex(record, true, entries)) {
+            continue;
+        }
         for (TNtfsIndex::TEntry& entry : entries) {
             entry.stale = true;
             m_stale.push_back(std::move(entry));
@@ -612,17 +620,10 @@ void TNtfsEnumerator::finishWalk()
 void TNtfsEnumerator::readLiveFolders(std::vector<TNtfsIndex::TEntry>& references)
 {
     for (const uint64_t record : m_liveFolders) {
-        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
-        if (file == nullptr || file->meta == nullptr) {
-            tsk_error_reset();
+        std::vector<TNtfsIndex::TEntry> entries;
+        if (!readWholeIndex(record, false, entries)) {
             continue;
         }
-        m_file = file;
-        TNtfsIndex::TFolder folder;
-        folder.record = record;
-        folder.sequence = static_cast<uint16_t>(file->meta->seq);
-        std::vector<TNtfsIndex::TEntry> entries;
-        readFolderIndex(file, folder, true, entries);
         for (TNtfsIndex::TEntry& entry : entries) {
             if (entry.stale) {
                 // A full scan read these during the walk already.
@@ -708,17 +709,10 @@ void TNtfsEnumerator::listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candi
         if (!std::binary_search(m_liveFolders.begin(), m_liveFolders.end(), record)) {
             continue;
         }
-        TSK_FS_FILE* file = tsk_fs_file_open_meta(m_volume->fs(), m_file, static_cast<TSK_INUM_T>(record));
-        if (file == nullptr || file->meta == nullptr) {
-            tsk_error_reset();
+        std::vector<TNtfsIndex::TEntry> entries;
+        if (!readWholeIndex(record, false, entries)) {
             continue;
         }
-        m_file = file;
-        TNtfsIndex::TFolder folder;
-        folder.record = record;
-        folder.sequence = static_cast<uint16_t>(file->meta->seq);
-        std::vector<TNtfsIndex::TEntry> entries;
-        readFolderIndex(file, folder, true, entries);
         for (const TNtfsIndex::TEntry& entry : entries) {
             if (!entry.stale) {
                 m_knownNames.push_back(nameKey(entry.parent, entry.name));

@@ -53,6 +53,8 @@ private:
     bool fillRecord(int64_t recordNumber);
     // Reads a folder's index attributes and keeps the stale entries.
     // wholeIndex false: the root and the blocks the index bitmap marks unused only.
+    // Opens a folder's record and reads its whole index; false when the record does not open.
+    bool readWholeIndex(uint64_t record, bool deleted, std::vector<TNtfsIndex::TEntry>& entries);
     void readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
                          std::vector<TNtfsIndex::TEntry>& out);
     void readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize, const std::vector<uint8_t>& bits,

@@ -3,6 +3,7 @@
 #include "engine/format/TExfatChainRebuild.h"
 #include "engine/format/TFatChainRebuild.h"
 #include "engine/format/TFatDirectory.h"
+#include "engine/format/TLittleEndian.h"
 #include "engine/TExfatVolume.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -414,6 +416,26 @@ void TTreeEnumerator::forEachOrphan(const std::function<void(uint64_t address)>&
     tsk_error_reset();
 }
 
+void TTreeEnumerator::readFreeClusters(std::vector<uint32_t>& queue, size_t clusterBytes,
+                                       const std::function<bool(uint32_t)>& isFree,
+                                       const std::function<uint64_t(uint32_t)>& offsetOf,
+                                       const std::function<void(uint32_t, std::span<const uint8_t>)>& visit)
+{
+    std::unordered_set<uint32_t> seen;
+    std::vector<uint8_t> bytes(clusterBytes);
+    size_t read = 0;
+    while (!queue.empty() && read < kMaxRebuildClusters) {
+        const uint32_t cluster = queue.back();
+        queue.pop_back();
+        if (!seen.insert(cluster).second || !isFree(cluster) ||
+            !readBytes(offsetOf(cluster), bytes.data(), bytes.size())) {
+            continue;
+        }
+        ++read;
+        visit(cluster, bytes);
+    }
+}
+
 void TTreeEnumerator::prepareRebuild()
 {
     TSK_FS_INFO* fs = m_volume->fs();
@@ -446,24 +468,17 @@ void TTreeEnumerator::prepareRebuild()
     forEachOrphan(
         [&](uint64_t address) { queue.push_back(static_cast<uint32_t>(m_layout.entryCluster(address))); });
     TFatChainRebuild rebuild;
-    std::unordered_set<uint32_t> seen;
-    std::vector<uint8_t> bytes(clusterBytes);
-    size_t read = 0;
-    while (!queue.empty() && read < kMaxRebuildClusters) {
-        const uint32_t cluster = queue.back();
-        queue.pop_back();
-        if (!seen.insert(cluster).second || !isFreeCluster(cluster) ||
-            !readBytes(m_layout.clusterOffset(cluster), bytes.data(), bytes.size())) {
-            continue;
-        }
-        ++read;
-        rebuild.addCluster(cluster, bytes);
-        for (const TFatDirectory::TEntry& entry : TFatDirectory::parse(bytes)) {
-            if (entry.isFolder() && !entry.isDotEntry()) {
-                queue.push_back(entry.firstCluster);
+    readFreeClusters(
+        queue, clusterBytes, [this](uint32_t cluster) { return isFreeCluster(cluster); },
+        [this](uint32_t cluster) { return m_layout.clusterOffset(cluster); },
+        [&](uint32_t cluster, std::span<const uint8_t> bytes) {
+            rebuild.addCluster(cluster, bytes);
+            for (const TFatDirectory::TEntry& entry : TFatDirectory::parse(bytes)) {
+                if (entry.isFolder() && !entry.isDotEntry()) {
+                    queue.push_back(entry.firstCluster);
+                }
             }
-        }
-    }
+        });
     m_chains = rebuild.rebuild();
     // A folder whose first cluster holds something else now is read by the library, as before.
     for (TPendingFolder& folder : m_deleted) {
@@ -700,31 +715,22 @@ void TTreeEnumerator::prepareExfatRebuild()
             addFolderSet(*set);
         }
     });
-    std::unordered_set<uint32_t> seen;
-    std::vector<uint8_t> bytes(clusterBytes);
-    size_t read = 0;
-    while (!queue.empty() && read < kMaxRebuildClusters) {
-        const uint32_t cluster = queue.back();
-        queue.pop_back();
-        if (!seen.insert(cluster).second || !isFreeExfatCluster(cluster) ||
-            !readBytes(geometry.heapOffset + (cluster - uint64_t{2}) * clusterBytes, bytes.data(),
-                       bytes.size())) {
-            continue;
-        }
-        ++read;
-        rebuild.addCluster(cluster, bytes);
-        uint8_t link[4] = {};
-        if (tableOffset != 0 && readBytes(tableOffset + uint64_t{cluster} * 4, link, sizeof link)) {
-            const uint32_t next = static_cast<uint32_t>(link[0] | (link[1] << 8) | (link[2] << 16)) |
-                                  (static_cast<uint32_t>(link[3]) << 24);
-            if (next >= 2 && next - uint64_t{2} < geometry.clusterCount) {
-                rebuild.addLink(cluster, next);
+    readFreeClusters(
+        queue, clusterBytes, [this](uint32_t cluster) { return isFreeExfatCluster(cluster); },
+        [&](uint32_t cluster) { return geometry.heapOffset + (cluster - uint64_t{2}) * clusterBytes; },
+        [&](uint32_t cluster, std::span<const uint8_t> bytes) {
+            rebuild.addCluster(cluster, bytes);
+            uint8_t link[4] = {};
+            if (tableOffset != 0 && readBytes(tableOffset + uint64_t{cluster} * 4, link, sizeof link)) {
+                const uint32_t next = TLittleEndian::U32(link);
+                if (next >= 2 && next - uint64_t{2} < geometry.clusterCount) {
+                    rebuild.addLink(cluster, next);
+                }
             }
-        }
-        for (const TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
-            addFolderSet(found.set);
-        }
-    }
+            for (const TExfatEntrySet::TFound& found : TExfatEntrySet::scan(bytes)) {
+                addFolderSet(found.set);
+            }
+        });
     m_chains = rebuild.rebuild();
     for (TPendingFolder& folder : m_deleted) {
         folder.cluster = exfatChainOf(folder.address);

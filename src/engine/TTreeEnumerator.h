@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -83,6 +84,12 @@ private:
     void prepareRebuild();
     // Opens the library's list of orphan entries (kept for the orphan listing) and hands
     // out each one's address.
+    // Reads each free cluster the queue names once, up to a bound; `visit` gets its bytes
+    // and may queue more clusters.
+    void readFreeClusters(std::vector<uint32_t>& queue, size_t clusterBytes,
+                          const std::function<bool(uint32_t)>& isFree,
+                          const std::function<uint64_t(uint32_t)>& offsetOf,
+                          const std::function<void(uint32_t, std::span<const uint8_t>)>& visit);
     void forEachOrphan(const std::function<void(uint64_t address)>& visit);
     // Lists a deleted folder from its rebuilt chain.
     void walkRebuiltFolder(const TPendingFolder& folder);

@@ -71,23 +71,8 @@ class TOemCodec
 public:
     static std::string encode(const char* codePage, char16_t c)
     {
-        std::lock_guard<std::mutex> guard(mutex());
-        iconv_t cd = iconv_open(codePage, "UTF-16LE");
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            return {};
-        }
-        char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-        char out[8] = {};
-        char* inPtr = in;
-        char* outPtr = out;
-        size_t inLeft = sizeof in;
-        size_t outLeft = sizeof out;
-        const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        iconv_close(cd);
-        if (done == static_cast<size_t>(-1)) {
-            return {};
-        }
-        return std::string(out, sizeof out - outLeft);
+        const char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        return convert(codePage, "UTF-16LE", in, sizeof in);
     }
 
     static char16_t decode(uint8_t byte)
@@ -95,30 +80,32 @@ public:
         if (byte < 0x80) {
             return static_cast<char16_t>(byte);
         }
-        std::lock_guard<std::mutex> guard(mutex());
-        iconv_t cd = iconv_open("UTF-16LE", "IBM437");
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            return u'\xFFFD';
-        }
-        char in[1] = {static_cast<char>(byte)};
-        char out[4] = {};
-        char* inPtr = in;
-        char* outPtr = out;
-        size_t inLeft = sizeof in;
-        size_t outLeft = sizeof out;
-        const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        iconv_close(cd);
-        if (done == static_cast<size_t>(-1) || outLeft != 2) {
+        const char in[1] = {static_cast<char>(byte)};
+        const std::string out = convert("UTF-16LE", "IBM437", in, sizeof in);
+        if (out.size() != 2) {
             return u'\xFFFD';
         }
         return static_cast<char16_t>(static_cast<uint8_t>(out[0]) | (static_cast<uint8_t>(out[1]) << 8));
     }
 
 private:
-    static std::mutex& mutex()
+    // One character's bytes in another encoding; empty when it has none there.
+    static std::string convert(const char* to, const char* from, const char* data, size_t size)
     {
         static std::mutex lock;
-        return lock;
+        std::lock_guard<std::mutex> guard(lock);
+        iconv_t cd = iconv_open(to, from);
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            return {};
+        }
+        char out[8] = {};
+        char* inPtr = const_cast<char*>(data);
+        char* outPtr = out;
+        size_t inLeft = size;
+        size_t outLeft = sizeof out;
+        const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        iconv_close(cd);
+        return done == static_cast<size_t>(-1) ? std::string() : std::string(out, sizeof out - outLeft);
     }
 };
 
