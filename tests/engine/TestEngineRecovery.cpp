@@ -38,6 +38,16 @@ protected:
 
     virtual const char* imageName() const { return "fat16"; }
 
+    // A file outside the destination that a recovery must leave as it is.
+    static QString keepMe(const TTempDir& folder)
+    {
+        const QString path = folder.filePath("precious.txt");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+        return path;
+    }
+
     const TFileInfo& entry(const QString& path) const
     {
         const auto found = m_session.find(path, false);
@@ -168,17 +178,14 @@ TEST_F(EngineRecovery, PipeAtTheTarget)
 TEST_F(EngineRecovery, HardLinkedTargetIsReplacedNotWrittenInPlace)
 {
     TTempDir outside;
-    const QString victim = outside.filePath("precious.txt");
-    QFile precious(victim);
-    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
-    precious.write("keep me");
-    precious.close();
+    const QString victim = keepMe(outside);
     const QString target = m_dir.filePath("readme.txt");
     if (::link(QFile::encodeName(victim).constData(), QFile::encodeName(target).constData()) != 0)
         GTEST_SKIP() << "the temporary folders are on different file systems";
 
     ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
     EXPECT_EQ(QFile(target).size(), 700);
+    QFile precious(victim);
     ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
     EXPECT_EQ(precious.readAll(), QByteArray("keep me"));
     struct stat status
@@ -227,17 +234,14 @@ TEST_F(EngineRecovery, LinkAtTheTargetIsReplacedNotFollowed)
 {
     // A link left in the destination must not redirect recovered data elsewhere.
     TTempDir outside;
-    const QString victim = outside.filePath("precious.txt");
-    QFile precious(victim);
-    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
-    precious.write("keep me");
-    precious.close();
+    const QString victim = keepMe(outside);
     const QString target = m_dir.filePath("readme.txt");
     ASSERT_TRUE(QFile::link(victim, target));
 
     ASSERT_EQ(TEngineSession::recover(entry("README.TXT"), target).Result, VANTREL_RECOVERY_OK);
     EXPECT_FALSE(QFileInfo(target).isSymLink());
     EXPECT_EQ(QFile(target).size(), 700);
+    QFile precious(victim);
     ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
     EXPECT_EQ(precious.readAll(), QByteArray("keep me"));
 }
