@@ -1,10 +1,11 @@
 #include "mainwindow/ui/TFileListModel.h"
 
-#include "TManualDisk.h"
+#include "support/TModelDisk.h"
 #include "support/TestApp.h"
 #include "periphery/TImageLists.h"
 #include "util/Utils.h"
 
+#include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
 #include <QLocale>
 
@@ -31,7 +32,7 @@ protected:
         return texts;
     }
 
-    TManualDisk disk;
+    TModelDisk disk{0, 'C'};
 };
 
 } // namespace
@@ -47,6 +48,7 @@ TEST_F(FileListModel, RowTextsAndIcons)
     TBaseElement* erased = disk.File(root, QStringLiteral("   "), 1023, flag_IS_DELETED);
 
     TFileListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.SetElements({live, holds, gone, file, erased});
     ASSERT_EQ(model.rowCount(), 5);
     ASSERT_EQ(model.columnCount(), 5);
@@ -99,6 +101,7 @@ TEST_F(FileListModel, TypesFollowTheWholeExtension)
         disk.File(root, QStringLiteral("x.am")), disk.File(root, QStringLiteral("Makefile.am")),
         disk.File(root, QStringLiteral("core")), disk.File(root, QStringLiteral("Core"))};
     TFileListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.SetElements(rows);
     // Each row's type is what the element itself reports for its name.
     for (int r = 0; r < model.rowCount(); ++r)
@@ -117,6 +120,7 @@ TEST_F(FileListModel, SortsByShownTextsWithLocaleCollation)
     TBaseElement* kilo = disk.File(root, QStringLiteral("c.dat"), 1024);   // "1 KB"
 
     TFileListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.SetElements({folder, big, mid, small, kilo});
 
     // Names differing only in case follow the collation (lower case first), not byte order.
@@ -155,6 +159,7 @@ TEST_F(FileListModel, EqualKeysKeepTheirOrderAndSelectionFollowsRows)
         elements.push_back(disk.File(root, QStringLiteral("f%1.bin").arg(5 - i), 10));
 
     TFileListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.SetElements(elements);
     QItemSelectionModel selection(&model);
     selection.select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);

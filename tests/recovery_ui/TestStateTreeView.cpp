@@ -2,10 +2,13 @@
 #include "recovery/ui/TStateTreeModel.h"
 #include "recovery/ui/TStateTreeView.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 // The check tree view: the model shows the tree, presses on a state image follow the
 // click rule, presses elsewhere only select.
@@ -19,6 +22,8 @@ protected:
     {
         testApp();
         view.resize(300, 300);
+        // Qt's checker follows every change the model signals from here on.
+        tester.emplace(view.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         TStateTree& t = view.Tree();
         view.BeginUpdate();
         folder = t.AddNode(-1, QStringLiteral("Folder"), nullptr, 2, 2);
@@ -45,6 +50,7 @@ protected:
     }
 
     TStateTreeView view;
+    std::optional<QAbstractItemModelTester> tester;
     TStateTree::NodeId folder = -1, first = -1, second = -1, other = -1;
 };
 

@@ -22,7 +22,8 @@ public:
     bool AnalyzeDisk(TScanProgress*, bool) override { return true; }
 
     // An element below parent (the drive's top element or nullptr: a top-level one).
-    TBaseElement* Add(TBaseElement* parent, const QString& name, int64_t flags, int64_t size = 0)
+    TBaseElement* Add(TBaseElement* parent, const QString& name, int64_t flags, int64_t size = 0,
+                      double created = 0)
     {
         TBaseElement* e = CreateElement();
         e->TrueID = m_nextId++;
@@ -30,12 +31,21 @@ public:
         e->Name = name;
         e->Flags = flags;
         e->Size = size;
+        e->DateCreated = created;
         e->Attributes = 0x20 + e->TrueID; // distinct per element, so a test sees which one travelled
         e->Drive = this;
         e->Parent = parent == RootElement ? nullptr : parent;
         if (parent)
             (e->IsFolder() ? parent->ChildrenFolders : parent->ChildrenFiles).Add(e);
         return e;
+    }
+    TBaseElement* Folder(TBaseElement* parent, const QString& name, int64_t extra = 0)
+    {
+        return Add(parent, name, flag_IS_DIRECTORY | extra);
+    }
+    TBaseElement* File(TBaseElement* parent, const QString& name, int64_t size = 0, int64_t extra = 0)
+    {
+        return Add(parent, name, extra, size);
     }
 
 private:

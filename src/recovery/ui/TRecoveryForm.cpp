@@ -1,17 +1,15 @@
 #include "recovery/ui/TRecoveryForm.h"
 
-#include "util/TThrottle.h"
-
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
 #include "periphery/TFolderBrowse.h"
 #include "periphery/THelpWindow.h"
 #include "periphery/TImageLists.h"
-#include "recovery/TCheckTreeFiller.h"
 #include "recovery/TRecoveryRun.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 #include "recovery/ui/TStateTreeView.h"
+#include "recovery/ui/TWizardTreeBuilder.h"
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
@@ -19,7 +17,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -382,10 +379,6 @@ void TRecoveryForm::FormActivate()
 
 bool TRecoveryForm::event(QEvent* event)
 {
-    if (event->type() == RecoveryProgressMessage) {
-        RefreshProgress(*static_cast<TRecoveryProgressEvent*>(event));
-        return true;
-    }
     if (event->type() == RecoveryLogMessage) {
         flushLog();
         return true;
@@ -606,29 +599,8 @@ void TRecoveryForm::SetCurrentFileLabel(const QString& text)
 
 void TRecoveryForm::RefreshProgress(int64_t total, int64_t position)
 {
-    // May be called from any thread: the bar is set when the event arrives on the
-    // window's own thread, with the values reported last by then.
-    {
-        std::lock_guard<std::mutex> guard(m_progressLock);
-        m_progressTotal = total;
-        m_progressPosition = position;
-        if (m_progressPosted)
-            return;
-        m_progressPosted = true;
-    }
-    QCoreApplication::postEvent(this, new TRecoveryProgressEvent(total, position));
-}
-
-void TRecoveryForm::RefreshProgress(const TRecoveryProgressEvent&)
-{
-    int64_t total = 0;
-    int64_t position = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_progressLock);
-        total = m_progressTotal;
-        position = m_progressPosition;
-        m_progressPosted = false;
-    }
+    // The run hands over the engine's latest report on this window's thread, once per
+    // wait turn however often the engine reported.
     SetBarRange(ProgressCurrentProgressBar, total, position);
 }
 
@@ -648,62 +620,6 @@ void TRecoveryForm::SetBarRange(QProgressBar* bar, int64_t maximum, int64_t posi
 }
 
 // ---- Filling the tree and showing the wizard ---------------------------------------------
-
-namespace {
-
-// Fills the wizard's check tree: every element with its sub-folders (each followed by its
-// own content), then its files, every node ticked when added. Before each element the
-// loading window's label shows its name and its Cancel is served; once more than 100
-// elements have been added, the end of a folder shows the loading window.
-class TWizardTreeBuilder
-{
-public:
-    TWizardTreeBuilder(TStateTree& tree, TFileRecoveryLoadForm& loadForm) : m_tree(tree), m_load(loadForm) {}
-
-    void AddElements(const TElementsList& elements)
-    {
-        for (TBaseElement* element : elements) {
-            if (element && !TCheckTreeFiller::AddElement(
-                               m_tree, -1, element, [this](const TBaseElement* e) { return next(e); },
-                               [this](const TBaseElement*) { folderDone(); }))
-                return;
-        }
-    }
-
-private:
-    // Counts the element and lets pending messages run; false once the user cancelled.
-    bool next(const TBaseElement* element)
-    {
-        ++m_addedCounter;
-        // Letting messages run after every element would cost more than the filling
-        // itself on large selections; every ~30 ms keeps the window alive and Cancel
-        // prompt.
-        if (m_pumpThrottle.Due()) {
-            m_load.Label1->setText(element->GetName());
-            // Until the loading window blocks the other windows, user input waits: a
-            // command of the main window could free the elements being added.
-            QCoreApplication::processEvents(m_load.isVisible() ? QEventLoop::AllEvents
-                                                               : QEventLoop::ExcludeUserInputEvents);
-        }
-        return !m_load.StopLoad;
-    }
-
-    // The end of a folder's content: a large selection shows the loading window.
-    void folderDone()
-    {
-        if (m_addedCounter > 100 && !m_load.isVisible()) {
-            m_load.show();
-            m_load.repaint();
-        }
-    }
-
-    TStateTree& m_tree;
-    TFileRecoveryLoadForm& m_load;
-    int64_t m_addedCounter = 0;
-    TThrottle m_pumpThrottle;
-};
-
-} // namespace
 
 void StartRecoveryWizard(const TElementsList& elements, QWidget* parent)
 {

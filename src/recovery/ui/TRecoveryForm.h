@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 
 class QButtonGroup;
 class QCheckBox;
@@ -24,22 +23,8 @@ class TBaseDisk;
 class TElementsList;
 class TStateTreeView;
 
-// The engine's progress of the file being copied, delivered to the wizard on the GUI
-// thread whatever thread reported it.
-inline const QEvent::Type RecoveryProgressMessage = QEvent::Type(QEvent::User + 1);
 // Asks the wizard to show the log lines added since the last one arrived.
 inline const QEvent::Type RecoveryLogMessage = QEvent::Type(QEvent::User + 2);
-
-class TRecoveryProgressEvent final : public QEvent
-{
-public:
-    TRecoveryProgressEvent(int64_t total, int64_t position)
-        : QEvent(RecoveryProgressMessage), Total(total), Position(position)
-    {
-    }
-    const int64_t Total;
-    const int64_t Position;
-};
 
 // The recovery wizard: four pages passed through with Back and Next — Files (a tri-state
 // check tree of the selection), Destination (the target folder), Progress (the recovery
@@ -123,9 +108,6 @@ public:
     void FinishButtonFeedbackClick();
     // Runs the recovery of the ticked nodes into GlobalRecoveryDestinationFolder.
     void StartRecovery();
-    // Shows the engine's progress of the current file on its bar.
-    void RefreshProgress(const TRecoveryProgressEvent& message);
-
     // The run's sink.
     void AddLogLine(const QString& line) override;
     void ShowCounters(const TRecoveryCounters& counters) override;
@@ -163,14 +145,6 @@ private:
     QButtonGroup* m_destinationGroup = nullptr;
     TRecoveryCounters m_counters;
     bool m_closePending = false;
-
-    // The latest progress reported and whether an event to show it is on its way: a run
-    // of small files reports thousands of times a second, and the bar is set once per
-    // delivery, not once per report.
-    std::mutex m_progressLock;
-    int64_t m_progressTotal = 0;
-    int64_t m_progressPosition = 0;
-    bool m_progressPosted = false;
 
     // Log lines not shown yet. Laying out one line at a time in the log cost more than
     // copying a small file; the lines go in together whenever the window's events are
