@@ -8,6 +8,7 @@
 #include <cstdint>
 
 // A drive whose model a test builds by hand; its top element stands for the drive.
+// Elements get ids from 10 up, in the order they are added.
 class TModelDisk final : public TBaseDisk
 {
 public:
@@ -37,6 +38,11 @@ public:
         e->Parent = parent == RootElement ? nullptr : parent;
         if (parent)
             (e->IsFolder() ? parent->ChildrenFolders : parent->ChildrenFiles).Add(e);
+        // Registered as an analysis registers its records: by id, and deleted ones in the
+        // drive's lists of deleted files and folders.
+        Elements.SetItem(int32_t(e->TrueID), e);
+        if (e->IsDeleted())
+            (e->IsFolder() ? LostFolders : LostFiles).SetItem(e);
         return e;
     }
     TBaseElement* Folder(TBaseElement* parent, const QString& name, int64_t extra = 0)
