@@ -13,6 +13,7 @@
 #include "periphery/THelpWindow.h"
 #include "periphery/TSplashForm.h"
 #include "recovery/ui/TRecoveryForm.h"
+#include "search/ui/TFileFindForm.h"
 #include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 
@@ -24,6 +25,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -146,6 +149,17 @@ TEST(Screenshots, RenderEveryWindow)
         TElementsList everything;
         everything.SetItem(CurDisk->RootElement);
         StartRecoveryWizard(everything, &form);
+
+        // The find window after a search for every deleted element.
+        const TFileFindForm::TModalAnswer::Scope findShown([&](TFileFindForm& find) {
+            find.show();
+            find.FilenameEdit->setText(QStringLiteral("*"));
+            find.SearchOnlyDeletedCheckBox->setChecked(true);
+            find.StartButtonClick();
+            settle();
+            shoot(find, out, QStringLiteral("find"));
+        });
+        FindFile(&form);
         form.close();
     }
 

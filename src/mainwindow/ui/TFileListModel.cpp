@@ -50,6 +50,21 @@ void TFileListModel::SetElements(std::vector<TBaseElement*> elements)
     endResetModel();
 }
 
+void TFileListModel::AppendElements(const std::vector<TBaseElement*>& elements)
+{
+    if (elements.empty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(elements.size()) - 1);
+    for (TBaseElement* element : elements)
+        m_rows.push_back({element, TMainViewRules::ListImageIndex(element->Flags)});
+    for (int c = 0; c < ColumnCount; ++c) {
+        m_text[c].resize(m_rows.size());
+        m_made[c].resize(m_rows.size(), 0);
+    }
+    endInsertRows();
+}
+
 void TFileListModel::Clear()
 {
     SetElements({});

@@ -41,6 +41,8 @@ public:
 
     // Replaces the rows with the given elements, in this order (not sorted yet).
     void SetElements(std::vector<TBaseElement*> elements);
+    // Adds rows at the end, keeping the rows there are (a search's hits as they come).
+    void AppendElements(const std::vector<TBaseElement*>& elements);
     void Clear();
 
     // Sorts by the texts of one column with the user locale's case-sensitive collation;

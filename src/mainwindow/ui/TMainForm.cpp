@@ -16,6 +16,7 @@
 #include "periphery/THelpWindow.h"
 #include "periphery/TImageLists.h"
 #include "recovery/ui/TRecoveryForm.h"
+#include "search/ui/TFileFindForm.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"
 #include "util/TUserPrompt.h"
@@ -488,7 +489,8 @@ void TMainForm::notAvailable(const QString& feature)
 
 void TMainForm::actDriveFindFileExecute()
 {
-    notAvailable(QStringLiteral("Finding files"));
+    if (TBaseElement* element = FindFile(this))
+        SelectElementInLIst(element);
     CheckState();
 }
 
