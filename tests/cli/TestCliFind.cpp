@@ -150,6 +150,11 @@ TEST(CliFind, HitsAreTheManifestEntriesMeetingTheRules)
                    [&](const TManifest::Entry& e) {
                        return e.ctime.isValid() && e.ctime >= fromSecond && e.ctime.date() <= toDay.date();
                    });
+        // One second as printed, given as both ends, keeps what was created in it.
+        expectHits(volume, image, {"--created-between", isoSeconds(from), isoSeconds(from)},
+                   [&](const TManifest::Entry& e) {
+                       return e.ctime.isValid() && isoSeconds(e.ctime) == isoSeconds(from);
+                   });
     }
 }
 

@@ -102,7 +102,7 @@ private:
 
 } // namespace
 
-bool TFindCommand::parseDateTime(const QString& text, bool endOfDay, TDateTime& value)
+bool TFindCommand::parseDateTime(const QString& text, bool end, TDateTime& value)
 {
     static const QRegularExpression form(
         QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})(?:T(\\d{2}):(\\d{2}):(\\d{2}))?$"));
@@ -110,9 +110,10 @@ bool TFindCommand::parseDateTime(const QString& text, bool endOfDay, TDateTime& 
     if (!match.hasMatch())
         return false;
     const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-    QTime time = endOfDay ? QTime(23, 59, 59, 999) : QTime(0, 0);
+    QTime time = end ? QTime(23, 59, 59, 999) : QTime(0, 0);
     if (match.hasCaptured(4))
-        time = QTime(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+        time = QTime(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt(),
+                     end ? 999 : 0);
     if (!date.isValid() || !time.isValid())
         return false;
     value = EncodeDateTime(date, time);

@@ -32,9 +32,11 @@ public:
     // Reads the command's arguments into search criteria; false with a reason on error.
     static bool parseArguments(const QStringList& arguments, TOptions& options, QString& error);
 
-    // "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SS"; a date alone is its first moment, or with
-    // endOfDay its last (23:59:59.999). False for any other text or an impossible date.
-    static bool parseDateTime(const QString& text, bool endOfDay, TDateTime& value);
+    // "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SS": the first moment of that day or second, or
+    // with end its last (23:59:59.999, SS.999), so that an end copied from a listing,
+    // which shows whole seconds, keeps the element it was copied from. False for any
+    // other text or an impossible date or time.
+    static bool parseDateTime(const QString& text, bool end, TDateTime& value);
     // "30min", "12h", "3d", "2w", "6mon", "1y": a count and an age unit.
     static bool parseAge(const QString& text, int64_t& value, int& unit);
     // "=100", ">10K", "<2M": a comparison, a count and an optional K or M.
