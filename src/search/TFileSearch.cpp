@@ -113,10 +113,8 @@ bool TFileSearch::matches(const TBaseElement& element)
     // there, and matched against every element after.
     if (!m_mask)
         m_mask = std::make_unique<TMask>(m_criteria.Mask);
-    bool matched = m_mask->Matches(element.GetName());
-    if (m_byId)
-        matched = element.TrueID == m_id;
-    if (!matched)
+    // An id decides instead of the name, so the name is not made for it.
+    if (m_byId ? element.TrueID != m_id : !m_mask->Matches(element.GetName()))
         return false;
     if (m_criteria.DateBetween &&
         (element.DateCreated < m_criteria.DateStart || element.DateCreated > m_criteria.DateEnd))
