@@ -42,6 +42,29 @@ bool TFileSearch::ParseId(const QString& text, int64_t& id)
     return true;
 }
 
+namespace {
+
+QString idProblem(const QString& idText)
+{
+    return QStringLiteral("'%1' is not a valid integer value").arg(idText);
+}
+
+} // namespace
+
+QString TFileSearch::InputProblem(const TSearchCriteria& criteria)
+{
+    const QString idText = criteria.IdText.trimmed();
+    int64_t id = -1;
+    if (!idText.isEmpty() && !ParseId(idText, id))
+        return idProblem(idText);
+    try {
+        TMask mask(criteria.Mask);
+    } catch (const EMaskException& error) {
+        return error.Message();
+    }
+    return QString();
+}
+
 TDateTime TFileSearch::AgeLimit(TDateTime now, int64_t value, int unit)
 {
     switch (unit) {
@@ -90,10 +113,8 @@ bool TFileSearch::matches(const TBaseElement& element)
     // there, and matched against every element after.
     if (!m_mask)
         m_mask = std::make_unique<TMask>(m_criteria.Mask);
-    bool matched = m_mask->Matches(element.GetName());
-    if (m_id >= 0)
-        matched = element.TrueID == m_id;
-    if (!matched)
+    // An id decides instead of the name, so the name is not made for it.
+    if (m_byId ? element.TrueID != m_id : !m_mask->Matches(element.GetName()))
         return false;
     if (m_criteria.DateBetween &&
         (element.DateCreated < m_criteria.DateStart || element.DateCreated > m_criteria.DateEnd))
@@ -177,8 +198,9 @@ QString TFileSearch::Run(const TBaseDisk& disk)
     m_mask.reset();
     m_id = -1;
     const QString idText = m_criteria.IdText.trimmed();
-    if (!idText.isEmpty() && !ParseId(idText, m_id))
-        return QStringLiteral("'%1' is not a valid integer value").arg(idText);
+    m_byId = !idText.isEmpty();
+    if (m_byId && !ParseId(idText, m_id))
+        return idProblem(idText);
     m_ageLimit = AgeLimit(TNow::Get() ? TNow::Get()() : localNow(), m_criteria.AgeValue, m_criteria.AgeUnit);
     m_sizeThreshold = SizeThreshold(m_criteria.SizeValue, m_criteria.SizeUnit);
     m_throttle.Start();

@@ -44,6 +44,9 @@ public:
     static QString Summary(int64_t files, int64_t folders);
     // A 32-bit signed decimal id; false for any other text.
     static bool ParseId(const QString& text, int64_t& id);
+    // The message Run ends with for the criteria's id or mask, or empty when both are
+    // valid; lets a caller refuse bad input before an analysis.
+    static QString InputProblem(const TSearchCriteria& criteria);
     // The oldest creation time the age criterion keeps, counted back from now.
     static TDateTime AgeLimit(TDateTime now, int64_t value, int unit);
     // The size the size criterion compares with.
@@ -59,6 +62,9 @@ private:
     TSearchCriteria m_criteria;
     TSearchSink& m_sink;
     std::unique_ptr<TMask> m_mask;
+    // Whether an id was given; it then decides instead of the name. A negative id
+    // matches no element.
+    bool m_byId = false;
     int64_t m_id = -1;
     TDateTime m_ageLimit = 0;
     int64_t m_sizeThreshold = 0;

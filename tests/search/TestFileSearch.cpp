@@ -110,6 +110,10 @@ TEST_F(FileSearch, IdReplacesTheNameAndBadInputEndsTheSearchBeforeAnyResult)
     TSearchCriteria byId = mask("nothing-like-it");
     byId.IdText = QStringLiteral("  %1 ").arg(kilo->TrueID);
     EXPECT_EQ(find(byId), (Hits{kilo}));
+    // A negative id names no element: it must not fall back to the name.
+    byId.Mask = QStringLiteral("*");
+    byId.IdText = QStringLiteral("-5");
+    EXPECT_TRUE(find(byId).empty());
 
     QString failure;
     byId.IdText = QStringLiteral("12x");
@@ -121,6 +125,11 @@ TEST_F(FileSearch, IdReplacesTheNameAndBadInputEndsTheSearchBeforeAnyResult)
 
     EXPECT_TRUE(find(mask("[abc"), &failure).empty());
     EXPECT_EQ(failure, QStringLiteral("'[abc' is an invalid mask at (5)"));
+    EXPECT_EQ(TFileSearch::InputProblem(mask("[abc")), failure);
+    byId.IdText = QStringLiteral("12x");
+    EXPECT_EQ(TFileSearch::InputProblem(byId), QStringLiteral("'12x' is not a valid integer value"));
+    byId.IdText = QStringLiteral("-5");
+    EXPECT_TRUE(TFileSearch::InputProblem(byId).isEmpty());
 }
 
 TEST_F(FileSearch, DateAgeAndSizeRules)

@@ -1,6 +1,7 @@
 #include "TCliApplication.h"
 
 #include "TDrivesCommand.h"
+#include "TFindCommand.h"
 #include "TRecoverCommand.h"
 #include "TScanCommand.h"
 
@@ -16,12 +17,14 @@
 
 int TCliApplication::run(const QStringList& arguments)
 {
-    // "recover" reads options of its own.
+    // "recover" and "find" read options of their own.
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--") || !arguments[i].startsWith(QLatin1Char('-'))) {
-            if (arguments[i] == QLatin1String("recover")) {
+            if (arguments[i] == QLatin1String("recover") || arguments[i] == QLatin1String("find")) {
                 QStringList rest = arguments;
                 rest.removeAt(i);
+                if (arguments[i] == QLatin1String("find"))
+                    return TFindCommand(*this).run(rest);
                 return TRecoverCommand(*this).run(rest);
             }
             break;
@@ -78,7 +81,7 @@ bool TCliApplication::parseArguments(const QStringList& arguments, TOptions& opt
     }
     if (!options.Command.isEmpty() && options.Command != QLatin1String("drives") &&
         options.Command != QLatin1String("scan")) {
-        error = QStringLiteral("Unknown command \"%1\"; the commands are drives, scan and recover.")
+        error = QStringLiteral("Unknown command \"%1\"; the commands are drives, scan, recover and find.")
                     .arg(options.Command);
         return false;
     }
@@ -100,6 +103,9 @@ QString TCliApplication::usage()
         "       brevant-cli scan [--deleted-only] [--json] [--devices] SOURCE...\n"
         "       brevant-cli recover [--deleted-only] [--mask MASK] [--overwrite ask|skip|always]\n"
         "                           [--devices] SOURCE --to DIR\n"
+        "       brevant-cli find [--mask MASK] [--id N] [--created-between START END]\n"
+        "                        [--not-older-than AGE] [--size {=|>|<}N[K|M]] [--deleted-only]\n"
+        "                        [--json] [--devices] SOURCE\n"
         "       brevant-cli --help\n"
         "\n"
         "Lists drives and the live and deleted files and folders their file systems still record.\n"
@@ -127,6 +133,25 @@ QString TCliApplication::usage()
         "                      --mask MASK     only the files whose name matches MASK (* ? [a-z] [!x])\n"
         "                      --overwrite     for files that exist: ask (the default; without a\n"
         "                                      terminal the file is kept), skip, or always\n"
+        "  find SOURCE         Analyse the source as scan does and print the elements that meet every\n"
+        "                      rule given, in scan's line format (or JSON), then \"Found N files and\n"
+        "                      M folders.\" on standard error. Order: all elements by id first (live\n"
+        "                      and deleted), then the deleted files, then the deleted folders; each\n"
+        "                      element is printed once.\n"
+        "                      --mask MASK     names matching MASK (* ? [a-z] [!x]); the default is *\n"
+        "                      --id N          the element with engine id N, whatever its name\n"
+        "                      --created-between START END\n"
+        "                                      created in that range, both ends included; each as\n"
+        "                                      YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS; END runs to the end\n"
+        "                                      of its day or second; compared with the times as the\n"
+        "                                      file system stores them, as scan prints them\n"
+        "                      --not-older-than AGE\n"
+        "                                      created within AGE before now: a count and min, h, d,\n"
+        "                                      w, mon or y, as in 30min or 2w (mon and y by calendar)\n"
+        "                      --size {=|>|<}N[K|M]\n"
+        "                                      size equal to, above or below N bytes (K: KiB, M: MiB)\n"
+        "                      --deleted-only  only deleted elements; the pass by id is left out\n"
+        "                      Options with a value also take it as --option=value.\n"
         "\n"
         "SOURCE is one of:\n"
         "  IMAGE               an image file: its first volume that has a drive letter\n"
@@ -154,7 +179,7 @@ QString TCliApplication::usage()
         "Exit status: 0 success, 1 a scan failed or could not start, 2 wrong arguments, an unknown\n"
         "source or an image that cannot be opened, 130 interrupted (Ctrl+C, SIGTERM, SIGHUP).\n"
         "recover: 1 when a file could not be recovered, 2 also for an invalid mask or a refused\n"
-        "destination.\n");
+        "destination. find: 2 also for an invalid mask, id or option value.\n");
 }
 
 void TCliApplication::configureEngine(bool devices)
