@@ -31,6 +31,25 @@ public:
         (void)length;
     }
 
+    // Copies up to length bytes from offset into buffer, waiting for them if need be;
+    // returns how many were copied (fewer at the end or where the content cannot be
+    // read), -1 when none can. May block on a disk: call it off the GUI thread. Safe to
+    // call from another thread while the source lives.
+    virtual int64_t read(int64_t offset, char* buffer, int64_t length) const
+    {
+        int64_t copied = 0;
+        for (; copied < length; ++copied) {
+            const int value = byte(offset + copied);
+            if (value < 0)
+                break;
+            buffer[copied] = char(value);
+        }
+        return copied > 0 || length == 0 ? copied : -1;
+    }
+    // How many bytes from the start on can be read: size() for content in memory; for a
+    // file, the length up to the first byte found unreadable, -1 while not known.
+    virtual int64_t readableLength() const { return size(); }
+
 signals:
     // Bytes became available or turned out unreadable, or the size changed.
     void changed();
