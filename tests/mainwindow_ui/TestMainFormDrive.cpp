@@ -32,7 +32,7 @@ TEST_F(MainFormTest, StartsEmptyWithOnlyDriveIndependentCommands)
         EXPECT_FALSE(button(name)->isEnabled()) << name;
     EXPECT_FALSE(tree()->isEnabled());
     EXPECT_FALSE(list()->isEnabled());
-    EXPECT_FALSE(action("actFileViewAsHex")->isVisible());
+    EXPECT_TRUE(action("actFileViewAsHex")->isVisible());
 
     // Cancelling the drive selection changes nothing.
     action("actDriveSelectDrive")->trigger();

@@ -72,10 +72,9 @@ TMainCommands::TMainCommands(QWidget* owner)
                             QStringLiteral("View file as hexadecimal data"));
     actFileViewAsText = make(owner, "actFileViewAsText", QStringLiteral("View as &Text..."),
                              QStringLiteral("View file as text information"));
-    for (QAction* hidden : {actFileView, actFileViewAsHex, actFileViewAsText}) {
-        hidden->setEnabled(false);
-        hidden->setVisible(false);
-    }
+    // Enabled while the file list has the focus on an element (ApplyState).
+    for (QAction* view : {actFileView, actFileViewAsHex, actFileViewAsText})
+        view->setEnabled(false);
     actFileProperties = make(owner, "actFileProperties", QStringLiteral("&Properties..."),
                              QStringLiteral("View selected file properties"));
     actFileProperties->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
@@ -210,6 +209,9 @@ void TMainCommands::BuildMainMenu(QMenuBar* bar) const
     file->setObjectName(QStringLiteral("miFile"));
     file->addAction(actFileRecover);
     file->addSeparator();
+    for (QAction* viewer : {actFileView, actFileViewAsText, actFileViewAsHex})
+        file->addAction(viewer);
+    file->addSeparator();
     file->addAction(actFileProperties);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
@@ -328,12 +330,17 @@ QList<QToolBar*> TMainCommands::BuildToolBars(QWidget* parent)
     return bars;
 }
 
-QMenu* TMainCommands::BuildElementPopupMenu(QWidget* parent, const QString& objectName) const
+QMenu* TMainCommands::BuildElementPopupMenu(QWidget* parent, const QString& objectName, bool viewers) const
 {
     auto* menu = new QMenu(parent);
     menu->setObjectName(objectName);
     menu->addAction(actFileRecover);
     menu->addSeparator();
+    if (viewers) {
+        for (QAction* viewer : {actFileView, actFileViewAsText, actFileViewAsHex})
+            menu->addAction(viewer);
+        menu->addSeparator();
+    }
     menu->addAction(actFileProperties);
     return menu;
 }
@@ -398,6 +405,9 @@ void TMainCommands::ConnectTo(TMainForm& form)
     QObject::connect(actDriveExit, &QAction::triggered, &form, &TMainForm::actDriveExitExecute);
     QObject::connect(actFileRecover, &QAction::triggered, &form, &TMainForm::actFileRecoverExecute);
     QObject::connect(actFileProperties, &QAction::triggered, &form, &TMainForm::actFilePropertiesExecute);
+    QObject::connect(actFileView, &QAction::triggered, &form, &TMainForm::actFileViewExecute);
+    QObject::connect(actFileViewAsText, &QAction::triggered, &form, &TMainForm::actFileViewAsTextExecute);
+    QObject::connect(actFileViewAsHex, &QAction::triggered, &form, &TMainForm::actFileViewAsHexExecute);
     // The menu bar always stays; its command only keeps its check mark.
     QObject::connect(actViewMenuBar, &QAction::triggered, &form,
                      [this] { actViewMenuBar->setChecked(true); });

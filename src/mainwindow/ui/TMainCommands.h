@@ -104,7 +104,8 @@ public:
     // Creates the six tool bars with their buttons (images from the tool bar list).
     QList<QToolBar*> BuildToolBars(QWidget* parent);
     // Popup menu of the file list and of the folder tree.
-    QMenu* BuildElementPopupMenu(QWidget* parent, const QString& objectName) const;
+    // The pop-up menu of the tree or the list; the list's also holds the viewer commands.
+    QMenu* BuildElementPopupMenu(QWidget* parent, const QString& objectName, bool viewers) const;
     // Popup menu of the top bars; its items deliberately do nothing.
     QMenu* BuildToolbarPopupMenu(QWidget* parent) const;
 

@@ -22,6 +22,7 @@
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 #include "viewers/ui/TFilePropertiesForm.h"
+#include "viewers/ui/TFileViewerForm.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -124,8 +125,8 @@ void TMainForm::buildLayout()
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     setStatusBar(m_statusBar);
 
-    m_filesPopup = c.BuildElementPopupMenu(this, QStringLiteral("FilesPopupMenu"));
-    m_foldersPopup = c.BuildElementPopupMenu(this, QStringLiteral("FoldersPopupMenu"));
+    m_filesPopup = c.BuildElementPopupMenu(this, QStringLiteral("FilesPopupMenu"), true);
+    m_foldersPopup = c.BuildElementPopupMenu(this, QStringLiteral("FoldersPopupMenu"), false);
 }
 
 void TMainForm::connectCommands()
@@ -529,6 +530,29 @@ void TMainForm::actFilePropertiesExecute()
     if (!elements.isEmpty())
         ShowFileProperties(elements.first(), this);
     CheckState();
+}
+
+void TMainForm::openViewer(int mode)
+{
+    // The viewer shows the file list's selected element, whatever the focus did since.
+    if (TBaseElement* element = m_model->ElementAt(FilesListView()->SelectedRow()))
+        OpenFileView(TFileViewMode(mode), element, this);
+    CheckState();
+}
+
+void TMainForm::actFileViewExecute()
+{
+    openViewer(fvmNative);
+}
+
+void TMainForm::actFileViewAsTextExecute()
+{
+    openViewer(fvmText);
+}
+
+void TMainForm::actFileViewAsHexExecute()
+{
+    openViewer(fvmHEX);
 }
 
 void TMainForm::actOptionsPreferencesExecute()

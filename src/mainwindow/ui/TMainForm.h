@@ -89,6 +89,9 @@ public:
     void actDriveExitExecute();
     void actFileRecoverExecute();
     void actFilePropertiesExecute();
+    void actFileViewExecute();
+    void actFileViewAsTextExecute();
+    void actFileViewAsHexExecute();
     void actViewToolBarExecute();
     void actViewAddressBarExecute();
     void actViewStatusBarExecute();
@@ -127,6 +130,8 @@ private:
     void applyStartupSettings();
     void updateSortChecks();
     void notAvailable(const QString& feature);
+    // Opens the file viewer on the file list's selected element in a view mode.
+    void openViewer(int mode);
 
     std::unique_ptr<TMainCommands> m_commands;
     QWidget* m_topBars = nullptr;
