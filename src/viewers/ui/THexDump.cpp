@@ -101,8 +101,11 @@ void THexDump::SetFileColor(int index, const QColor& color)
 void THexDump::SetCurrentLine(int64_t line)
 {
     const int64_t oldTop = TopLine();
+    const int64_t oldCurrent = CurrentLine();
     FLayout.SetCurrentLine(line);
     TopLineMoved(oldTop);
+    if (CurrentLine() != oldCurrent)
+        emit CurrentLineChanged();
 }
 
 void THexDump::SetTopLine(int64_t line)
@@ -224,8 +227,11 @@ void THexDump::changeEvent(QEvent* event)
 void THexDump::keyPressEvent(QKeyEvent* event)
 {
     const int64_t oldTop = TopLine();
+    const int64_t oldCurrent = CurrentLine();
     if (FLayout.KeyDown(event->key())) {
         TopLineMoved(oldTop);
+        if (CurrentLine() != oldCurrent)
+            emit CurrentLineChanged();
         event->accept();
         return;
     }
@@ -240,8 +246,11 @@ void THexDump::mousePressEvent(QMouseEvent* event)
         setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::LeftButton) {
         const int64_t oldTop = TopLine();
+        const int64_t oldCurrent = CurrentLine();
         FLayout.MouseDown(event->position().toPoint().y());
         TopLineMoved(oldTop);
+        if (CurrentLine() != oldCurrent)
+            emit CurrentLineChanged();
     }
     event->accept();
 }

@@ -69,6 +69,8 @@ public:
     void SetAnsiCharColor(const QColor& color) { SetFileColor(AnsiCharColorIndex, color); }
 
     int64_t CurrentLine() const { return FLayout.CurrentLine(); }
+    // Offset of the current line's first byte.
+    int64_t CurrentOffset() const { return FLayout.LineOffset(CurrentLine()); }
     void SetCurrentLine(int64_t line);
     int64_t TopLine() const { return FLayout.TopLine(); }
     void SetTopLine(int64_t line);
@@ -76,6 +78,10 @@ public:
 
     // Line texts and geometry as painted.
     const THexLayout& Layout() const { return FLayout; }
+
+signals:
+    // The current line moved (keys, mouse or SetCurrentLine).
+    void CurrentLineChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
