@@ -104,8 +104,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("BREVANT_IMAGES_ONLY"))
-        qputenv("BREVANT_IMAGES_ONLY", "1");
+    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
     QApplication app(argc, argv);
     TImageLists::LoadApplicationImages();
     benchmark::Initialize(&argc, argv);

@@ -37,7 +37,6 @@ fi
 # shellcheck source=timing.sh
 . "$here/timing.sh"
 
-export BREVANT_IMAGES_ONLY=1
 cpu_file=$(mktemp)
 trap 'rm -f "$cpu_file"' EXIT
 cli_wall=() cli_cpu=() fls_wall=() fls_cpu=()

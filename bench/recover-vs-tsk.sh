@@ -41,7 +41,6 @@ if [ ! -f "$image" ]; then
     "$here/../scripts/make-big-ntfs.sh" "$image" >&2
 fi
 
-export BREVANT_IMAGES_ONLY=1
 work=$(mktemp -d "${OUT_DIR:-$build}/recover-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cpu_file=$work/cpu
