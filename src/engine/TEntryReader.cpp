@@ -171,6 +171,19 @@ ssize_t TEntryReader::readContiguous(int64_t position, char* buffer, size_t leng
     return tsk_fs_read(fs, source, buffer, want);
 }
 
+ssize_t TEntryReader::attempt(int64_t position, char* buffer, size_t length)
+{
+    tsk_error_reset();
+    ssize_t got = m_exfatRun.used
+                      ? readExfatRun(position, buffer, length)
+                      : tsk_fs_file_read(m_file, position, buffer, length, TSK_FS_FILE_READ_FLAG_NONE);
+    if (got <= 0 && m_deletedFat && !m_exfatRun.used) {
+        tsk_error_reset();
+        got = readContiguous(position, buffer, length);
+    }
+    return got;
+}
+
 ssize_t TEntryReader::read(int64_t position, char* buffer, size_t length, std::string& reason)
 {
     if (m_file == nullptr || position < 0) {
@@ -180,20 +193,20 @@ ssize_t TEntryReader::read(int64_t position, char* buffer, size_t length, std::s
     if (position >= m_size || length == 0) {
         return 0;
     }
-    const size_t want =
-        static_cast<size_t>(std::min<int64_t>(m_size - position, static_cast<int64_t>(length)));
+    size_t want = static_cast<size_t>(std::min<int64_t>(m_size - position, static_cast<int64_t>(length)));
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-    ssize_t got = m_exfatRun.used
-                      ? readExfatRun(position, buffer, want)
-                      : tsk_fs_file_read(m_file, position, buffer, want, TSK_FS_FILE_READ_FLAG_NONE);
-    if (got <= 0 && m_deletedFat && !m_exfatRun.used) {
-        tsk_error_reset();
-        got = readContiguous(position, buffer, want);
+    ssize_t got = attempt(position, buffer, want);
+    // A read across an unreadable part fails as a whole: shorter reads from the same
+    // position find the part before it that does read.
+    while (got <= 0 && want > kSmallestRead) {
+        want = std::max(kSmallestRead, want / 2);
+        got = attempt(position, buffer, want);
     }
     if (got <= 0) {
         reason = "Reading the source failed at byte " + std::to_string(position) + ": " +
                  TTskVolume::takeLibraryError("no data");
         return -1;
     }
+    tsk_error_reset();
     return std::min<ssize_t>(got, static_cast<ssize_t>(want));
 }

@@ -44,8 +44,8 @@ public:
     uint64_t address() const { return m_address; }
 
     // Reads up to length bytes at position. Result: the bytes read (fewer than asked only
-    // where the source gives fewer), 0 at or past the end, -1 with reason when nothing at
-    // position can be read.
+    // where the source gives no more: the next read then fails), 0 at or past the end, -1
+    // with reason when nothing at position can be read.
     ssize_t read(int64_t position, char* buffer, size_t length, std::string& reason);
 
 private:
@@ -56,6 +56,11 @@ private:
         uint64_t validData = 0; // bytes of the file that hold written data
     };
 
+    // Where a read fails, shorter reads down to this size look for the part that reads.
+    static constexpr size_t kSmallestRead = 512;
+
+    // One read at position by the entry's rules; the caller holds the library lock.
+    ssize_t attempt(int64_t position, char* buffer, size_t length);
     bool planExfatRun(std::string& reason);
     ssize_t readExfatRun(int64_t position, char* buffer, size_t length);
     ssize_t readContiguous(int64_t position, char* buffer, size_t length);

@@ -340,10 +340,9 @@ int64_t TVantrelEngine::readFile(const TFileInfo* record, int64_t offset, void* 
             setLastError(reason);
             return -1;
         }
+        // A part that reads shorter than asked is followed by a read that fails (what is
+        // returned then ends there) or by more data.
         done += got;
-        if (static_cast<size_t>(got) < want) {
-            break; // the source gave fewer: an honest short read
-        }
     }
     return done;
 }
