@@ -11,6 +11,7 @@ const TVantrelApi& TVantrelApi::Library()
         ::VantrelWait,          ::VantrelRecoveryResult,
         ::VantrelCloseHandle,   ::VantrelFileRecoveryAt,
         ::VantrelScanEstimate,  ::VantrelDiskError,
+        ::VantrelFileRead,
     };
     return library;
 }

@@ -33,6 +33,8 @@ struct TVantrelApi
     int64_t (*ScanEstimate)() = nullptr;
     // Optional: why a disk that is not ready does not open ("" or nullptr: not told).
     const char* (*DiskError)(int32_t id) = nullptr;
+    // Optional: reads of an entry's data (VantrelFileRead); without it nothing can be read.
+    int64_t (*FileRead)(const TFileInfo* record, int64_t offset, void* buffer, int64_t length) = nullptr;
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

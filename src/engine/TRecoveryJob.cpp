@@ -1,17 +1,14 @@
 #include "engine/TRecoveryJob.h"
 
-#include "engine/TExfatVolume.h"
+#include "engine/TEntryReader.h"
 #include "engine/TSpinWait.h"
 #include "engine/TTskVolume.h"
-
-#include <tsk/libtsk.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,96 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct timespec toTimespec(time_t seconds, uint32_t nanoseconds)
-{
-    struct timespec value
-    {
-    };
-    if (seconds == 0 && nanoseconds == 0) {
-        value.tv_nsec = UTIME_OMIT;
-    } else {
-        value.tv_sec = seconds;
-        value.tv_nsec = nanoseconds < 1000000000u ? nanoseconds : 0;
-    }
-    return value;
-}
-
-// A FILETIME as a file time; UTIME_OMIT for "not recorded".
-struct timespec fileTimeToTimespec(TFileTime time)
-{
-    constexpr int64_t kTicksPerSecond = 10000000LL;
-    constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
-    const int64_t ticks = static_cast<int64_t>(std::min<TFileTime>(time, INT64_MAX));
-    return toTimespec(static_cast<time_t>(ticks / kTicksPerSecond - kSecondsFrom1601To1970),
-                      time == 0 ? 0u : static_cast<uint32_t>(ticks % kTicksPerSecond * 100));
-}
-
-// An exFAT file whose stream entry says its data is one contiguous run (no FAT chain):
-// the run is read straight from the volume, exactly its length, live or deleted, and
-// whatever the library maps for a deleted entry. Bytes past the valid data length read
-// as zeros, as the file system returns them.
-struct TExfatRun
-{
-    bool used = false;
-    uint64_t offset = 0;    // the run's first byte in the volume
-    uint64_t validData = 0; // bytes of the file that hold written data
-};
-
-// Fills run for an exFAT file stored without a FAT chain; false with message set when
-// such a run does not fit the volume. Sets total and, where the entry knows its UTC
-// offset, the true instants in times. Holds the library lock.
-bool planExfatRun(TSK_FS_INFO* fs, uint64_t address, const std::string& shown, TExfatRun& run, int64_t& total,
-                  struct timespec times[2], std::string& message)
-{
-    if (fs->ftype != TSK_FS_TYPE_EXFAT) {
-        return true;
-    }
-    const TExfatVolume volume(fs);
-    const std::optional<TExfatEntrySet> set = volume.readSet(address);
-    if (!set || set->isFolder) {
-        return true;
-    }
-    if (set->accessedStamp.utcOffset & 0x80) {
-        times[0] = fileTimeToTimespec(set->accessed());
-    }
-    if (set->modifiedStamp.utcOffset & 0x80) {
-        times[1] = fileTimeToTimespec(set->modified());
-    }
-    if (!set->noFatChain) {
-        return true;
-    }
-    std::string error;
-    const std::optional<TExfatGeometry::TRun> clusters =
-        volume.geometry().contiguousRun(set->firstCluster, set->dataLength, error);
-    if (!clusters || set->dataLength > static_cast<uint64_t>(INT64_MAX)) {
-        message = shown +
-                  " cannot be recovered: " + (error.empty() ? std::string("its size is invalid") : error) +
-                  "; nothing was copied.";
-        return false;
-    }
-    run.used = true;
-    run.offset = clusters->offset;
-    run.validData = std::min(set->validDataLength, set->dataLength);
-    total = static_cast<int64_t>(set->dataLength);
-    return true;
-}
-
-ssize_t readExfatRun(TSK_FS_INFO* fs, const TExfatRun& run, int64_t position, char* buffer, size_t size)
-{
-    const uint64_t from = static_cast<uint64_t>(position);
-    if (from >= run.validData) {
-        std::memset(buffer, 0, size);
-        return static_cast<ssize_t>(size);
-    }
-    const size_t stored = static_cast<size_t>(std::min<uint64_t>(size, run.validData - from));
-    const ssize_t got = tsk_fs_read(fs, static_cast<TSK_OFF_T>(run.offset + from), buffer, stored);
-    if (got != static_cast<ssize_t>(stored)) {
-        return -1;
-    }
-    std::memset(buffer + stored, 0, size - stored);
-    return static_cast<ssize_t>(size);
-}
 
 std::string errnoText(const char* what, int error)
 {
@@ -139,42 +46,6 @@ bool writeAll(int fd, const char* data, size_t size, int& error)
         size -= static_cast<size_t>(written);
     }
     return true;
-}
-
-// A deleted FAT file has no cluster chain left. The library follows free clusters
-// from the first one and stops where the next cluster now belongs to another file;
-// the rest is taken from the clusters that follow on disk, the way FAT undelete has
-// always worked. What comes back there may be another file's data, but the copy is
-// complete and the caller decides what to make of a reused file.
-ssize_t readContiguous(TSK_FS_FILE* file, int64_t position, char* buffer, size_t size)
-{
-    const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(file);
-    if (attr == nullptr || !(attr->flags & TSK_FS_ATTR_NONRES)) {
-        return -1;
-    }
-    const TSK_FS_ATTR_RUN* last = nullptr;
-    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr; run = run->next) {
-        if (run->len > 0 && !(run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE))) {
-            last = run;
-        }
-    }
-    if (last == nullptr) {
-        return -1;
-    }
-    TSK_FS_INFO* fs = file->fs_info;
-    const int64_t blockSize = fs->block_size;
-    const int64_t runEnd = static_cast<int64_t>(last->offset + last->len) * blockSize;
-    if (position < runEnd) {
-        return -1; // a read error inside what the library mapped is a real read error
-    }
-    const int64_t source = static_cast<int64_t>(last->addr + last->len) * blockSize + (position - runEnd);
-    const int64_t volumeEnd = static_cast<int64_t>(fs->last_block_act + 1) * blockSize;
-    if (source >= volumeEnd) {
-        return -1;
-    }
-    const size_t want =
-        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), volumeEnd - source));
-    return tsk_fs_read(fs, source, buffer, want);
 }
 
 std::string notRegularText(const std::string& shown)
@@ -280,41 +151,22 @@ void TRecoveryJob::run(TRequest request, std::vector<char>& buffer)
 
 int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, std::string& message)
 {
-    TSK_FS_FILE* file = nullptr;
-    int64_t total = 0;
-    bool deletedFat = false;
-    TExfatRun exfatRun;
-    struct timespec times[2] = {};
-    {
-        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-        file = tsk_fs_file_open_meta(request.volume->fs(), nullptr, request.address);
-        if (file == nullptr || file->meta == nullptr) {
-            message = "The entry cannot be read: " + TTskVolume::takeLibraryError("no such entry");
-            if (file != nullptr) {
-                tsk_fs_file_close(file);
-            }
-            return VANTREL_RECOVERY_READ_ERROR;
-        }
-        if (TSK_FS_IS_DIR_META(file->meta->type)) {
-            tsk_fs_file_close(file);
-            message = "The entry is a folder, not a file.";
-            return VANTREL_RECOVERY_BAD_REQUEST;
-        }
-        total = std::max<int64_t>(0, file->meta->size);
-        deletedFat = request.volume->isFatFamily() && (file->meta->flags & TSK_FS_META_FLAG_UNALLOC);
-        times[0] = toTimespec(file->meta->atime, file->meta->atime_nano);
-        times[1] = toTimespec(file->meta->mtime, file->meta->mtime_nano);
-        if (!planExfatRun(request.volume->fs(), request.address, request.shown, exfatRun, total, times,
-                          message)) {
-            tsk_fs_file_close(file);
-            return VANTREL_RECOVERY_READ_ERROR;
-        }
+    TEntryReader reader(request.volume, request.address);
+    std::string reason;
+    switch (reader.open(reason)) {
+    case TEntryReader::TOpened::Ok:
+        break;
+    case TEntryReader::TOpened::Folder:
+        message = reason;
+        return VANTREL_RECOVERY_BAD_REQUEST;
+    case TEntryReader::TOpened::Missing:
+        message = reason;
+        return VANTREL_RECOVERY_READ_ERROR;
+    case TEntryReader::TOpened::Invalid:
+        message = request.shown + " cannot be recovered: " + reason + "; nothing was copied.";
+        return VANTREL_RECOVERY_READ_ERROR;
     }
-    // Release the library's file on every path below.
-    std::unique_ptr<TSK_FS_FILE, void (*)(TSK_FS_FILE*)> fileGuard(file, [](TSK_FS_FILE* f) {
-        std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-        tsk_fs_file_close(f);
-    });
+    const int64_t total = reader.size();
 
     const int folder = request.folder.get();
     const std::string& shown = request.shown;
@@ -387,21 +239,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
             return fail(VANTREL_RECOVERY_CANCELLED);
         }
         const size_t want = static_cast<size_t>(std::min<int64_t>(total - position, kChunkSize));
-        ssize_t got = 0;
-        {
-            std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
-            got = exfatRun.used
-                      ? readExfatRun(request.volume->fs(), exfatRun, position, buffer.data(), want)
-                      : tsk_fs_file_read(file, position, buffer.data(), want, TSK_FS_FILE_READ_FLAG_NONE);
-            if (got <= 0 && deletedFat && !exfatRun.used) {
-                tsk_error_reset();
-                got = readContiguous(file, position, buffer.data(), want);
-            }
-            if (got <= 0) {
-                message = "Reading the source failed at byte " + std::to_string(position) + ": " +
-                          TTskVolume::takeLibraryError("no data");
-            }
-        }
+        const ssize_t got = reader.read(position, buffer.data(), want, message);
         if (got <= 0) {
             return fail(VANTREL_RECOVERY_READ_ERROR);
         }
@@ -430,7 +268,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         message = errnoText(("Writing " + shown + " failed").c_str(), errno);
         return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }
-    if (::futimens(fd, times) != 0) {
+    if (::futimens(fd, reader.times()) != 0) {
         message = errnoText("Cannot set the file times", errno);
         return fail(VANTREL_RECOVERY_WRITE_ERROR);
     }

@@ -1,5 +1,6 @@
 #include "engine/TVantrelEngine.h"
 
+#include "engine/TEntryReader.h"
 #include "engine/TNtfsEnumerator.h"
 #include "engine/TRecoveryJob.h"
 #include "engine/TTextCodec.h"
@@ -18,7 +19,11 @@
 
 namespace {
 thread_local std::string t_lastError;
-}
+
+const char* const kNoDataText =
+    "Only the name of this entry survives, in its folder's index: its file record now holds another "
+    "file or is gone, so there is no recoverable data.";
+} // namespace
 
 TVantrelEngine& TVantrelEngine::instance()
 {
@@ -222,32 +227,15 @@ TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* 
 {
     // An entry known only by its name in a folder's index has nothing to copy.
     if (record->Flags & flag_NO_DATA) {
-        return finishedHandle(
-            VANTREL_RECOVERY_READ_ERROR,
-            "Only the name of this entry survives, in its folder's index: its file record now "
-            "holds another file or is gone, so there is no recoverable data.");
+        return finishedHandle(VANTREL_RECOVERY_READ_ERROR, kNoDataText);
     }
     TRecoveryJob::TRequest request;
     {
         std::lock_guard<std::mutex> guard(m_stateMutex);
-        if (!m_enumerator) {
-            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, "No disk is initialised.");
+        std::string error;
+        if (!locate(*record, request.volume, request.address, error)) {
+            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST, error);
         }
-        // The address travels in Attributes; the id map confirms it or fills in for it.
-        int64_t address = record->Attributes;
-        const int64_t mapped = m_enumerator->addressOf(record->TrueId);
-        const TSK_FS_INFO* fs = m_enumerator->volume()->fs();
-        const bool inRange =
-            address >= static_cast<int64_t>(fs->first_inum) && address <= static_cast<int64_t>(fs->last_inum);
-        if (!inRange || (record->Attributes == 0 && mapped > 0)) {
-            address = mapped;
-        }
-        if (address < 0) {
-            return finishedHandle(VANTREL_RECOVERY_BAD_REQUEST,
-                                  "No entry with id " + std::to_string(record->TrueId) + " on this disk.");
-        }
-        request.volume = m_enumerator->volume();
-        request.address = static_cast<uint64_t>(address);
     }
     // The request keeps its own handle of the folder: the caller may close its one at once.
     const int fd = folderPath != nullptr ? ::open(folderPath->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
@@ -270,6 +258,93 @@ TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* 
     const TVantrelHandle handle = addJob(job);
     m_worker.post(job, std::move(request));
     return handle;
+}
+
+bool TVantrelEngine::locate(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume, uint64_t& address,
+                            std::string& error)
+{
+    if (!m_enumerator) {
+        error = "No disk is initialised.";
+        return false;
+    }
+    // The address travels in Attributes; the id map confirms it or fills in for it.
+    int64_t found = record.Attributes;
+    const int64_t mapped = m_enumerator->addressOf(record.TrueId);
+    const TSK_FS_INFO* fs = m_enumerator->volume()->fs();
+    const bool inRange =
+        found >= static_cast<int64_t>(fs->first_inum) && found <= static_cast<int64_t>(fs->last_inum);
+    if (!inRange || (record.Attributes == 0 && mapped > 0)) {
+        found = mapped;
+    }
+    if (found < 0) {
+        error = "No entry with id " + std::to_string(record.TrueId) + " on this disk.";
+        return false;
+    }
+    volume = m_enumerator->volume();
+    address = static_cast<uint64_t>(found);
+    return true;
+}
+
+int64_t TVantrelEngine::readFile(const TFileInfo* record, int64_t offset, void* buffer, int64_t length)
+{
+    if (record == nullptr || offset < 0 || length < 0 || (buffer == nullptr && length > 0)) {
+        setLastError("No entry, no buffer, or a negative offset or length given.");
+        return -1;
+    }
+    if (record->Flags & flag_NO_DATA) {
+        setLastError(kNoDataText);
+        return -1;
+    }
+    if (record->Flags & flag_IS_DIRECTORY) {
+        setLastError("The entry is a folder, not a file.");
+        return -1;
+    }
+    std::shared_ptr<TTskVolume> volume;
+    uint64_t address = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMutex);
+        std::string error;
+        if (!locate(*record, volume, address, error)) {
+            setLastError(error);
+            return -1;
+        }
+    }
+    // One reader stays open between calls: a viewer or a cat reads the same entry page
+    // after page. The lock serialises readers of it (a library file is no shared
+    // object); every library call inside also holds the library lock, which keeps them
+    // apart from running recoveries and the enumeration.
+    std::lock_guard<std::mutex> guard(m_readMutex);
+    if (!m_reader || m_reader->volume() != volume || m_reader->address() != address) {
+        m_reader.reset();
+        auto reader = std::make_unique<TEntryReader>(volume, address);
+        std::string reason;
+        if (reader->open(reason) != TEntryReader::TOpened::Ok) {
+            setLastError(reason);
+            return -1;
+        }
+        m_reader = std::move(reader);
+    }
+    char* out = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < length) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(length - done, TRecoveryJob::kChunkSize));
+        std::string reason;
+        const ssize_t got = m_reader->read(offset + done, out + done, want, reason);
+        if (got == 0) {
+            break; // the end of the entry
+        }
+        if (got < 0) {
+            if (done > 0) {
+                break; // what was read so far is the short result; the next call reports why
+            }
+            setLastError(reason);
+            return -1;
+        }
+        // A part that reads shorter than asked is followed by a read that fails (what is
+        // returned then ends there) or by more data.
+        done += got;
+    }
+    return done;
 }
 
 std::shared_ptr<TRecoveryJob> TVantrelEngine::findJob(TVantrelHandle handle)

@@ -12,6 +12,8 @@
 #include <vector>
 
 class TEntryEnumerator;
+class TEntryReader;
+class TTskVolume;
 
 // The engine's state behind the C calls: the disk list, the one enumeration in
 // progress and the running recoveries. Calls may come from any thread.
@@ -33,6 +35,11 @@ public:
     TVantrelHandle startRecovery(const char16_t* target, void* window, const TFileInfo* record);
     TVantrelHandle startRecoveryAt(int32_t folder, const char16_t* name, void* window,
                                    const TFileInfo* record);
+
+    // Reads up to length bytes of the record's entry at offset, by the rules of the copy.
+    // Result: bytes read (0 at or past the end, fewer than asked where the source gives
+    // fewer), or -1 with the last error set.
+    int64_t readFile(const TFileInfo* record, int64_t offset, void* buffer, int64_t length);
 
     void setOptions(int32_t options) { m_options = options; }
     int32_t registerImage(const char* path);
@@ -56,6 +63,10 @@ private:
     // folder at folderPath when that is given.
     TVantrelHandle queueRecovery(int32_t folder, const std::string* folderPath, std::string name,
                                  std::string shown, void* window, const TFileInfo* record);
+    // The volume and library address of the record's entry on the initialised disk; false
+    // with a reason when there is none. The caller holds m_stateMutex.
+    bool locate(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume, uint64_t& address,
+                std::string& error);
     TVantrelHandle addJob(const std::shared_ptr<TRecoveryJob>& job);
     std::shared_ptr<TRecoveryJob> findJob(TVantrelHandle handle);
 
@@ -65,6 +76,11 @@ private:
     std::atomic<int32_t> m_options{0};
     std::unique_ptr<TEntryEnumerator> m_enumerator;
     std::atomic<TVantrelProgressCallback> m_progress{nullptr};
+
+    // The entry the read call read last, kept open for the next call; taken after
+    // m_stateMutex is released, never while holding it.
+    std::mutex m_readMutex;
+    std::unique_ptr<TEntryReader> m_reader;
 
     std::mutex m_jobsMutex;
     std::map<TVantrelHandle, std::shared_ptr<TRecoveryJob>> m_jobs;

@@ -85,6 +85,13 @@ VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t*
                    [&] { return TVantrelEngine::instance().startRecoveryAt(folder, name, window, record); });
 }
 
+VANTREL_API int64_t VantrelFileRead(const TFileInfo* record, int64_t offset, void* buffer,
+                                    int64_t length) VANTREL_NOEXCEPT
+{
+    return guarded(int64_t{-1},
+                   [&] { return TVantrelEngine::instance().readFile(record, offset, buffer, length); });
+}
+
 VANTREL_API void VantrelSetOptions(int32_t options) VANTREL_NOEXCEPT
 {
     guardedVoid([&] { TVantrelEngine::instance().setOptions(options); });

@@ -221,6 +221,15 @@ VANTREL_API void VantrelCloseHandle(TVantrelHandle handle) VANTREL_NOEXCEPT;
 // The engine keeps its own copy of the handle; the caller may close it once this returns.
 VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t* name, void* window,
                                                  const TFileInfo* record) VANTREL_NOEXCEPT;
+// Reads up to length bytes of the entry a record names (as handed to FileRecovery) on the
+// initialised disk, from offset on, into buffer, by the rules the copy follows. Result: the
+// bytes read; 0 at or past the end; fewer than asked where the source gives no more there
+// (a deleted file whose clusters run out, an unreadable region): a read at the next offset
+// then fails and says why. -1 with VantrelLastError set: no disk initialised, no such entry,
+// a folder, an entry whose data is gone (flag_NO_DATA), or nothing readable at offset.
+// Safe to call from any thread, beside running recoveries and other reads.
+VANTREL_API int64_t VantrelFileRead(const TFileInfo* record, int64_t offset, void* buffer,
+                                    int64_t length) VANTREL_NOEXCEPT;
 
 #ifdef __cplusplus
 } // extern "C"

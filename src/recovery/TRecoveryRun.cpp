@@ -1,6 +1,7 @@
 #include "recovery/TRecoveryRun.h"
 
 #include "disk/TBaseElement.h"
+#include "disk/TEngineRecord.h"
 #include "disk/TVantrelApi.h"
 #include "recovery/TDeviceCheck.h"
 #include "recovery/TTargetName.h"
@@ -373,12 +374,7 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QStri
 {
     const TVantrelApi& api = TVantrelApi::Current();
     TFileInfo& record = *m_record;
-    std::memset(&record, 0, sizeof record);
-    record.TrueId = file->TrueID;
-    record.TrueParentId = file->TrueParentID;
-    record.Flags = file->Flags;
-    record.Size = file->Size;
-    record.Attributes = file->Attributes;
+    TEngineRecord::Fill(*file, record);
 
     // The target fits: LengthProblem refused anything longer than the engine takes. The
     // engine creates the file in the folder already reached; an engine without that call

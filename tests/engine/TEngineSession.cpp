@@ -124,15 +124,34 @@ std::vector<const TEngineSession::TEntry*> TEngineSession::find(const QString& p
     return found;
 }
 
-TEngineSession::TRecovery TEngineSession::recover(const TFileInfo& info, const QString& target)
+TFileInfo TEngineSession::handBack(const TFileInfo& info)
 {
-    static TFileInfo record;
+    TFileInfo record;
     std::memset(&record, 0, sizeof record);
     record.TrueId = info.TrueId;
     record.TrueParentId = info.TrueParentId;
     record.Flags = info.Flags;
     record.Size = info.Size;
     record.Attributes = info.Attributes;
+    return record;
+}
+
+int64_t TEngineSession::readAll(const TFileInfo& record, QByteArray& data, int64_t chunk)
+{
+    data.clear();
+    QByteArray buffer(qsizetype(chunk), Qt::Uninitialized);
+    for (;;) {
+        const int64_t got = VantrelFileRead(&record, data.size(), buffer.data(), chunk);
+        if (got <= 0)
+            return got < 0 && data.isEmpty() ? -1 : data.size();
+        data.append(buffer.constData(), qsizetype(got));
+    }
+}
+
+TEngineSession::TRecovery TEngineSession::recover(const TFileInfo& info, const QString& target)
+{
+    static TFileInfo record;
+    record = handBack(info);
     std::u16string path = target.toStdU16String();
     return recoverRaw(path.c_str(), &record);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/VantrelLib.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -54,6 +55,11 @@ public:
     // Hands the entry back as the program does (record zeroed, then id, parent id, flags,
     // size and attributes) and waits for the copy to end.
     static TRecovery recover(const TFileInfo& info, const QString& target);
+    // The record the program hands back for an entry (for FileRecovery and VantrelFileRead).
+    static TFileInfo handBack(const TFileInfo& info);
+    // Reads the record's entry from the start with VantrelFileRead in chunks until a read
+    // gives nothing more. Result: the bytes read, or -1 when the first read failed.
+    static int64_t readAll(const TFileInfo& record, QByteArray& data, int64_t chunk = 1 << 20);
     static TRecovery recoverRaw(const char16_t* target, const TFileInfo* record);
     static TRecovery waitFor(TVantrelHandle handle);
 

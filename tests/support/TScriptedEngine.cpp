@@ -12,6 +12,9 @@ TScriptedEngine* TScriptedEngine::s_active = nullptr;
 
 namespace {
 
+// Why the last read failed on this thread; the real engine keeps its errors per thread too.
+thread_local std::string t_readError;
+
 void CopyText(char* target, size_t size, const QString& text)
 {
     std::memset(target, 0, size);
@@ -28,6 +31,7 @@ TScriptedEngine::TScriptedEngine()
         &fileRecovery, &registerImage,  &diskPath,           &lastError,      &setProgressCallback,
         &wait,         &recoveryResult, &closeHandle,        &fileRecoveryAt,
     };
+    m_api.FileRead = &fileRead;
     s_active = this;
     m_installed.emplace(&m_api);
 }
@@ -133,6 +137,11 @@ void TScriptedEngine::SetCopy(int64_t trueId, const QByteArray& data, int32_t re
     m_copies.emplace_back(trueId, TCopy{data, result});
 }
 
+void TScriptedEngine::SetReadable(int64_t trueId, int64_t bytes)
+{
+    m_readable.emplace_back(trueId, bytes);
+}
+
 void TScriptedEngine::AcceptImage(const QString& path, const QList<TDriveInfo>& disks)
 {
     m_images.append({path, disks});
@@ -170,6 +179,7 @@ int64_t TScriptedEngine::diskInitialize(int32_t id, int32_t fullScan)
     TScriptedEngine& self = *s_active;
     ++self.Calls.DiskInitialize;
     self.m_initDisk = id;
+    t_readError.clear();
     self.m_fullScan = fullScan != 0;
     self.m_stream = nullptr;
     self.m_next = 0;
@@ -286,7 +296,48 @@ const char* TScriptedEngine::diskPath(int32_t id)
 
 const char* TScriptedEngine::lastError()
 {
-    return s_active->m_lastError.c_str();
+    return t_readError.empty() ? s_active->m_lastError.c_str() : t_readError.c_str();
+}
+
+int64_t TScriptedEngine::fileRead(const TFileInfo* record, int64_t offset, void* buffer, int64_t length)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.m_fileReads;
+    if (self.m_onFileRead)
+        self.m_onFileRead(offset);
+    t_readError.clear();
+    if (!record || offset < 0 || length < 0 || (!buffer && length > 0)) {
+        t_readError = "Bad read request.";
+        return -1;
+    }
+    if (record->Flags & (flag_IS_DIRECTORY | flag_NO_DATA)) {
+        t_readError = record->Flags & flag_IS_DIRECTORY ? "The entry is a folder, not a file."
+                                                        : "There is no recoverable data.";
+        return -1;
+    }
+    const int64_t id = record->TrueId;
+    QByteArray data;
+    for (const auto& entry : self.m_copies) {
+        if (entry.first == id)
+            data = entry.second.Data;
+    }
+    int64_t readable = data.size();
+    bool limited = false;
+    for (const auto& entry : self.m_readable) {
+        if (entry.first == id && entry.second < readable) {
+            readable = entry.second;
+            limited = true;
+        }
+    }
+    if (limited && offset >= readable) {
+        t_readError = "Reading the source failed at byte " + std::to_string(offset) + ".";
+        return -1;
+    }
+    if (offset >= readable)
+        return 0;
+    const int64_t count = std::min(length, readable - offset);
+    std::memcpy(buffer, data.constData() + offset, size_t(count));
+    return count;
 }
 
 void TScriptedEngine::setProgressCallback(TVantrelProgressCallback callback)

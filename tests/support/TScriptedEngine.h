@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -88,6 +89,16 @@ public:
     // FileRecovery answers 0 (the copy cannot start) while set.
     void SetFailRecoveryStart(bool fail) { m_failRecoveryStart = fail; }
     const QList<TRecovered>& Recovered() const { return m_recovered; }
+
+    // FileRead serves the data SetCopy gave an entry (none: the entry reads as empty).
+    // With a readable count, a read that reaches it comes back short and a read at or
+    // past it fails, as a deleted file whose clusters run out. Reads may come from any
+    // thread; scripts must be set before reading starts.
+    void SetReadable(int64_t trueId, int64_t bytes);
+    // Called on the reading thread with the offset before each FileRead answers (a test
+    // can hold a read there).
+    void SetOnFileRead(std::function<void(int64_t offset)> hook) { m_onFileRead = std::move(hook); }
+    int FileReads() const { return m_fileReads.load(); }
     // Handles given out and not yet closed.
     int OpenHandles() const { return int(m_handles.size()) - m_closed; }
 
@@ -122,6 +133,7 @@ private:
     static int32_t wait(TVantrelHandle handle, int32_t timeoutMs);
     static int32_t recoveryResult(TVantrelHandle handle, char* message, int32_t messageSize);
     static void closeHandle(TVantrelHandle handle);
+    static int64_t fileRead(const TFileInfo* record, int64_t offset, void* buffer, int64_t length);
 
     const TDriveInfo* findDisk(int32_t id) const;
 
@@ -143,6 +155,9 @@ private:
 
     std::vector<std::pair<int64_t, TCopy>> m_copies;
     bool m_failRecoveryStart = false;
+    std::vector<std::pair<int64_t, int64_t>> m_readable;
+    std::function<void(int64_t)> m_onFileRead;
+    std::atomic<int> m_fileReads{0};
     TVantrelProgressCallback m_progress = nullptr;
     QList<TRecovered> m_recovered;
     std::vector<THandleState> m_handles;

@@ -1,5 +1,6 @@
 #include "TCliApplication.h"
 
+#include "TCatCommand.h"
 #include "TDrivesCommand.h"
 #include "TFindCommand.h"
 #include "TRecoverCommand.h"
@@ -17,14 +18,17 @@
 
 int TCliApplication::run(const QStringList& arguments)
 {
-    // "recover" and "find" read options of their own.
+    // "recover", "find" and "cat" read options of their own.
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--") || !arguments[i].startsWith(QLatin1Char('-'))) {
-            if (arguments[i] == QLatin1String("recover") || arguments[i] == QLatin1String("find")) {
+            if (arguments[i] == QLatin1String("recover") || arguments[i] == QLatin1String("find") ||
+                arguments[i] == QLatin1String("cat")) {
                 QStringList rest = arguments;
                 rest.removeAt(i);
                 if (arguments[i] == QLatin1String("find"))
                     return TFindCommand(*this).run(rest);
+                if (arguments[i] == QLatin1String("cat"))
+                    return TCatCommand(*this).run(rest);
                 return TRecoverCommand(*this).run(rest);
             }
             break;
@@ -81,8 +85,9 @@ bool TCliApplication::parseArguments(const QStringList& arguments, TOptions& opt
     }
     if (!options.Command.isEmpty() && options.Command != QLatin1String("drives") &&
         options.Command != QLatin1String("scan")) {
-        error = QStringLiteral("Unknown command \"%1\"; the commands are drives, scan, recover and find.")
-                    .arg(options.Command);
+        error =
+            QStringLiteral("Unknown command \"%1\"; the commands are drives, scan, recover, find and cat.")
+                .arg(options.Command);
         return false;
     }
     if (options.Command == QLatin1String("drives") && (options.DeletedOnly || options.Json)) {
@@ -106,6 +111,7 @@ QString TCliApplication::usage()
         "       brevant-cli find [--mask MASK] [--id N] [--created-between START END]\n"
         "                        [--not-older-than AGE] [--size {=|>|<}N[K|M]] [--deleted-only]\n"
         "                        [--json] [--devices] SOURCE\n"
+        "       brevant-cli cat [--devices] SOURCE ENTRY\n"
         "       brevant-cli --help\n"
         "\n"
         "Lists drives and the live and deleted files and folders their file systems still record.\n"
@@ -152,6 +158,12 @@ QString TCliApplication::usage()
         "                                      size equal to, above or below N bytes (K: KiB, M: MiB)\n"
         "                      --deleted-only  only deleted elements; the pass by id is left out\n"
         "                      Options with a value also take it as --option=value.\n"
+        "  cat SOURCE ENTRY    Analyse the source as scan does and write the data of one file to\n"
+        "                      standard output, read as recover reads it (a deleted file from its first\n"
+        "                      cluster on). ENTRY is the path exactly as scan prints it (D:\\Docs\\a.txt)\n"
+        "                      or #N for the entry with engine id N. When only part of the data can be\n"
+        "                      read, that part is written and standard error says how many bytes could\n"
+        "                      be read.\n"
         "\n"
         "SOURCE is one of:\n"
         "  IMAGE               an image file: its first volume that has a drive letter\n"
@@ -179,7 +191,9 @@ QString TCliApplication::usage()
         "Exit status: 0 success, 1 a scan failed or could not start, 2 wrong arguments, an unknown\n"
         "source or an image that cannot be opened, 130 interrupted (Ctrl+C, SIGTERM, SIGHUP).\n"
         "recover: 1 when a file could not be recovered, 2 also for an invalid mask or a refused\n"
-        "destination. find: 2 also for an invalid mask, id or option value.\n");
+        "destination. find: 2 also for an invalid mask, id or option value. cat: 2 also for an\n"
+        "entry that is not found, names more than one entry (give its #N) or is a folder, 1 when its\n"
+        "data cannot be read in full.\n");
 }
 
 void TCliApplication::configureEngine(bool devices)

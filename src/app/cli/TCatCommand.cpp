@@ -1,0 +1,209 @@
+#include "TCatCommand.h"
+
+#include "TCliApplication.h"
+#include "TInterruptGuard.h"
+
+#include "disk/TBaseDisk.h"
+#include "disk/TBaseElement.h"
+#include "disk/TEngineRecord.h"
+#include "disk/TScanProgress.h"
+#include "disk/TScanReport.h"
+#include "disk/TSourceArgument.h"
+#include "disk/TVantrelApi.h"
+#include "viewers/TFileByteSource.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// An analysis without a display that turns Ctrl+C into a cancel.
+class TCatScanProgress final : public TScanProgress
+{
+public:
+    void SetMaximum(int64_t) override {}
+    void SetPosition(int64_t) override {}
+    void SetFileLabel(const QString&) override {}
+    void PumpMessages() override
+    {
+        if (TInterruptGuard::Interrupted())
+            StopScan = true;
+    }
+};
+
+} // namespace
+
+bool TCatCommand::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
+{
+    options = TOptions();
+    QStringList operands;
+    bool optionsEnded = false;
+    for (const QString& argument : arguments) {
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument.size() == 1) {
+            operands << argument;
+        } else if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.Help = true;
+        } else if (argument == QLatin1String("--devices")) {
+            options.Devices = true;
+        } else {
+            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
+            return false;
+        }
+    }
+    if (options.Help)
+        return true;
+    if (operands.size() != 2) {
+        error = QStringLiteral("cat needs a SOURCE and an ENTRY.");
+        return false;
+    }
+    options.Source = operands[0];
+    options.Entry = operands[1];
+    return true;
+}
+
+bool TCatCommand::findElements(const TBaseDisk& disk, const QString& entry, QList<const TBaseElement*>& found,
+                               QString& error)
+{
+    found.clear();
+    const bool byId = entry.startsWith(QLatin1Char('#'));
+    qlonglong id = -1;
+    if (byId) {
+        bool ok = false;
+        id = entry.mid(1).toLongLong(&ok);
+        if (!ok || id < 0) {
+            error = QStringLiteral("\"%1\" is no engine id: give # and a number, as in #12.").arg(entry);
+            return false;
+        }
+    }
+    TScanReport::walk(disk, false, [&](const TBaseElement& element) {
+        // Folders the analysis invented stand for no entry of the disk.
+        if (element.Flags & flag_EMPTY)
+            return;
+        if (byId) {
+            if (element.TrueID == id)
+                found.append(&element);
+            return;
+        }
+        const QString path = TScanReport::elementPath(element);
+        if (path == entry || TScanReport::CleanText(path) == entry)
+            found.append(&element);
+    });
+    return true;
+}
+
+int TCatCommand::run(const QStringList& arguments)
+{
+    TOptions options;
+    QString error;
+    if (!parseArguments(arguments, options, error)) {
+        TCliApplication::printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
+        return TCliApplication::ExitBadInput;
+    }
+    if (options.Help) {
+        const QByteArray text = TCliApplication::usage().toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        return TCliApplication::ExitOk;
+    }
+    TSourceArgument spec;
+    if (!TSourceArgument::Parse(options.Source, spec, error)) {
+        TCliApplication::printError(error);
+        return TCliApplication::ExitBadInput;
+    }
+    TCliApplication::configureEngine(options.Devices);
+    if (spec.isImage() && !m_application.registerImage(spec.imagePath()))
+        return TCliApplication::ExitBadInput;
+    const TVantrelApi& api = TVantrelApi::Current();
+    api.DisksRescan();
+    const int32_t driveId = spec.Resolve(api, error);
+    if (driveId < 0) {
+        TCliApplication::printError(error);
+        return TCliApplication::ExitBadInput;
+    }
+
+    TInterruptGuard guard;
+    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
+    TCatScanProgress progress;
+    if (!disk->AnalyzeDisk(&progress, false)) {
+        if (TInterruptGuard::Interrupted()) {
+            TCliApplication::printError(
+                QStringLiteral("The scan of %1 was interrupted.").arg(options.Source));
+            return TCliApplication::ExitInterrupted;
+        }
+        const char* reason = api.LastError ? api.LastError() : nullptr;
+        TCliApplication::printError(
+            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
+                           "FAT, exFAT or NTFS file system and that you may read it.")
+                .arg(options.Source,
+                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
+        return TCliApplication::ExitFailed;
+    }
+
+    QList<const TBaseElement*> found;
+    if (!findElements(*disk, options.Entry, found, error)) {
+        TCliApplication::printError(error);
+        return TCliApplication::ExitBadInput;
+    }
+    if (found.isEmpty()) {
+        TCliApplication::printError(
+            QStringLiteral("%1 has no entry \"%2\". Give the path as scan prints it, or # and its id.")
+                .arg(options.Source, options.Entry));
+        return TCliApplication::ExitBadInput;
+    }
+    if (found.size() > 1) {
+        // A live and a deleted entry may share a path; guessing one would show the wrong data.
+        QStringList ids;
+        for (const TBaseElement* element : found)
+            ids << QStringLiteral("#%1 (%2)").arg(element->TrueID).arg(element->GetCondition());
+        TCliApplication::printError(QStringLiteral("\"%1\" names %2 entries: %3. Give one by its id.")
+                                        .arg(options.Entry)
+                                        .arg(found.size())
+                                        .arg(ids.join(QStringLiteral(", "))));
+        return TCliApplication::ExitBadInput;
+    }
+    const TBaseElement& element = *found.front();
+    const QString shown = TScanReport::CleanText(TScanReport::elementPath(element));
+    if (element.IsFolder()) {
+        TCliApplication::printError(QStringLiteral("%1 is a folder; cat reads files.").arg(shown));
+        return TCliApplication::ExitBadInput;
+    }
+
+    TFileInfo record;
+    TEngineRecord::Fill(element, record);
+    bool written = true;
+    bool interrupted = false;
+    const int64_t size = element.Size;
+    const int64_t read = TFileByteSource::readRange(
+        record, 0, size,
+        [&](const char* data, int64_t length) {
+            written = std::fwrite(data, 1, size_t(length), stdout) == size_t(length);
+            interrupted = TInterruptGuard::Interrupted();
+            return written && !interrupted;
+        },
+        error);
+    written = std::fflush(stdout) == 0 && written;
+    if (!written) {
+        TCliApplication::printError(
+            QStringLiteral("The data of %1 could not be written to standard output; check the disk space or "
+                           "the receiving program.")
+                .arg(shown));
+        return TCliApplication::ExitFailed;
+    }
+    if (interrupted) {
+        TCliApplication::printError(QStringLiteral("Reading %1 was interrupted after %2 of %3 bytes.")
+                                        .arg(shown)
+                                        .arg(read)
+                                        .arg(size));
+        return TCliApplication::ExitInterrupted;
+    }
+    if (read < size) {
+        TCliApplication::printError(QStringLiteral("Only %1 of the %2 bytes of %3 could be read%4.")
+                                        .arg(read)
+                                        .arg(size)
+                                        .arg(shown)
+                                        .arg(error.isEmpty() ? QString() : QStringLiteral(": ") + error));
+        return TCliApplication::ExitFailed;
+    }
+    return TCliApplication::ExitOk;
+}
