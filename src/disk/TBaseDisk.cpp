@@ -158,7 +158,9 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     }
     element->TrueID = record.TrueId;
     element->TrueParentID = record.TrueParentId;
-    element->Flags = record.Flags;
+    element->Flags = TRecoverability::EntryFlags(record.Flags);
+    element->Recovery = TRecoverability::FromFlags(record.Flags);
+    element->RecoveryPercent = static_cast<uint8_t>(TRecoverability::PercentFromFlags(record.Flags));
     element->Size = record.Size;
     element->DateCreated = ConvertFileTimeToDateTime(record.DateCreated);
     element->DateAccessed = ConvertFileTimeToDateTime(record.DateAccessed);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disk/TBaseSortedList.h"
+#include "disk/TRecoverability.h"
 #include "engine/VantrelLib.h"
 #include "util/Utils.h"
 
@@ -40,10 +41,16 @@ public:
     TBaseSortedList ChildrenFolders;
     TBaseSortedList ChildrenFiles;
     bool FlagsInitialized = false;
+    // A deleted file's rating (kept in bytes the layout leaves free: the object does not grow).
+    TRecoverability::Rating Recovery = TRecoverability::Rating::None;
+    uint8_t RecoveryPercent = 0; // for Partial and Guess: share of its clusters in use
 
     bool IsFolder() const { return Flags & flag_IS_DIRECTORY; }
     bool IsDeleted() const { return Flags & flag_IS_DELETED; }
     bool ContainDeleted() const { return Flags & flag_HAS_CHILD_DELETED; }
+    // "intact", "partial", ...; empty for live files and folders.
+    QString GetRecoveryWord() const { return TRecoverability::Word(Recovery); }
+    QString GetRecoveryText() const { return TRecoverability::Text(Recovery, RecoveryPercent); }
     bool SubDirFound() const { return !ChildrenFolders.IsEmpty(); }
     int GetChildrensCount() const { return ChildrenFolders.Count() + ChildrenFiles.Count(); }
 

@@ -203,7 +203,8 @@ QByteArray TScanReport::header() const
     if (m_format == Format::Json) {
         return QByteArray();
     }
-    return QByteArrayLiteral("id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath\n");
+    return QByteArrayLiteral(
+        "id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath\trecovery\n");
 }
 
 void TScanReport::walk(const TBaseDisk& disk, bool deletedOnly, const TVisitor& visit)
@@ -312,6 +313,8 @@ void TScanReport::appendElement(QByteArray& out, const TBaseElement& element, co
         out += ",\"path\":\"";
         appendJsonEscaped(out, folder.constData(), folder.size());
         appendJsonEscaped(out, name.constData(), name.size());
+        out += "\",\"recovery\":\"";
+        appendAscii(out, element.GetRecoveryWord());
         out += "\"}\n";
         return;
     }
@@ -333,6 +336,8 @@ void TScanReport::appendElement(QByteArray& out, const TBaseElement& element, co
     out += '\t';
     appendClean(out, folder.constData(), folder.size());
     appendClean(out, name.constData(), name.size());
+    out += '\t';
+    appendAscii(out, element.GetRecoveryWord());
     out += '\n';
 }
 

@@ -15,7 +15,8 @@ class TBaseElement;
 // depth first from the drive's top (a folder, then each of its sub-folders with all
 // below it, then its files, in the order the analysis appended them), followed by the
 // elements that hang under invented folders the top does not reach. Each element is
-// one tab-separated line or one JSON object.
+// one tab-separated line or one JSON object; the last column (JSON key "recovery") is a
+// deleted file's rating word (TRecoverability), empty for live files and folders.
 class TScanReport
 {
 public:

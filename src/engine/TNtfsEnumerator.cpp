@@ -3,12 +3,14 @@
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
+#include "engine/format/TRecoveryRating.h"
 
 #include <tsk/libtsk.h>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <unordered_set>
 
 namespace {
@@ -40,6 +42,9 @@ constexpr uint64_t kFirstUserRecord = 24;
 constexpr uint64_t kLargestIndex = uint64_t{256} << 20;
 constexpr size_t kLargestRunCount = 1 << 16;
 constexpr size_t kLargestBitmap = 1 << 20;
+// The record of the volume's cluster bitmap, and how much of it is read at a time.
+constexpr TSK_INUM_T kBitmapRecord = 6;
+constexpr size_t kBitmapChunk = size_t{1} << 20;
 
 // A bitmap byte that marks blocks unused.
 const uint8_t kUnusedBits = 0;
@@ -342,6 +347,9 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
                 std::memcpy(m_record.WideFileName, fallback.data(), length * sizeof(char16_t));
             }
             m_record.WideFileName[length] = u'\0';
+            if (deleted && !directory) {
+                m_record.Flags |= rateData(file);
+            }
             filled = true;
             if (deleted) {
                 m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
@@ -361,6 +369,9 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             nameless.info.Attributes = recordNumber;
             nameless.info.Reserve = meta->seq;
             nameless.sequence = static_cast<uint16_t>(meta->seq);
+            if (!directory) {
+                nameless.info.Flags |= rateData(file);
+            }
             m_nameless.push_back(nameless);
         }
         if (meta->type == TSK_FS_META_TYPE_DIR) {
@@ -370,6 +381,72 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
     m_file = file;
     tsk_error_reset();
     return filled;
+}
+
+void TNtfsEnumerator::loadAllocation()
+{
+    m_allocationRead = true;
+    TSK_FS_INFO* fs = m_volume->fs();
+    TSK_FS_FILE* bitmap = tsk_fs_file_open_meta(fs, nullptr, kBitmapRecord);
+    if (bitmap == nullptr) {
+        tsk_error_reset();
+        return;
+    }
+    const uint64_t clusters = fs->block_count;
+    const uint64_t bytes = (clusters + 7) / 8;
+    m_allocation.reset(0, clusters);
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(kBitmapChunk, bytes)));
+    for (uint64_t offset = 0; offset < bytes; offset += chunk.size()) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk.size(), bytes - offset));
+        if (tsk_fs_file_read(bitmap, static_cast<TSK_OFF_T>(offset), reinterpret_cast<char*>(chunk.data()),
+                             want, TSK_FS_FILE_READ_FLAG_NONE) != static_cast<ssize_t>(want)) {
+            // A map with holes would call clusters free that are not: none at all is better.
+            m_allocation.reset(0, 0);
+            tsk_error_reset();
+            break;
+        }
+        m_allocation.setBitmap(offset * 8, std::span<const uint8_t>(chunk.data(), want));
+    }
+    tsk_fs_file_close(bitmap);
+}
+
+int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
+{
+    // The attribute a recovery copies.
+    const TSK_FS_ATTR* data = tsk_fs_file_attr_get(file);
+    if (data == nullptr) {
+        tsk_error_reset();
+        return flag_RATING_NO_DATA;
+    }
+    if (data->flags & TSK_FS_ATTR_RES) {
+        return flag_RATING_DATA_IN_RECORD;
+    }
+    if (!(data->flags & TSK_FS_ATTR_NONRES)) {
+        return 0;
+    }
+    if (!m_allocationRead) {
+        loadAllocation();
+    }
+    if (m_allocation.empty()) {
+        return 0;
+    }
+    const uint64_t clusters = m_allocation.count();
+    uint64_t total = 0;
+    uint64_t used = 0;
+    size_t runs = 0;
+    for (const TSK_FS_ATTR_RUN* run = data->nrd.run; run != nullptr && runs < kLargestRunCount;
+         run = run->next, ++runs) {
+        // Sparse parts have no clusters. A filler stands for runs kept in a record that
+        // could not be read: they are lost, as good as overwritten.
+        if (run->len == 0 || (run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
+            continue;
+        }
+        const uint64_t length = std::min<uint64_t>(run->len, clusters);
+        total += length;
+        used +=
+            (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) ? length : m_allocation.countUsed(run->addr, length);
+    }
+    return TRecoveryRating::knownClusters(used, total);
 }
 
 void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
@@ -751,8 +828,8 @@ void TNtfsEnumerator::listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candi
         const bool directory = entry.isDirectory();
         extra.info.TrueId = m_records + static_cast<int64_t>(m_extras.size());
         extra.info.TrueParentId = static_cast<int64_t>(entry.parent);
-        extra.info.Flags =
-            flag_IS_DELETED | flag_FOUND_INDEX | flag_NO_DATA | (directory ? flag_IS_DIRECTORY : 0);
+        extra.info.Flags = flag_IS_DELETED | flag_FOUND_INDEX | flag_NO_DATA |
+                           (directory ? flag_IS_DIRECTORY : flag_RATING_NO_DATA);
         extra.info.Size = directory ? 0 : static_cast<int64_t>(std::min<uint64_t>(entry.size, INT64_MAX));
         extra.info.DateCreated = entry.created;
         extra.info.DateAccessed = entry.accessed;

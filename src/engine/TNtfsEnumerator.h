@@ -4,6 +4,7 @@
 
 #include <tsk/libtsk.h>
 
+#include "engine/format/TAllocationMap.h"
 #include "engine/format/TNtfsIndex.h"
 
 #include <cstdint>
@@ -51,6 +52,11 @@ private:
     };
 
     bool fillRecord(int64_t recordNumber);
+    // The rating bits of a deleted file's record: its data in the record, or how many of
+    // the clusters its data runs name are in use now.
+    int64_t rateData(TSK_FS_FILE* file);
+    // Reads $Bitmap into m_allocation, once; the map stays empty when it cannot be read.
+    void loadAllocation();
     // Reads a folder's index attributes and keeps the stale entries.
     // wholeIndex false: the root and the blocks the index bitmap marks unused only.
     // Opens a folder's record and reads its whole index; false when the record does not open.
@@ -101,4 +107,6 @@ private:
     int64_t m_recordSize = 0;
     // Per record: kHeaderKnown | in-use and directory flags << 16 | sequence number.
     std::vector<uint32_t> m_headers;
+    TAllocationMap m_allocation;
+    bool m_allocationRead = false;
 };

@@ -4,6 +4,7 @@
 #include "engine/format/TFatChainRebuild.h"
 #include "engine/format/TFatDirectory.h"
 #include "engine/format/TLittleEndian.h"
+#include "engine/format/TRecoveryRating.h"
 #include "engine/TExfatVolume.h"
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
@@ -33,6 +34,12 @@ constexpr std::string_view kLabelSuffix = " (Volume Label Entry)";
 constexpr size_t kMaxRebuildClusters = size_t{1} << 20;
 // The largest folder exFAT allows.
 constexpr uint64_t kMaxExfatFolderBytes = uint64_t{256} << 20;
+// How much of an allocation table or bitmap is read at a time.
+constexpr size_t kAllocationChunk = size_t{1} << 20;
+// exFAT: the root folder's entry of the allocation bitmap, and its flag for the second
+// bitmap (kept only on volumes with two FATs).
+constexpr uint8_t kExfatBitmapEntry = 0x81;
+constexpr uint8_t kExfatSecondBitmap = 0x01;
 
 bool isFat(const TSK_FS_INFO* fs)
 {
@@ -119,6 +126,9 @@ const TFileInfo* TTreeEnumerator::next()
     m_record.DateAccessed = item.accessed;
     m_record.DateModified = item.modified;
     m_record.Attributes = static_cast<int64_t>(item.address);
+    if ((item.flags & flag_IS_DELETED) && !(item.flags & (flag_IS_DIRECTORY | flag_EMPTY))) {
+        m_record.Flags |= rateItem(item);
+    }
     const size_t length = std::min<size_t>(item.name.size(), VANTREL_MAX_NAME - 1);
     std::memcpy(m_record.WideFileName, item.name.data(), length * sizeof(char16_t));
     m_record.WideFileName[length] = u'\0';
@@ -366,6 +376,140 @@ bool TTreeEnumerator::isFreeCluster(uint32_t cluster) const
                 0x0FFFFFFF;
     }
     return value == 0;
+}
+
+void TTreeEnumerator::loadAllocation()
+{
+    m_allocationRead = true;
+    if (m_exfat) {
+        loadExfatBitmap();
+        return;
+    }
+    const int width = m_layout.tableBits();
+    if (!isFat(m_volume->fs()) || !m_layout.valid() || width == 0) {
+        return;
+    }
+    const uint64_t end = m_layout.clusterEnd();
+    m_allocation.reset(0, end);
+    std::vector<uint8_t> chunk;
+    if (width == 12) {
+        // At most 4084 clusters: the whole table at once (two entries share three bytes).
+        chunk.resize(static_cast<size_t>((end * 3 + 1) / 2));
+        if (!readBytes(m_layout.tableEntryOffset(0), chunk.data(), chunk.size())) {
+            m_allocation.reset(0, 0);
+            return;
+        }
+        m_allocation.setFromFat(0, chunk, width);
+        return;
+    }
+    const uint64_t entryBytes = static_cast<uint64_t>(width / 8);
+    const uint64_t perChunk = kAllocationChunk / entryBytes;
+    for (uint64_t first = 0; first < end; first += perChunk) {
+        chunk.resize(static_cast<size_t>(std::min(perChunk, end - first) * entryBytes));
+        if (!readBytes(m_layout.tableEntryOffset(static_cast<uint32_t>(first)), chunk.data(), chunk.size())) {
+            m_allocation.reset(0, 0);
+            return;
+        }
+        m_allocation.setFromFat(first, chunk, width);
+    }
+}
+
+void TTreeEnumerator::loadExfatBitmap()
+{
+    // The bitmap's entry is among the first ones of the root folder's first cluster.
+    const TExfatGeometry& geometry = m_exfat->geometry();
+    uint8_t boot[512] = {};
+    if (!readBytes(0, boot, sizeof boot)) {
+        return;
+    }
+    const uint32_t root = TLittleEndian::U32(boot + 0x60);
+    if (root < 2 || root - uint64_t{2} >= geometry.clusterCount) {
+        return;
+    }
+    std::vector<uint8_t> folder(static_cast<size_t>(geometry.clusterSize));
+    if (!readBytes(geometry.heapOffset + (root - uint64_t{2}) * geometry.clusterSize, folder.data(),
+                   folder.size())) {
+        return;
+    }
+    const uint64_t bytes = (uint64_t{geometry.clusterCount} + 7) / 8;
+    for (size_t slot = 0; slot + TExfatEntrySet::kEntrySize <= folder.size();
+         slot += TExfatEntrySet::kEntrySize) {
+        const uint8_t* entry = folder.data() + slot;
+        if (entry[0] == 0) {
+            return;
+        }
+        if (entry[0] != kExfatBitmapEntry || (entry[1] & kExfatSecondBitmap)) {
+            continue;
+        }
+        const uint32_t first = TLittleEndian::U32(entry + 20);
+        const uint64_t length = TLittleEndian::U64(entry + 24);
+        // Kept in one run, as the file system lays it out when it formats the volume.
+        if (first < 2 || first - uint64_t{2} >= geometry.clusterCount || length < bytes ||
+            geometry.heapOffset + (first - uint64_t{2}) * geometry.clusterSize + bytes > geometry.heapEnd()) {
+            return;
+        }
+        const uint64_t start = geometry.heapOffset + (first - uint64_t{2}) * geometry.clusterSize;
+        m_allocation.reset(2, geometry.clusterCount);
+        std::vector<uint8_t> chunk;
+        for (uint64_t offset = 0; offset < bytes; offset += kAllocationChunk) {
+            chunk.resize(static_cast<size_t>(std::min<uint64_t>(kAllocationChunk, bytes - offset)));
+            if (!readBytes(start + offset, chunk.data(), chunk.size())) {
+                m_allocation.reset(0, 0);
+                return;
+            }
+            m_allocation.setBitmap(2 + offset * 8, chunk);
+        }
+        return;
+    }
+}
+
+int64_t TTreeEnumerator::rateItem(const TItem& item)
+{
+    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    if (!m_allocationRead) {
+        loadAllocation();
+    }
+    if (m_allocation.empty()) {
+        return 0;
+    }
+    uint64_t first = 0;
+    uint64_t clusterBytes = 0;
+    bool oneRun = false; // the entry says the data is one run
+    if (m_exfat) {
+        const std::optional<TExfatEntrySet> set = m_exfat->readSet(item.address);
+        if (!set) {
+            return 0;
+        }
+        first = set->firstCluster;
+        oneRun = set->noFatChain;
+        clusterBytes = m_exfat->geometry().clusterSize;
+    } else {
+        uint8_t slot[TFatDirectory::kSlotSize] = {};
+        if (!readBytes(m_layout.slotOffset(item.address), slot, sizeof slot) || slot[11] == 0x0F) {
+            return 0;
+        }
+        // The high half of the first cluster exists on FAT32 only; FAT12/16 keep other data there.
+        first = TLittleEndian::U16(slot + 26) |
+                (m_layout.tableBits() == 32 ? uint64_t{TLittleEndian::U16(slot + 20)} << 16 : 0);
+        clusterBytes = m_layout.clusterBytes();
+    }
+    if (clusterBytes == 0) {
+        return 0;
+    }
+    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(0, item.size));
+    const uint64_t clusters = size / clusterBytes + (size % clusterBytes != 0 ? 1 : 0);
+    if (clusters == 0) {
+        return flag_RATING_INTACT;
+    }
+    // An entry without a first cluster, or with one the volume does not have, says nothing
+    // of where the data was.
+    const uint64_t end = m_allocation.base() + m_allocation.count();
+    if (first < 2 || first >= end) {
+        return flag_RATING_NO_DATA;
+    }
+    const uint64_t used = m_allocation.countUsed(first, clusters);
+    return oneRun ? TRecoveryRating::knownClusters(used, clusters)
+                  : TRecoveryRating::assumedClusters(m_allocation.isUsed(first), used, clusters);
 }
 
 void TTreeEnumerator::checkLongName(uint64_t address, std::u16string& name) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/TEntryEnumerator.h"
+#include "engine/format/TAllocationMap.h"
 #include "engine/format/TExfatEntrySet.h"
 #include "engine/format/TFatLayout.h"
 
@@ -76,6 +77,13 @@ private:
     void readFatGeometry();
     bool readBytes(uint64_t offset, uint8_t* buffer, size_t length) const;
     bool isFreeCluster(uint32_t cluster) const;
+    // The rating bits of a deleted file: how many of the clusters from the first one its
+    // entry names are in use now (see TRecoveryRating). Holds the library lock.
+    int64_t rateItem(const TItem& item);
+    // Reads the FAT, or the exFAT allocation bitmap, into m_allocation, once; the map
+    // stays empty when it cannot be read.
+    void loadAllocation();
+    void loadExfatBitmap();
     // A deleted entry's long name, as the library gives it, is replaced by its 8.3 name
     // when the long-name slots before the entry do not carry its checksum.
     void checkLongName(uint64_t address, std::u16string& name) const;
@@ -144,4 +152,6 @@ private:
     std::unordered_set<uint32_t> m_walkedClusters;
     size_t m_foldersWalked = 0;
     size_t m_entriesListed = 0;
+    TAllocationMap m_allocation;
+    bool m_allocationRead = false;
 };

@@ -45,6 +45,22 @@ enum
     flag_FOUND_INDEX = 256,   // only in a folder's index; its own record is gone or reused
     // Nothing of the content can be read back (the record that described it is gone).
     flag_NO_DATA = 512,
+
+    // How much of a deleted file's data is still where its entry says (bits 16-18); 0 for
+    // live files, folders and files the engine could not rate.
+    flag_RATING_MASK = 7 << 16,
+    flag_RATING_INTACT = 1 << 16,         // none of its clusters is in use
+    flag_RATING_DATA_IN_RECORD = 2 << 16, // its data is kept inside its own file record
+    flag_RATING_PARTIAL = 3 << 16,        // some of its clusters are in use
+    flag_RATING_OVERWRITTEN = 4 << 16,    // all its clusters, or its first, are in use
+    flag_RATING_NO_DATA = 5 << 16,        // nothing says where its data was
+    // Its clusters after the first are only assumed to follow it, and some of them are in use.
+    flag_RATING_GUESS = 6 << 16,
+    // Its data does not look like its type; set by a content check, not by the enumeration.
+    flag_RATING_MISMATCH = 7 << 16,
+    // For partial and guess ratings: the share of its clusters in use, in percent (bits 19-25).
+    flag_PERCENT_SHIFT = 19,
+    flag_PERCENT_MASK = 0x7F << 19,
 };
 
 enum

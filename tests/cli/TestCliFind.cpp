@@ -43,7 +43,7 @@ QList<THit> parseHits(const QString& out)
     lines.removeFirst();
     for (const QString& line : lines) {
         const QStringList f = line.split(QLatin1Char('\t'));
-        if (f.size() != 9) {
+        if (f.size() != 10) {
             ADD_FAILURE() << line.toStdString();
             continue;
         }

@@ -28,7 +28,7 @@ QString describe(const TCliRun& run)
 #define ASSERT_RAN_OK(run) ASSERT_TRUE(!(run).Crashed && (run).Exit == 0) << describe(run).toStdString()
 
 const QString ScanHeader =
-    QStringLiteral("id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath");
+    QStringLiteral("id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath\trecovery");
 
 // One printed element.
 struct TLine
@@ -41,6 +41,7 @@ struct TLine
     QString Modified;
     QString Accessed;
     QString Path; // as printed, e.g. C:\Docs\a.txt
+    QString Recovery;
 };
 
 // The lines of a scan in printed order; the header must come first.
@@ -57,11 +58,11 @@ QList<TLine> parseScan(const QString& out)
     EXPECT_EQ(texts.takeFirst(), ScanHeader);
     for (const QString& text : texts) {
         const QStringList f = text.split(QLatin1Char('\t'));
-        EXPECT_EQ(f.size(), 9) << text.toStdString();
-        if (f.size() != 9) {
+        EXPECT_EQ(f.size(), 10) << text.toStdString();
+        if (f.size() != 10) {
             continue;
         }
-        lines.append({f[0], f[2], f[3], f[4].toLongLong(), f[5], f[6], f[7], f[8]});
+        lines.append({f[0], f[2], f[3], f[4].toLongLong(), f[5], f[6], f[7], f[8], f[9]});
     }
     return lines;
 }
@@ -173,6 +174,7 @@ void checkVolume(const TManifest::Volume& volume, const QList<TLine>& lines, con
         if (!entry.isDir) {
             EXPECT_EQ(line.Size, entry.size);
         }
+        EXPECT_TRUE(entry.acceptedRecovery().contains(line.Recovery)) << line.Recovery.toStdString();
         if (entry.mtime.isValid()) {
             EXPECT_EQ(line.Modified, isoText(entry.mtime));
         }
@@ -390,13 +392,14 @@ TEST(CliProgram, JsonOutputParsesAndMatchesTheLines)
         QJsonParseError error;
         const QJsonObject object = QJsonDocument::fromJson(objects[i].toUtf8(), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << objects[i].toStdString();
-        EXPECT_EQ(object.size(), 9);
+        EXPECT_EQ(object.size(), 10);
         EXPECT_EQ(QString::number(object["id"].toInteger()), lines[i].Id);
         EXPECT_EQ(object["path"].toString(), lines[i].Path);
         EXPECT_EQ(object["condition"].toString(), lines[i].Condition);
         EXPECT_EQ(object["kind"].toString(), lines[i].Kind);
         EXPECT_EQ(object["size"].toInteger(), lines[i].Size);
         EXPECT_EQ(object["modified"].toString(), lines[i].Modified);
+        EXPECT_EQ(object["recovery"].toString(), lines[i].Recovery);
     }
 }
 

@@ -220,6 +220,33 @@ TEST(CliRecover, MaskSelectsFilesByName)
     EXPECT_TRUE(invalid.Out.isEmpty());
 }
 
+TEST(CliRecover, IntactOnlyLeavesDamagedFilesOut)
+{
+    const TManifest manifest = TManifest::load("ntfs");
+    ASSERT_TRUE(manifest.isValid());
+    const TManifest::Volume& volume = manifest.volumes()[0];
+    TTempDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const TCliRun run = runCli({"recover", "--intact-only", manifest.imagePath(), "--to", out});
+    ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
+    QStringList expected;
+    for (const TManifest::Entry& entry : volume.entries) {
+        if (!entry.isDir && entry.deleted && entry.acceptedRecovery().contains(QStringLiteral("intact")))
+            expected << expectedPath(volume, entry);
+    }
+    expected.sort();
+    ASSERT_TRUE(volume.find(QStringLiteral("Temp/victim.txt"), true));
+    EXPECT_FALSE(expected.contains(QStringLiteral("Temp/victim.txt")));
+    EXPECT_EQ(filesBelow(out), expected);
+
+    // With a mask, the intact files that match.
+    const QString masked = dir.filePath(QStringLiteral("masked"));
+    const TCliRun bins =
+        runCli({"recover", "--intact-only", "--mask", "*.bin", manifest.imagePath(), "--to", masked});
+    ASSERT_TRUE(!bins.Crashed && bins.Exit == 0) << describe(bins);
+    EXPECT_EQ(filesBelow(masked), QStringList{QStringLiteral("Old/Sub/Charlie file.bin")});
+}
+
 TEST(CliRecover, ExistingFilesAndFailures)
 {
     const TManifest manifest = TManifest::load("fat16");

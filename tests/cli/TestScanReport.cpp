@@ -97,7 +97,7 @@ TEST_F(ScanReportTest, ListsFoldersDepthFirstThenFilesThenUnattachedTrees)
     addFatTree();
     const QStringList lines = report(0, TScanReport::Format::Lines, false);
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], "id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath");
+    EXPECT_EQ(lines[0], "id\tparent\tcondition\tkind\tsize\tcreated\tmodified\taccessed\tpath\trecovery");
     const QStringList expected{
         "D:\\",
         "D:\\Docs\\",
@@ -127,8 +127,8 @@ TEST_F(ScanReportTest, ListsFoldersDepthFirstThenFilesThenUnattachedTrees)
     // Every field of one line, times in created, modified, accessed order.
     EXPECT_EQ(lines[4],
               "5\t2\tDeleted\tf\t30\t2024-03-05T10:20:30\t2024-03-07T08:09:10\t2024-03-06T00:00:00\t"
-              "D:\\Docs\\Old\\gone.txt");
-    EXPECT_EQ(lines[1], "0\t-1\tContain Deleted\td\t0\t\t\t\tD:\\"); // the root has no times
+              "D:\\Docs\\Old\\gone.txt\t");
+    EXPECT_EQ(lines[1], "0\t-1\tContain Deleted\td\t0\t\t\t\tD:\\\t"); // the root has no times
 }
 
 TEST_F(ScanReportTest, DeletedOnlyKeepsDeletedEntriesAndTheFoldersAboveThem)
@@ -198,7 +198,7 @@ TEST_F(ScanReportTest, ControlCharactersCannotBreakTheLineFormat)
     const QStringList lines = report(0, TScanReport::Format::Lines, false);
     ASSERT_EQ(lines.size(), 5);
     for (const QString& line : lines) {
-        EXPECT_EQ(line.count(QLatin1Char('\t')), 8) << line.toStdString();
+        EXPECT_EQ(line.count(QLatin1Char('\t')), 9) << line.toStdString();
     }
     EXPECT_EQ(column(lines, 8), QStringList({"D:\\", "D:\\new?line\\", "D:\\new?line\\tab?here???.txt",
                                              "D:\\back\\slash \"quoted\" Résumé.txt"}));
@@ -212,8 +212,8 @@ TEST_F(ScanReportTest, JsonLinesCarryTheSameFieldsWithExactNames)
     const QStringList json = report(0, TScanReport::Format::Json, false);
     ASSERT_EQ(json.size(), plain.size() - 1); // no header line
 
-    const QStringList keys{"accessed", "condition", "created", "id",  "kind",
-                           "modified", "parent",    "path",    "size"};
+    const QStringList keys{"accessed", "condition", "created", "id",       "kind",
+                           "modified", "parent",    "path",    "recovery", "size"};
     for (qsizetype i = 0; i < json.size(); ++i) {
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(json[i].toUtf8(), &error);
@@ -230,6 +230,7 @@ TEST_F(ScanReportTest, JsonLinesCarryTheSameFieldsWithExactNames)
         EXPECT_EQ(object["modified"].toString(), fields[6]);
         EXPECT_EQ(object["accessed"].toString(), fields[7]);
         EXPECT_EQ(TScanReport::CleanText(object["path"].toString()), fields[8]);
+        EXPECT_EQ(object["recovery"].toString(), fields[9]);
     }
     const QJsonObject last = QJsonDocument::fromJson(json.constLast().toUtf8()).object();
     EXPECT_EQ(last["path"].toString(), QStringLiteral("D:\\not_found_yet_50\\waiting.txt"));
@@ -242,6 +243,29 @@ TEST_F(ScanReportTest, JsonLinesCarryTheSameFieldsWithExactNames)
         }
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(ScanReportTest, DeletedFilesEndInTheirRatingWord)
+{
+    addDrive(0, 'D', "FAT32");
+    add(0, 1, 0, Del | flag_RATING_INTACT, "whole.txt");
+    add(0, 2, 0, Del | flag_RATING_PARTIAL | (40 << flag_PERCENT_SHIFT), "half.txt");
+    add(0, 3, 0, Del | flag_FOUND_INDEX | flag_NO_DATA, "named.txt"); // no rating given: no data all the same
+    add(0, 4, 0, flag_RATING_INTACT, "live.txt");                     // live files and folders are not rated
+    add(0, 5, 0, Dir | Del | flag_RATING_INTACT, "Gone");
+    const QStringList lines = report(0, TScanReport::Format::Lines, false);
+    EXPECT_EQ(column(lines, 8), QStringList({"D:\\", "D:\\Gone\\", "D:\\whole.txt", "D:\\half.txt",
+                                             "D:\\named.txt", "D:\\live.txt"}));
+    EXPECT_EQ(column(lines, 9), QStringList({"", "", "intact", "partial", "no-data", ""}));
+    const QStringList json = report(0, TScanReport::Format::Json, false);
+    ASSERT_EQ(json.size(), 6);
+    EXPECT_EQ(QJsonDocument::fromJson(json[3].toUtf8()).object()["recovery"].toString(), "partial");
+    EXPECT_EQ(QJsonDocument::fromJson(json[5].toUtf8()).object()["recovery"].toString(), "");
+
+    // The element keeps the rating apart from its entry flags.
+    const TBaseElement* half = disk->Elements.GetItem(2);
+    EXPECT_EQ(half->Flags, Del);
+    EXPECT_EQ(half->GetRecoveryText(), "Partly overwritten: 40 % of its clusters now belong to other data");
 }
 
 TEST_F(ScanReportTest, BlankNamesUseTheLostNameOfTheirId)

@@ -1,6 +1,7 @@
 #include "TEngineSession.h"
 
 #include "TestConfig.h"
+#include "disk/TRecoverability.h"
 #include "support/TManifest.h"
 #include "support/TTempDir.h"
 
@@ -232,6 +233,29 @@ TEST_P(EngineFixture, EveryManifestEntryIsEnumeratedWithItsDetails)
         expectTime(expected.ctime, entry->Info.DateCreated, "ctime", expected.path);
         const int64_t indexOnly = flag_FOUND_INDEX | flag_NO_DATA;
         EXPECT_EQ(entry->Info.Flags & indexOnly, expected.noData ? indexOnly : 0) << path;
+    }
+}
+
+TEST_P(EngineFixture, DeletedFilesAreRatedAsTheirDataIs)
+{
+    ASSERT_TRUE(m_session.enumerate(m_volumeId));
+    for (const TManifest::Entry& expected : m_volume.entries) {
+        const TEngineSession::TEntry* entry = match(expected);
+        ASSERT_NE(entry, nullptr) << expected.path.toStdString();
+        const int64_t flags = entry->Info.Flags;
+        const QString word = TRecoverability::Word(TRecoverability::FromFlags(flags));
+        EXPECT_TRUE(expected.acceptedRecovery().contains(word))
+            << expected.path.toStdString() << ": " << word.toStdString();
+        // Live entries and folders carry no rating; a share only goes with a partial one.
+        if (!expected.deleted || expected.isDir) {
+            EXPECT_EQ(flags & (flag_RATING_MASK | flag_PERCENT_MASK), 0) << expected.path.toStdString();
+        }
+        const int percent = TRecoverability::PercentFromFlags(flags);
+        if (word == "partial" || word == "guess") {
+            EXPECT_TRUE(percent > 0 && percent < 100) << expected.path.toStdString();
+        } else {
+            EXPECT_EQ(percent, 0) << expected.path.toStdString();
+        }
     }
 }
 

@@ -45,6 +45,19 @@ int TManifest::Entry::depth() const
     return int(path.count(QLatin1Char('/'))) + 1;
 }
 
+QStringList TManifest::Entry::acceptedRecovery() const
+{
+    if (!deleted || isDir)
+        return {QString()};
+    if (!recovery.isEmpty())
+        return {recovery};
+    if (noData)
+        return {QStringLiteral("no-data")};
+    if (reused || !recoverable)
+        return {QStringLiteral("overwritten"), QStringLiteral("partial"), QStringLiteral("guess")};
+    return {QStringLiteral("intact"), QStringLiteral("data-in-record")};
+}
+
 const TManifest::Entry* TManifest::Volume::find(const QString& path, bool deleted) const
 {
     for (const Entry& e : entries) {
@@ -193,6 +206,7 @@ bool TManifest::parse(const QByteArray& json)
             e.noData = eo.value(QStringLiteral("no_data")).toBool(false);
             e.parentRecord = qint64(eo.value(QStringLiteral("parent_record")).toDouble(-1));
             e.lostFolder = eo.value(QStringLiteral("lost_folder")).toBool(false);
+            e.recovery = eo.value(QStringLiteral("recovery")).toString();
             v.entries.append(e);
         }
         m_volumes.append(v);

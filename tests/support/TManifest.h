@@ -42,10 +42,17 @@ public:
         // Only the entry's name, times, size and folder survive (in its folder's index; its
         // own record holds another file now): listed, but nothing can be recovered.
         bool noData = false;
+        // The rating word a reader must give a deleted file ("intact", "partial", ...), where
+        // the builder recorded it.
+        QString recovery;
 
         QString name() const;       // the last path component
         QString parentPath() const; // "" for entries in the root folder
         int depth() const;          // 1 for entries in the root folder
+        // The rating words a reader may give the entry: the recorded one, else those its other
+        // fields allow (damaged data for a reused or unrecoverable file); "" for live entries
+        // and folders.
+        QStringList acceptedRecovery() const;
     };
 
     struct Volume

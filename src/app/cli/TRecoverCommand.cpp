@@ -89,6 +89,8 @@ bool TRecoverCommand::parseArguments(const QStringList& arguments, TOptions& opt
             options.Devices = true;
         } else if (name == QLatin1String("--deleted-only")) {
             options.DeletedOnly = true;
+        } else if (name == QLatin1String("--intact-only")) {
+            options.IntactOnly = true;
         } else if (name == QLatin1String("--to")) {
             if (!takeValue())
                 return false;
@@ -197,7 +199,7 @@ int TRecoverCommand::run(const QStringList& arguments)
     TStateTree tree;
     tree.setStateRecursion(true);
     TCheckTreeFiller::AddElement(tree, -1, disk->RootElement);
-    if (!mask) {
+    if (!mask && !options.IntactOnly) {
         if (options.DeletedOnly)
             tree.CheckDeletedOnly();
         else
@@ -208,7 +210,9 @@ int TRecoverCommand::run(const QStringList& arguments)
             const TBaseElement* element = tree.Data(node);
             if (element->IsFolder() || (options.DeletedOnly && !element->IsDeleted()))
                 continue;
-            if (mask->Matches(tree.Text(node)))
+            if (options.IntactOnly && !TRecoverability::IsIntact(element->Recovery))
+                continue;
+            if (!mask || mask->Matches(tree.Text(node)))
                 tree.SetStateIndex(node, 2);
         }
     }

@@ -9,9 +9,9 @@ class TCliApplication;
 
 // "recover": analyses one source as "scan" does, ticks what is selected in a check tree
 // built the way the recovery wizard builds it, and runs the same recovery: every file,
-// every deleted one, or the files whose display name matches a mask, each under its
-// folder path below the destination. The run's log goes to standard output, a summary to
-// standard error.
+// every deleted one, the deleted ones rated intact, or the files whose display name
+// matches a mask (the filters combine), each under its folder path below the
+// destination. The run's log goes to standard output, a summary to standard error.
 class TRecoverCommand
 {
 public:
@@ -20,6 +20,7 @@ public:
         QString Source;
         QString Destination;
         bool DeletedOnly = false;
+        bool IntactOnly = false; // only deleted files rated intact or data-in-record
         bool HasMask = false;
         QString Mask;
         TRecoveryRun::TOverwrite Overwrite = TRecoveryRun::TOverwrite::Ask;

@@ -24,6 +24,7 @@ public:
     uint32_t clusterBytes() const { return m_sectorSize * m_clusterSectors; }
     // True for clusters the volume has (2 up to its last).
     bool hasCluster(uint64_t cluster) const { return cluster >= 2 && cluster < m_clusterEnd; }
+    uint64_t clusterEnd() const { return m_clusterEnd; }
     // Where the allocation-table entry of a cluster starts, and its width in bits (12,
     // 16 or 32; 0 on exFAT, whose table is not read here).
     uint64_t tableEntryOffset(uint32_t cluster) const;
