@@ -313,6 +313,24 @@ void TFileByteSource::waitForReads()
     readPool()->Pool->waitForDone();
 }
 
+int64_t TFileByteSource::read(int64_t offset, char* buffer, int64_t length) const
+{
+    // The record and the engine table are fixed when the source is made, so another
+    // thread may read them while this source lives.
+    const TVantrelApi& api = m_shared->Api;
+    if (!api.FileRead || offset < 0 || length < 0)
+        return -1;
+    int64_t done = 0;
+    while (done < length) {
+        const int64_t got = TVantrelApi::Guarded(api.FileRead, int64_t{-1}, &m_shared->Record, offset + done,
+                                                 static_cast<void*>(buffer + done), length - done);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done > 0 || length == 0 ? done : -1;
+}
+
 int64_t TFileByteSource::readRange(const TFileInfo& record, int64_t offset, int64_t length,
                                    const std::function<bool(const char*, int64_t)>& sink, QString& error)
 {

@@ -41,6 +41,9 @@ public:
     int64_t size() const override { return m_size; }
     int byte(int64_t offset) const override;
     void prefetch(int64_t offset, int64_t length) override;
+    // Reads on the calling thread, past the page cache (a picture decoded off the GUI thread).
+    int64_t read(int64_t offset, char* buffer, int64_t length) const override;
+    int64_t readableLength() const override { return readableBytes(); }
 
     // The lowest offset a page read found unreadable (a failed or short page); -1 while
     // none was found.

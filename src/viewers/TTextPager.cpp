@@ -14,7 +14,7 @@ constexpr int64_t HeadBytes = 4096;
 TTextPager::TTextPager(TByteSource& source, QObject* parent) : QObject(parent), m_source(source)
 {
     connect(&m_source, &TByteSource::changed, this, [this] {
-        if (!m_ready && tryBuild())
+        if (m_shown && !m_ready && tryBuild())
             emit PageReady();
     });
 }
@@ -26,6 +26,7 @@ int64_t TTextPager::PageCount() const
 
 void TTextPager::ShowPage(int64_t offset)
 {
+    m_shown = true;
     m_size = std::max<int64_t>(m_source.size(), 0);
     m_start = TTextDecoder::PageStart(std::clamp<int64_t>(offset, 0, std::max<int64_t>(m_size - 1, 0)));
     m_end = m_start;

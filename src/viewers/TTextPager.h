@@ -24,6 +24,8 @@ public:
     void NextPage();
     void PreviousPage();
 
+    // Whether a page was asked for yet; nothing is read before.
+    bool Shown() const { return m_shown; }
     bool Ready() const { return m_ready; }
     const QString& Text() const { return m_text; }
     int64_t PageStart() const { return m_start; }
@@ -54,6 +56,7 @@ private:
     int64_t m_start = 0;
     int64_t m_end = 0;
     int64_t m_unreadableAt = -1;
+    bool m_shown = false;
     bool m_ready = false;
     QString m_text;
 };

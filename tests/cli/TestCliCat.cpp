@@ -40,14 +40,14 @@ QString sha256(const QByteArray& data)
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
-// The ids scan gives each path it prints.
+// The ids scan gives each path it prints (the path is the ninth column, the rating the tenth).
 QHash<QString, QString> scanIds(const QString& image)
 {
     QHash<QString, QString> ids;
     const TRawRun scan = runRaw({"scan", image});
     for (const QString& line : QString::fromUtf8(scan.Out).split('\n', Qt::SkipEmptyParts)) {
         const QStringList fields = line.split('\t');
-        if (fields.size() == 9)
+        if (fields.size() == 10)
             ids.insert(fields[8], fields[0]);
     }
     return ids;

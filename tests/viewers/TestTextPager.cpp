@@ -94,4 +94,12 @@ TEST(TextPager, PagesArriveWhenTheirBytesDoAndStopAtAnUnreadableByte)
     EXPECT_EQ(pager.Text(), QStringLiteral("xxxxx"));
     EXPECT_EQ(pager.UnreadableAt(), 2 * P + 5);
     EXPECT_FALSE(pager.HasNext());
+
+    // Bytes that arrive for another view before any page is asked for build nothing.
+    TSlowSource early(QByteArray("abc"));
+    TTextPager idle(early);
+    early.arrive();
+    EXPECT_FALSE(idle.Ready());
+    idle.ShowPage(0);
+    EXPECT_EQ(idle.Text(), QStringLiteral("abc"));
 }

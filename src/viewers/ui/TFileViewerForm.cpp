@@ -4,6 +4,7 @@
 #include "periphery/THelpWindow.h"
 #include "util/Utils.h"
 #include "viewers/TByteSource.h"
+#include "viewers/TFileByteSource.h"
 #include "viewers/TTextPager.h"
 #include "viewers/ui/THexDump.h"
 #include "viewers/ui/TPictureLoader.h"
@@ -169,9 +170,10 @@ std::shared_ptr<TByteSource> TFileViewerForm::SourceFor(TBaseElement* element)
         return factory(element);
     if (!element || element->IsFolder())
         return nullptr;
-    TByteSource* source = nullptr; // FILE SOURCE PENDING
-    if (!source)
-        return nullptr;
+    auto* source = new TFileByteSource(*element);
+    // A deleted file's data may stop before its recorded size: the status bar tells.
+    if (element->IsDeleted())
+        source->probeReadable();
     // A worker still reading may hold the last reference: the source is then deleted on
     // its own thread, as a QObject must be.
     return std::shared_ptr<TByteSource>(source, [](TByteSource* s) {
@@ -220,7 +222,7 @@ void TFileViewerForm::SetViewMode(TFileViewMode mode)
     switch (mode) {
     case fvmText:
         Notebook->setCurrentIndex(pgText);
-        if (m_pager && !m_pager->Ready() && m_pager->PageEnd() == 0)
+        if (m_pager && !m_pager->Shown())
             m_pager->ShowPage(0);
         showTextPage();
         break;
@@ -296,7 +298,7 @@ void TFileViewerForm::showPicture()
         if (!TPictureLoader::LooksLikePicture(head)) {
             // Not a picture: as it is, the file is text.
             Notebook->setCurrentIndex(pgText);
-            if (m_pager && !m_pager->Ready())
+            if (m_pager && !m_pager->Shown())
                 m_pager->ShowPage(0);
             showTextPage();
             return;
