@@ -51,6 +51,7 @@ public:
     // "intact", "partial", ...; empty for live files and folders.
     QString GetRecoveryWord() const { return TRecoverability::Word(Recovery); }
     QString GetRecoveryText() const { return TRecoverability::Text(Recovery, RecoveryPercent); }
+    QString GetRecoveryShortText() const { return TRecoverability::ShortText(Recovery, RecoveryPercent); }
     bool SubDirFound() const { return !ChildrenFolders.IsEmpty(); }
     int GetChildrensCount() const { return ChildrenFolders.Count() + ChildrenFiles.Count(); }
 

@@ -41,6 +41,29 @@ QString TRecoverability::Word(Rating rating)
     return QString();
 }
 
+QString TRecoverability::ShortText(Rating rating, int percent)
+{
+    switch (rating) {
+    case Rating::Intact:
+        return QStringLiteral("Intact");
+    case Rating::DataInRecord:
+        return QStringLiteral("Data in record");
+    case Rating::Partial:
+        return QStringLiteral("Partly overwritten (%1 %)").arg(percent);
+    case Rating::Overwritten:
+        return QStringLiteral("Overwritten");
+    case Rating::NoData:
+        return QStringLiteral("No data");
+    case Rating::Guess:
+        return QStringLiteral("Guess (%1 % in use)").arg(percent);
+    case Rating::Mismatch:
+        return QStringLiteral("Content mismatch");
+    case Rating::None:
+        break;
+    }
+    return QString();
+}
+
 QString TRecoverability::Text(Rating rating, int percent)
 {
     switch (rating) {

@@ -40,6 +40,8 @@ public:
     // One word for machines: "intact", "data-in-record", "partial", "overwritten",
     // "mismatch", "no-data", "guess"; empty for None.
     static QString Word(Rating rating);
+    // The rating in a few words, for a list column: "Intact", "Partly overwritten (40 %)".
+    static QString ShortText(Rating rating, int percent);
     // The rating and its reason for the user, e.g. "Intact: none of its clusters is in use".
     static QString Text(Rating rating, int percent);
     // Whether a recovery gives back the file as it was, as far as the volume can tell.

@@ -15,7 +15,7 @@ class TBaseElement;
 class TMainViewRules
 {
 public:
-    static constexpr int ColumnCount = 5;
+    static constexpr int ColumnCount = 6;
     static constexpr int ViewStyleCount = 4;
 
     // File image indices.

@@ -1,5 +1,7 @@
 #include "recovery/TStateTree.h"
 
+#include "disk/TBaseElement.h"
+
 #include <utility>
 
 namespace {
@@ -288,6 +290,14 @@ void TStateTree::CheckAll()
 void TStateTree::UncheckAll()
 {
     assignAll([](NodeId) { return 1; });
+}
+
+void TStateTree::CheckIntactOnly()
+{
+    assignAll([this](NodeId node) {
+        const TBaseElement* e = Data(node);
+        return e && !e->IsFolder() && e->IsDeleted() && TRecoverability::IsIntact(e->Recovery) ? 2 : 1;
+    });
 }
 
 void TStateTree::CheckDeletedOnly()

@@ -64,6 +64,8 @@ public:
     void CheckAll();
     void UncheckAll();
     void CheckDeletedOnly(); // 2 for image index 1 or 4, else 1
+    // 2 for deleted files whose data the analysis found intact, else 1.
+    void CheckIntactOnly();
 
     // The propagation steps, public for callers that drive them directly.
     void propogateState(NodeId node);

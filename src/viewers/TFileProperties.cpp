@@ -14,8 +14,30 @@ TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& loc
       Type(element.GetFileType()), Location(LocationOf(element)), Size(SizeText(element.Size, locale)),
       SizeOnDisk(SizeOnDiskText(element.Size, locale)), Created(DateTimeText(element.DateCreated, locale)),
       Modified(DateTimeText(element.DateModified, locale)),
-      Accessed(DateTimeText(element.DateAccessed, locale)), ImageIndex(IconOf(element))
+      Accessed(DateTimeText(element.DateAccessed, locale)),
+      HasRecovery(element.Recovery != TRecoverability::Rating::None), RecoveryVerdict(VerdictOf(element)),
+      RecoveryDetails(element.GetRecoveryText()), ImageIndex(IconOf(element))
 {
+}
+
+QString TFileProperties::VerdictOf(const TBaseElement& element)
+{
+    using R = TRecoverability::Rating;
+    switch (element.Recovery) {
+    case R::Intact:
+    case R::DataInRecord:
+        return QStringLiteral("Possible");
+    case R::Partial:
+    case R::Guess:
+    case R::Mismatch:
+        return QStringLiteral("Partially possible");
+    case R::Overwritten:
+    case R::NoData:
+        return QStringLiteral("Impossible");
+    case R::None:
+        break;
+    }
+    return QString();
 }
 
 TFileProperties::Icon TFileProperties::IconOf(const TBaseElement& element)

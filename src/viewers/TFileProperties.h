@@ -42,11 +42,18 @@ public:
     QString Created;
     QString Modified;
     QString Accessed;
+    // The Recovery page: shown for a rated deleted file only.
+    bool HasRecovery = false;
+    QString RecoveryVerdict; // "Possible", "Partially possible" or "Impossible"
+    QString RecoveryDetails; // the rating and its reason
     Icon ImageIndex;
 
     static Icon IconOf(const TBaseElement& element);
     static QString StatusOf(const TBaseElement& element);
     static QString FoundOf(const TBaseElement& element);
+    // Whether the file comes back as it was: "Possible", "Partially possible", "Impossible";
+    // empty for an element without a rating.
+    static QString VerdictOf(const TBaseElement& element);
     static QString LocationOf(const TBaseElement& element);
     // FormatSize + " (" + FormatBytes + " bytes)".
     static QString SizeText(int64_t size, const QLocale& locale = QLocale::system());

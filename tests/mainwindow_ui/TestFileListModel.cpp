@@ -46,12 +46,13 @@ TEST_F(FileListModel, RowTextsAndIcons)
     TBaseElement* file = disk.File(root, QStringLiteral("a.txt"), 2097152);
     file->DateCreated = 43832.0; // 2020-01-02 midnight
     TBaseElement* erased = disk.File(root, QStringLiteral("   "), 1023, flag_IS_DELETED);
+    erased->Recovery = TRecoverability::Rating::Intact;
 
     TFileListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.SetElements({live, holds, gone, file, erased});
     ASSERT_EQ(model.rowCount(), 5);
-    ASSERT_EQ(model.columnCount(), 5);
+    ASSERT_EQ(model.columnCount(), 6);
 
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
     EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Date Created"));
@@ -72,6 +73,9 @@ TEST_F(FileListModel, RowTextsAndIcons)
     // A blank name shows its id.
     EXPECT_EQ(model.Text(4, 0), QStringLiteral("lost_name_%1").arg(erased->TrueID));
     EXPECT_EQ(model.Text(4, 1), QStringLiteral("1,023"));
+    // Only a rated deleted file says how intact it is.
+    EXPECT_EQ(model.Text(4, TFileListModel::colRecovery), QStringLiteral("Intact"));
+    EXPECT_EQ(model.Text(3, TFileListModel::colRecovery), QString());
 
     EXPECT_EQ(model.ImageIndex(0), 3);
     EXPECT_EQ(model.ImageIndex(1), 7);

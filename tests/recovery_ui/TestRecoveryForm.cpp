@@ -59,6 +59,8 @@ private:
 
 TEST_F(WizardTest, OpensWithOnlyDeletedElementsTickedAndTheButtonsSetStates)
 {
+    a->Recovery = TRecoverability::Rating::Intact;
+    b->Recovery = TRecoverability::Rating::Overwritten;
     const bool shown = wizard({root}, [&](TRecoveryForm& form) {
         const TStateTree& tree = form.FilesTreeView->Tree();
         QStringList texts;
@@ -81,6 +83,12 @@ TEST_F(WizardTest, OpensWithOnlyDeletedElementsTickedAndTheButtonsSetStates)
         form.FilesCheckAllButton->click();
         form.FilesCheckDeletedButton->click();
         EXPECT_EQ(states(form), opening);
+
+        // Only the intact deleted file, with its rating beside its name.
+        form.FilesCheckIntactButton->click();
+        EXPECT_EQ(states(form), (std::vector<int>{3, 3, 1, 1, 2, 1, 1}));
+        const QModelIndex overwritten = form.FilesTreeView->IndexOf(3);
+        EXPECT_EQ(overwritten.data().toString(), QStringLiteral("b.txt  \u2014 Overwritten"));
     });
     EXPECT_TRUE(shown);
 }

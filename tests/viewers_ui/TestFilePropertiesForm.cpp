@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -87,7 +88,6 @@ TEST_F(FilePropertiesFormTest, StartsWithPlaceholdersAndOnlyTheGeneralPage)
     ASSERT_EQ(pages->count(), 2);
     EXPECT_TRUE(pages->isTabVisible(0));
     EXPECT_FALSE(pages->isTabVisible(1));
-    EXPECT_FALSE(pages->isTabEnabled(1));
     EXPECT_EQ(pages->currentIndex(), 0);
 }
 
@@ -103,6 +103,8 @@ TEST_F(FilePropertiesFormTest, ShowsADeletedFileAndALiveFolderWithDeletedContent
     file.Flags = flag_IS_DELETED;
     file.Size = 4096;
     file.Parent = &root;
+    file.Recovery = TRecoverability::Rating::Partial;
+    file.RecoveryPercent = 40;
 
     ASSERT_TRUE(runModal([&] { return ShowFileProperties(&file); },
                          [&](QWidget* w) {
@@ -113,16 +115,25 @@ TEST_F(FilePropertiesFormTest, ShowsADeletedFileAndALiveFolderWithDeletedContent
                              EXPECT_EQ(text(w, "GeneralFileLocationEdit"), QStringLiteral("D:\\"));
                              EXPECT_EQ(text(w, "GeneralFileSizeOnDiskEdit"), text(w, "GeneralFileSizeEdit"));
                              EXPECT_EQ(visibleImage(w), TFileProperties::fpDeletedFile);
+                             // The rated file has its Recovery page, the folder below has none.
+                             auto* pages = w->findChild<QTabWidget*>(QStringLiteral("PageControl"));
+                             EXPECT_TRUE(pages->isTabVisible(1));
+                             EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("RecoveryVerdictLabel"))->text(),
+                                       QStringLiteral("Partially possible"));
+                             EXPECT_TRUE(w->findChild<QPlainTextEdit*>(QStringLiteral("RecoveryMemo"))
+                                             ->toPlainText()
+                                             .startsWith(QStringLiteral("Partly overwritten: 40 %")));
                          }));
 
-    ASSERT_TRUE(runModal([&] { return ShowFileProperties(&root); },
-                         [&](QWidget* w) {
-                             EXPECT_EQ(text(w, "GeneralFileStatusEdit"),
-                                       QStringLiteral("Live, but contain deleted"));
-                             EXPECT_EQ(text(w, "GeneralFileTypeEdit"), QStringLiteral("Folder"));
-                             EXPECT_EQ(text(w, "GeneralFileLocationEdit"), QStringLiteral("\\"));
-                             EXPECT_EQ(visibleImage(w), TFileProperties::fpFolderWithDeleted);
-                         }));
+    ASSERT_TRUE(
+        runModal([&] { return ShowFileProperties(&root); },
+                 [&](QWidget* w) {
+                     EXPECT_EQ(text(w, "GeneralFileStatusEdit"), QStringLiteral("Live, but contain deleted"));
+                     EXPECT_EQ(text(w, "GeneralFileTypeEdit"), QStringLiteral("Folder"));
+                     EXPECT_EQ(text(w, "GeneralFileLocationEdit"), QStringLiteral("\\"));
+                     EXPECT_EQ(visibleImage(w), TFileProperties::fpFolderWithDeleted);
+                     EXPECT_FALSE(w->findChild<QTabWidget*>(QStringLiteral("PageControl"))->isTabVisible(1));
+                 }));
 }
 
 TEST_F(FilePropertiesFormTest, NoElementShowsNothing)

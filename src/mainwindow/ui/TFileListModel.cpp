@@ -83,6 +83,8 @@ QString TFileListModel::makeText(const TBaseElement* element, int column) const
         return TMainViewRules::DateTimeText(element->DateCreated);
     case colCondition:
         return element->GetCondition();
+    case colRecovery:
+        return element->GetRecoveryShortText();
     default:
         return QString();
     }
@@ -257,7 +259,8 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QVariant();
-    static const char* const headers[ColumnCount] = {"Name", "Size", "Type", "Date Created", "Condition"};
+    static const char* const headers[ColumnCount] = {"Name",         "Size",      "Type",
+                                                     "Date Created", "Condition", "Recovery"};
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromLatin1(headers[section]);

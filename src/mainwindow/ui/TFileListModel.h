@@ -29,6 +29,8 @@ public:
         colType,
         colDateCreated,
         colCondition,
+        // How intact a deleted file's data is; empty for live files and folders.
+        colRecovery,
         ColumnCount
     };
     enum Role

@@ -20,7 +20,7 @@ TFilesListView::TFilesListView(TFileListModel* model, QWidget* parent)
     m_details->header()->setSectionsMovable(false);
     m_details->header()->setStretchLastSection(false);
     m_details->header()->setSortIndicatorShown(false);
-    static const int widths[TFileListModel::ColumnCount] = {150, 70, 130, 110, 70};
+    static const int widths[TFileListModel::ColumnCount] = {150, 70, 130, 110, 70, 130};
     for (int c = 0; c < TFileListModel::ColumnCount; ++c)
         m_details->setColumnWidth(c, widths[c]);
 

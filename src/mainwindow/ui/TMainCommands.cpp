@@ -124,6 +124,8 @@ TMainCommands::TMainCommands(QWidget* owner)
     actViewArrangeIconsByCondition =
         make(owner, "actViewArrangeIconsByCondition", QStringLiteral("&Condition"),
              QStringLiteral("Sort files by recovery condition"));
+    actViewArrangeIconsByRecovery = make(owner, "actViewArrangeIconsByRecovery", QStringLiteral("&Recovery"),
+                                         QStringLiteral("Sort files by how intact their data is"));
     SortColumnGroup = new QActionGroup(owner);
     for (QAction* column : sortColumnActions()) {
         column->setCheckable(true);
@@ -178,8 +180,8 @@ QList<QAction*> TMainCommands::viewStyleActions() const
 
 QList<QAction*> TMainCommands::sortColumnActions() const
 {
-    return {actViewArrangeIconsByName, actViewArrangeIconsBySize, actViewArrangeIconsByType,
-            actViewArrangeIconsByDate, actViewArrangeIconsByCondition};
+    return {actViewArrangeIconsByName, actViewArrangeIconsBySize,      actViewArrangeIconsByType,
+            actViewArrangeIconsByDate, actViewArrangeIconsByCondition, actViewArrangeIconsByRecovery};
 }
 
 void TMainCommands::ApplyImages()
@@ -227,8 +229,9 @@ void TMainCommands::BuildMainMenu(QMenuBar* bar) const
     view->addSeparator();
     QMenu* arrange = view->addMenu(QStringLiteral("Arra&nge Icons by"));
     arrange->setObjectName(QStringLiteral("miViewArrangeIconsBy"));
-    for (QAction* column : {actViewArrangeIconsByName, actViewArrangeIconsByType, actViewArrangeIconsBySize,
-                            actViewArrangeIconsByDate, actViewArrangeIconsByCondition})
+    for (QAction* column :
+         {actViewArrangeIconsByName, actViewArrangeIconsByType, actViewArrangeIconsBySize,
+          actViewArrangeIconsByDate, actViewArrangeIconsByCondition, actViewArrangeIconsByRecovery})
         arrange->addAction(column);
     arrange->addSeparator();
     arrange->addAction(actViewArrangeIconsByAZ);

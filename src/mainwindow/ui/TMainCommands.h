@@ -53,6 +53,7 @@ public:
     QAction* actViewArrangeIconsBySize;
     QAction* actViewArrangeIconsByDate;
     QAction* actViewArrangeIconsByCondition;
+    QAction* actViewArrangeIconsByRecovery;
     QAction* actViewArrangeIconsByAZ;
     QAction* actViewArrangeIconsByZA;
     QAction* actOptionsPreferences;

@@ -170,6 +170,7 @@ TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
     connect(FilesCheckAllButton, &QPushButton::clicked, this, &TRecoveryForm::FilesCheckAllButtonClick);
     connect(FilesCheckDeletedButton, &QPushButton::clicked, this,
             &TRecoveryForm::FilesCheckDeletedButtonClick);
+    connect(FilesCheckIntactButton, &QPushButton::clicked, this, &TRecoveryForm::FilesCheckIntactButtonClick);
     connect(FilesUncheckButton, &QPushButton::clicked, this, &TRecoveryForm::FilesUncheckButtonClick);
     connect(DestinationFolderBrowseButton, &QPushButton::clicked, this,
             &TRecoveryForm::DestinationFolderBrowseButtonClick);
@@ -207,8 +208,10 @@ void TRecoveryForm::buildFilesPage(QWidget* page)
     FilesCheckAllButton = makeButton(page, "FilesCheckAllButton", QStringLiteral("Check all"));
     FilesCheckDeletedButton =
         makeButton(page, "FilesCheckDeletedButton", QStringLiteral("Check deleted only"));
+    FilesCheckIntactButton = makeButton(page, "FilesCheckIntactButton", QStringLiteral("Check intact only"));
     FilesUncheckButton = makeButton(page, "FilesUncheckButton", QStringLiteral("Uncheck all"));
-    layout->addLayout(leftRow({FilesCheckAllButton, FilesCheckDeletedButton, FilesUncheckButton}));
+    layout->addLayout(
+        leftRow({FilesCheckAllButton, FilesCheckDeletedButton, FilesCheckIntactButton, FilesUncheckButton}));
     layout->addSpacing(4);
     layout->addWidget(makeLabel(page, "FilesNextLabel", QStringLiteral("Click Next to continue...")));
 }
@@ -497,6 +500,11 @@ void TRecoveryForm::FilesCheckAllButtonClick()
 void TRecoveryForm::FilesCheckDeletedButtonClick()
 {
     FilesTreeView->Tree().CheckDeletedOnly();
+}
+
+void TRecoveryForm::FilesCheckIntactButtonClick()
+{
+    FilesTreeView->Tree().CheckIntactOnly();
 }
 
 void TRecoveryForm::FilesUncheckButtonClick()

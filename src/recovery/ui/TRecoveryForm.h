@@ -58,6 +58,7 @@ public:
     TStateTreeView* FilesTreeView = nullptr;
     QPushButton* FilesCheckAllButton = nullptr;
     QPushButton* FilesCheckDeletedButton = nullptr;
+    QPushButton* FilesCheckIntactButton = nullptr;
     QPushButton* FilesUncheckButton = nullptr;
 
     QRadioButton* DestinationFolderRadioButton = nullptr;
@@ -102,6 +103,7 @@ public:
     void BackButtonClick();
     void FilesCheckAllButtonClick();
     void FilesCheckDeletedButtonClick();
+    void FilesCheckIntactButtonClick();
     void FilesUncheckButtonClick();
     void DestinationFolderBrowseButtonClick();
     void FinishButtonExploreClick();

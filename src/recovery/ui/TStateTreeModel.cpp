@@ -1,5 +1,6 @@
 #include "recovery/ui/TStateTreeModel.h"
 
+#include "disk/TBaseElement.h"
 #include "mainwindow/TMainViewRules.h"
 
 #include "periphery/TImageLists.h"
@@ -124,9 +125,19 @@ QVariant TStateTreeModel::data(const QModelIndex& index, int role) const
         return QVariant();
     const TStateTree::NodeId node = NodeOf(index);
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
+    case Qt::DisplayRole: {
+        // A deleted file shows how intact its data is beside its name.
+        const TBaseElement* e = m_tree.Data(node);
+        if (e && !e->IsFolder() && e->Recovery != TRecoverability::Rating::None)
+            return m_tree.Text(node) + QStringLiteral("  \u2014 ") + e->GetRecoveryShortText();
         return m_tree.Text(node);
+    }
+    case Qt::ToolTipRole: {
+        const TBaseElement* e = m_tree.Data(node);
+        if (e && !e->IsFolder() && e->Recovery != TRecoverability::Rating::None)
+            return m_tree.Text(node) + QLatin1Char('\n') + e->GetRecoveryText();
+        return m_tree.Text(node);
+    }
     case Qt::DecorationRole:
         return ElementIcon(m_tree.ImageIndex(node));
     case StateIndexRole:

@@ -162,7 +162,7 @@ TFileFindForm::TFileFindForm(QWidget* parent) : QDialog(parent)
     ResultsListView->setContextMenuPolicy(Qt::CustomContextMenu);
     ResultsListView->header()->setStretchLastSection(false);
     ResultsLabel->setBuddy(ResultsListView);
-    const int widths[] = {200, 70, 100, 130, 60};
+    const int widths[TFileListModel::ColumnCount] = {200, 70, 100, 130, 60, 130};
     for (int c = 0; c < TFileListModel::ColumnCount; ++c)
         ResultsListView->setColumnWidth(c, widths[c]);
 

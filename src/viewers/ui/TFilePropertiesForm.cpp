@@ -86,21 +86,24 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     grid->setRowStretch(row, 1);
     PageControl->addTab(general, QStringLiteral("General"));
 
-    // Recovery details: laid out, but the page stays hidden and disabled.
+    // Recovery details: shown for a deleted file the analysis rated.
     auto* recovery = new QWidget();
     recovery->setObjectName(QStringLiteral("RecoveryTabSheet"));
     auto* recoveryLayout = new QVBoxLayout(recovery);
     recoveryLayout->addWidget(new QLabel(QStringLiteral("Recovery is:"), recovery));
-    recoveryLayout->addWidget(new QLabel(QStringLiteral("Possible/Impossible/Partially possible"), recovery));
+    RecoveryVerdictLabel = new QLabel(QStringLiteral("Possible/Impossible/Partially possible"), recovery);
+    RecoveryVerdictLabel->setObjectName(QStringLiteral("RecoveryVerdictLabel"));
+    QFont bold = RecoveryVerdictLabel->font();
+    bold.setBold(true);
+    RecoveryVerdictLabel->setFont(bold);
+    recoveryLayout->addWidget(RecoveryVerdictLabel);
     recoveryLayout->addWidget(new QLabel(QStringLiteral("Details:"), recovery));
-    auto* memo = new QPlainTextEdit(recovery);
-    memo->setObjectName(QStringLiteral("RecoveryMemo"));
-    memo->setReadOnly(true);
-    recoveryLayout->addWidget(memo);
-    recovery->setEnabled(false);
-    const int recoveryIndex = PageControl->addTab(recovery, QStringLiteral("Recovery"));
-    PageControl->setTabVisible(recoveryIndex, false);
-    PageControl->setTabEnabled(recoveryIndex, false);
+    RecoveryMemo = new QPlainTextEdit(recovery);
+    RecoveryMemo->setObjectName(QStringLiteral("RecoveryMemo"));
+    RecoveryMemo->setReadOnly(true);
+    recoveryLayout->addWidget(RecoveryMemo);
+    m_recoveryIndex = PageControl->addTab(recovery, QStringLiteral("Recovery"));
+    PageControl->setTabVisible(m_recoveryIndex, false);
     PageControl->setCurrentIndex(0);
 
     const TOkHelpButtons buttons(this, PageControl, HelpKeyword);
@@ -136,6 +139,9 @@ void TFilePropertiesForm::FillFrom(const TFileProperties& properties)
     GeneralFileCreatedEdit->setText(properties.Created);
     GeneralFileModifiedEdit->setText(properties.Modified);
     GeneralFileAccessedEdit->setText(properties.Accessed);
+    PageControl->setTabVisible(m_recoveryIndex, properties.HasRecovery);
+    RecoveryVerdictLabel->setText(properties.RecoveryVerdict);
+    RecoveryMemo->setPlainText(properties.RecoveryDetails);
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->setCursorPosition(0);
 }

@@ -4,6 +4,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TBaseElement;
@@ -43,8 +44,13 @@ private:
     QLineEdit* GeneralFileCreatedEdit;
     QLineEdit* GeneralFileModifiedEdit;
     QLineEdit* GeneralFileAccessedEdit;
+    QLabel* RecoveryVerdictLabel;
+    QPlainTextEdit* RecoveryMemo;
     QPushButton* Button1;
     QPushButton* Button3;
+
+private:
+    int m_recoveryIndex = -1;
 };
 
 // The window's name in language files and the rest of the program.
