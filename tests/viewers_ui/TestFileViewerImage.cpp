@@ -94,6 +94,11 @@ TEST(FileViewerImage, ShowsTheManifestsBytesOfLiveAndIntactDeletedFiles)
                 continue;
             const TFileViewerForm::TModalAnswer::Scope driven([&](TFileViewerForm& viewer) {
                 EXPECT_EQ(shownHash(viewer, e.size), e.sha256) << name << " " << e.path.toStdString();
+                if (e.deleted) {
+                    EXPECT_TRUE(QTest::qWaitFor([&] {
+                        return viewer.StatusText().contains(QStringLiteral(" bytes can be read"));
+                    })) << viewer.StatusText().toStdString();
+                }
                 if (e.size > 0 && e.path.endsWith(QLatin1String(".txt"))) {
                     viewer.miViewText->trigger();
                     EXPECT_TRUE(QTest::qWaitFor([&] { return !viewer.TextView->toPlainText().isEmpty(); }));
