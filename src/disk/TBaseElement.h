@@ -44,6 +44,7 @@ public:
     // A deleted file's rating (kept in bytes the layout leaves free: the object does not grow).
     TRecoverability::Rating Recovery = TRecoverability::Rating::None;
     uint8_t RecoveryPercent = 0; // for Partial and Guess: share of its clusters in use
+    bool ContentChecked = false; // its first bytes were checked against its type (TContentCheck)
 
     bool IsFolder() const { return Flags & flag_IS_DIRECTORY; }
     bool IsDeleted() const { return Flags & flag_IS_DELETED; }

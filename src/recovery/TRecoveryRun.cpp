@@ -1,7 +1,9 @@
 #include "recovery/TRecoveryRun.h"
 
 #include "disk/TBaseElement.h"
+#include "disk/TContentCheck.h"
 #include "disk/TEngineRecord.h"
+#include "disk/TScanReport.h"
 #include "disk/TVantrelApi.h"
 #include "recovery/TDeviceCheck.h"
 #include "recovery/TTargetName.h"
@@ -65,6 +67,14 @@ QString engineReason(int32_t result)
     }
 }
 
+// Whether a copy of a file so rated gives back something other than the file: everything
+// but intact and data in the record. A live file, or a deleted one the engine could not
+// rate, has no rating and nothing known against it.
+bool knownDamaged(TRecoverability::Rating rating)
+{
+    return rating != TRecoverability::Rating::None && !TRecoverability::IsIntact(rating);
+}
+
 // Unregisters the run's progress callback however the run ends.
 class TProgressRegistration
 {
@@ -125,6 +135,9 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_lastFolder.clear();
     m_lastFolderFd = -1;
     m_written.clear();
+    m_manifest.Clear();
+    m_manifestPath.clear();
+    m_manifestError.clear();
     m_pumpThrottle.Start();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
@@ -147,16 +160,25 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_sink.ShowCounters(m_counters);
 
     TProgressRegistration registration(&TRecoveryRun::progressCallback);
-    for (const TBaseElement* element : ticked) {
+    size_t next = 0;
+    for (; next < ticked.size(); ++next) {
         if (m_stopped || m_sink.StopRequested()) {
             m_stopped = true;
             break;
         }
-        if (element->IsFolder())
-            recoverFolder(element);
+        if (ticked[next]->IsFolder())
+            recoverFolder(ticked[next]);
         else
-            recoverFile(element);
+            recoverFile(ticked[next]);
     }
+    // The manifest also names the files a stop left out.
+    for (size_t i = m_stopped ? next : ticked.size(); i < ticked.size(); ++i) {
+        if (!ticked[i]->IsFolder())
+            addRow(ticked[i], QString(), TRecoveryManifest::Result::Cancelled,
+                   QStringLiteral("the run was stopped before this file"));
+    }
+    if (m_writeManifest)
+        writeManifest();
     if (m_stopped) {
         m_sink.AddLogLine(QStringLiteral("Recovery stopped."));
         return false;
@@ -303,11 +325,17 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         m_sink.AddLogLine(QStringLiteral("Can't recover file: ") + target + QStringLiteral(" (") + problem +
                           QStringLiteral(")"));
         ++m_counters.FailedFiles;
+        // A copy ended by a stop is no failure of the file.
+        addRow(file, target,
+               m_stopped ? TRecoveryManifest::Result::Cancelled : TRecoveryManifest::Result::Failed, problem);
         fileDone(file);
     };
     auto skipped = [&](const QString& why) {
         m_sink.AddLogLine(QStringLiteral("File skipped ") + target + why);
         ++m_counters.SkippedFiles;
+        addRow(file, target, TRecoveryManifest::Result::Skipped,
+               why.isEmpty() ? QStringLiteral("a file of that name exists and was kept")
+                             : why.mid(2).chopped(1));
         fileDone(file);
     };
     // A file whose folder could not be made never reaches the engine.
@@ -343,13 +371,27 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
             return skipped(QString());
         break;
     }
+    // A deleted file whose free clusters hold another type's data is rated so before its
+    // copy is counted. The element is the drive's own (the tree only lends it read-only);
+    // the list shows the new rating too.
+    TContentCheck::Check(const_cast<TBaseElement&>(*file));
     problem = copyFile(file, m_lastFolderFd, name, target);
     if (!problem.isEmpty())
         return failed(problem);
     m_written.insert(writtenKey(target));
-    m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
     ++m_counters.ProcessedFiles;
     m_counters.ProcessedSize += file->Size;
+    if (knownDamaged(file->Recovery)) {
+        const QString why = file->GetRecoveryText();
+        m_sink.AddLogLine(QStringLiteral("Recovered, damaged: ") + target + QStringLiteral(" (") + why +
+                          QStringLiteral(")"));
+        ++m_counters.DamagedFiles;
+        m_counters.DamagedSize += file->Size;
+        addRow(file, target, TRecoveryManifest::Result::Damaged, why, m_lastFolderFd, name);
+    } else {
+        m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
+        addRow(file, target, TRecoveryManifest::Result::Recovered, QString(), m_lastFolderFd, name);
+    }
     fileDone(file);
 }
 
@@ -430,6 +472,52 @@ void TRecoveryRun::fileDone(const TBaseElement* file)
                                QStringLiteral(")"));
     m_sink.ShowCounters(m_counters);
     pumpWhenDue();
+}
+
+void TRecoveryRun::addRow(const TBaseElement* file, const QString& target, TRecoveryManifest::Result result,
+                          const QString& reason, int folder, const QString& name)
+{
+    if (!m_writeManifest)
+        return;
+    TRecoveryManifest::TRow row;
+    row.Source = TScanReport::CleanText(TScanReport::elementPath(*file));
+    row.Target = target;
+    row.Size = file->Size;
+    row.Rating = file->GetRecoveryWord();
+    row.Outcome = result;
+    row.Reason = reason;
+    if (folder >= 0) {
+        // What the engine left under the name, read back; a long read still serves the
+        // window and its stop button.
+        row.Sha256 = TRecoveryManifest::HashFile(folder, name, row.Written, [this] {
+            pumpWhenDue();
+            if (!m_stopped && m_sink.StopRequested())
+                m_stopped = true;
+            return !m_stopped;
+        });
+    }
+    m_manifest.Add(std::move(row));
+}
+
+void TRecoveryRun::writeManifest()
+{
+    QString error;
+    bool missing = false;
+    // The destination itself; the handle given for the files' folder is gone with this.
+    const int folder = m_folders.Reach(QStringList(), true, error, missing);
+    m_lastFolder.clear();
+    m_lastFolderFd = -1;
+    if (folder >= 0) {
+        const QString name = m_manifest.WriteInto(folder, error);
+        if (!name.isEmpty()) {
+            m_manifestPath = m_destination + name;
+            m_sink.AddLogLine(QStringLiteral("Manifest written: ") + m_manifestPath);
+            return;
+        }
+    }
+    m_manifestError = error;
+    m_sink.AddLogLine(QStringLiteral("Can't write manifest into ") + m_destination + QStringLiteral(" (") +
+                      error + QStringLiteral(")"));
 }
 
 void TRecoveryRun::pumpWhenDue()

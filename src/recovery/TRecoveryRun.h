@@ -2,6 +2,7 @@
 
 #include "util/TThrottle.h"
 
+#include "recovery/TRecoveryManifest.h"
 #include "recovery/TRecoverySink.h"
 #include "recovery/TStateTree.h"
 #include "recovery/TTargetFolders.h"
@@ -32,6 +33,12 @@ class TBaseElement;
 // run wrote gets a numbered name, so what is counted is what is on disk. Names from the disk are made safe
 // per path level, so no target leaves the destination, and a target too long for the engine or the file
 // system is refused, never shortened.
+//
+// Before a deleted file is copied its first bytes are checked against its type
+// (TContentCheck). A copy of a file rated anything but intact or data in the record is
+// logged and counted as damaged, with the reason, apart from the clean ones. When asked,
+// the run writes a manifest of every ticked file (TRecoveryManifest) into the
+// destination at its end, stopped runs included; refused destinations get none.
 class TRecoveryRun
 {
 public:
@@ -60,6 +67,9 @@ public:
     // Longest stretch of quick copies without serving the window's events; 0 serves them
     // after every file and folder.
     void SetPumpInterval(std::chrono::milliseconds interval) { m_pumpThrottle.SetInterval(interval); }
+    // Whether the run writes recovery-manifest.csv (or the first free numbered name) into
+    // the destination; off unless asked. Each recovered file is then read back for its hash.
+    void SetManifest(bool write) { m_writeManifest = write; }
 
     // Runs the recovery of tree's ticked nodes from the drive with driveLetter and engine
     // id driveId into destination. Returns false when the destination was refused (then
@@ -70,6 +80,12 @@ public:
     const TRecoveryCounters& Counters() const { return m_counters; }
     // True when the last run ended early because the sink asked it to stop.
     bool Stopped() const { return m_stopped; }
+    // The last run's manifest rows (kept only while SetManifest is on).
+    const TRecoveryManifest& Manifest() const { return m_manifest; }
+    // The full path of the manifest the last run wrote; empty when it wrote none.
+    const QString& ManifestPath() const { return m_manifestPath; }
+    // Why the manifest asked for could not be written; empty when it was, or not asked.
+    const QString& ManifestError() const { return m_manifestError; }
 
     // The same-drive text and log line.
     static QString SameDriveText(TFrontEnd frontEnd = TFrontEnd::Wizard);
@@ -95,6 +111,10 @@ private:
     QString writtenKey(const QString& target) const;
     bool overwriteAgreed(const QString& target);
     void fileDone(const TBaseElement* file);
+    // Adds a manifest row for file when a manifest is kept.
+    void addRow(const TBaseElement* file, const QString& target, TRecoveryManifest::Result result,
+                const QString& reason, int folder = -1, const QString& name = QString());
+    void writeManifest();
     void pumpWhenDue();
     void deliverProgress();
     static void progressCallback(void* window, int64_t total, int64_t position);
@@ -114,6 +134,10 @@ private:
     int m_lastFolderFd = -1; // its handle (owned by m_folders), or -1 when it failed
     QString m_folderError;   // why it failed
     QSet<QString> m_written; // targets this run wrote, by writtenKey
+    bool m_writeManifest = false;
+    TRecoveryManifest m_manifest;
+    QString m_manifestPath;
+    QString m_manifestError;
 
     // Progress of the running copy, written by the engine's worker thread.
     std::atomic<int64_t> m_progressTotal{0};

@@ -13,6 +13,15 @@ struct TRecoveryCounters
     int64_t ProcessedSize = 0;  // bytes of the files copied successfully
     int32_t FailedFiles = 0;    // files whose copy failed, or whose target or its folder was refused
     int32_t SkippedFiles = 0;   // existing files not overwritten, and targets that are no regular file
+    // Of the processed files, the deleted ones whose data is known not to be all theirs:
+    // rated partly overwritten, overwritten, fragmented guess, no data or not matching
+    // their type. They are counted as processed (their bytes were written), never as
+    // recovered cleanly.
+    int32_t DamagedFiles = 0;
+    int64_t DamagedSize = 0; // their bytes
+
+    // The files copied with nothing known to be wrong with them.
+    int32_t CleanFiles() const { return ProcessedFiles - DamagedFiles; }
 };
 
 // What a recovery run shows while it works. The wizard's Progress page implements it,

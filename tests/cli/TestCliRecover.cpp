@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -151,8 +152,13 @@ TEST(CliRecover, EveryDeletedFileOfEachFixtureComesBackInItsFolder)
                     findRecovered(files, expectedPath(volume, entry), entry.nameFirstCharLost);
                 ASSERT_FALSE(found.isEmpty()) << "not recovered: " << entry.path.toStdString() << "\nhave:\n"
                                               << files.join(QLatin1Char('\n')).toStdString();
-                EXPECT_TRUE(
-                    run.Out.contains(QStringLiteral("Recovering file: ") + out + QLatin1Char('/') + found))
+                // A copy of data known to be damaged is logged as such, with its reason.
+                const QStringList accepted = entry.acceptedRecovery();
+                const bool damaged = !accepted.contains(QStringLiteral("intact")) &&
+                                     !accepted.contains(QStringLiteral("data-in-record"));
+                EXPECT_TRUE(run.Out.contains(
+                    (damaged ? QStringLiteral("Recovered, damaged: ") : QStringLiteral("Recovering file: ")) +
+                    out + QLatin1Char('/') + found))
                     << found.toStdString();
                 recovered << found;
                 const QString path = out + QLatin1Char('/') + found;
@@ -424,5 +430,72 @@ TEST(CliRecover, TerminationSignalsStopTheRunCleanly)
         EXPECT_EQ(WEXITSTATUS(status), 130) << summary.constData();
         EXPECT_TRUE(log.endsWith("Recovery stopped.\n")) << log.right(300).constData();
         EXPECT_TRUE(summary.contains("files recovered")) << summary.constData();
+    }
+}
+
+// On the rating fixtures, the deleted files rated anything but intact are copied but
+// counted and logged as damaged, and the manifest records each with the hash of what was
+// written: the fixture's own hash for the intact ones.
+TEST(CliRecover, DamagedFilesAreCountedApartAndTheManifestRecordsEachFile)
+{
+    for (const char* name : {"fat32-rating", "exfat-rating", "ntfs-rating"}) {
+        SCOPED_TRACE(name);
+        const TManifest manifest = TManifest::load(name);
+        ASSERT_TRUE(manifest.isValid());
+        const TManifest::Volume& volume = manifest.volumes()[0];
+        TTempDir dir;
+        const QString out = dir.filePath(QStringLiteral("out"));
+        const TCliRun run =
+            runCli({"recover", "--deleted-only", "--manifest", manifest.imagePath(), "--to", out});
+        ASSERT_TRUE(!run.Crashed && run.Exit == 0) << describe(run);
+
+        QFile file(out + QStringLiteral("/recovery-manifest.csv"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << describe(run);
+        const QStringList lines =
+            QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.front(), QStringLiteral("source,target,size,written,rating,sha256,result,reason"));
+        QHash<QString, QStringList> byTarget;
+        for (const QString& line : lines.mid(1)) {
+            // Only the reason, the last field, holds commas (and is quoted) in these fixtures.
+            QStringList fields = line.split(QLatin1Char(','));
+            ASSERT_GE(fields.size(), 8) << line.toStdString();
+            fields = fields.mid(0, 7) << fields.mid(7).join(QLatin1Char(','));
+            byTarget.insert(fields[1], fields);
+        }
+
+        const QStringList files = filesBelow(out);
+        int damaged = 0, clean = 0;
+        for (const TManifest::Entry& entry : volume.entries) {
+            if (entry.isDir || !entry.deleted)
+                continue;
+            const QString found = findRecovered(files, expectedPath(volume, entry), entry.nameFirstCharLost);
+            ASSERT_FALSE(found.isEmpty()) << entry.path.toStdString();
+            const QString target = out + QLatin1Char('/') + found;
+            const QStringList row = byTarget.value(target);
+            ASSERT_EQ(row.size(), 8) << target.toStdString();
+            const bool intact = entry.recovery == QLatin1String("intact") ||
+                                entry.recovery == QLatin1String("data-in-record");
+            (intact ? clean : damaged) += 1;
+            EXPECT_EQ(row[4], entry.recovery) << entry.path.toStdString();
+            EXPECT_EQ(row[6], intact ? QStringLiteral("recovered") : QStringLiteral("damaged"))
+                << entry.path.toStdString();
+            EXPECT_EQ(row[5], sha256Of(target)) << entry.path.toStdString();
+            if (intact) {
+                EXPECT_EQ(row[5], entry.sha256) << entry.path.toStdString();
+            }
+            EXPECT_EQ(row[2].toLongLong(), entry.size) << entry.path.toStdString();
+            EXPECT_EQ(
+                run.Out.contains(QStringLiteral("Recovered, damaged: ") + target + QStringLiteral(" (")),
+                !intact)
+                << entry.path.toStdString();
+        }
+        EXPECT_GT(damaged, 0);
+        EXPECT_EQ(byTarget.size(), clean + damaged);
+        EXPECT_TRUE(run.Err.contains(
+            QStringLiteral("%1 files recovered, %2 recovered damaged, 0 failed").arg(clean).arg(damaged)))
+            << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains(QStringLiteral("Manifest written: ") + out +
+                                     QStringLiteral("/recovery-manifest.csv")));
     }
 }

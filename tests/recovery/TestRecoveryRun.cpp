@@ -15,6 +15,7 @@
 
 #include <optional>
 #include <QDir>
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -739,4 +740,139 @@ TEST(TargetName, SafeLevels)
     EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("a:b?.txt")), QStringLiteral("a:b?.txt"));
     EXPECT_EQ(TTargetName::SafeLevel(QStringLiteral("a:b?<>|\"*.txt. "), TTargetName::Rules::Windows),
               QStringLiteral("a_b______.txt__"));
+}
+
+namespace {
+
+// The records of a CSV text (RFC 4180: quoted fields may hold commas, quotes and line ends).
+QList<QStringList> parseCsv(const QString& text)
+{
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+                field += text[++i];
+            else if (c == QLatin1Char('"'))
+                quoted = false;
+            else
+                field += c;
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            record << field;
+            field.clear();
+        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+            record << field;
+            field.clear();
+            records << record;
+            record.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+QString sha256Hex(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+} // namespace
+
+// An intact, a partly overwritten and a mismatching deleted file: the damaged two are
+// copied but counted and logged apart, and the manifest tells each file's fate.
+TEST_F(RecoveryRun, DamagedCopiesAreCountedApartAndTheManifestTellsEachFile)
+{
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(100, 'p');
+    TBaseElement* good = disk->Add(root, QStringLiteral("good.png"), Deleted, png.size());
+    TBaseElement* half = disk->Add(root, QStringLiteral("half.png"), Deleted, png.size());
+    TBaseElement* fake = disk->Add(root, QStringLiteral("fake, \"really\".jpg"), Deleted, png.size());
+    good->Recovery = fake->Recovery = TRecoverability::Rating::Intact;
+    half->Recovery = TRecoverability::Rating::Partial;
+    half->RecoveryPercent = 30;
+    for (TBaseElement* e : {good, half, fake})
+        engine.SetCopy(e->TrueID, png);
+    engine.SetCopy(c->TrueID, "cc", VANTREL_RECOVERY_READ_ERROR);
+    fill();
+    tree.CheckAll();
+    TRecoveryRun recovery(sink);
+    recovery.SetManifest(true);
+    ASSERT_TRUE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    const TRecoveryCounters& n = recovery.Counters();
+    EXPECT_EQ(n.ProcessedFiles, 6);
+    EXPECT_EQ(n.DamagedFiles, 2);
+    EXPECT_EQ(n.DamagedSize, 2 * png.size());
+    EXPECT_EQ(n.CleanFiles(), 4);
+    EXPECT_EQ(n.FailedFiles, 1);
+    EXPECT_EQ(fake->Recovery, TRecoverability::Rating::Mismatch);
+
+    const QString o = out + QLatin1Char('/');
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Recovering file: ") + o + QStringLiteral("good.png")));
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Recovered, damaged: ") + o +
+                                  QStringLiteral("half.png (Partly overwritten: 30 % of its clusters now "
+                                                 "belong to other data)")))
+        << sink.log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(
+        sink.log.contains(QStringLiteral("Recovered, damaged: ") + o + fake->Name + QStringLiteral(" (") +
+                          TRecoverability::Text(TRecoverability::Rating::Mismatch, 0) + QStringLiteral(")")));
+    EXPECT_EQ(sink.log.mid(sink.log.size() - 2),
+              (QStringList{QStringLiteral("Manifest written: ") + o + QStringLiteral("recovery-manifest.csv"),
+                           QStringLiteral("Recovery finished.")}));
+
+    ASSERT_EQ(recovery.ManifestPath(), o + QStringLiteral("recovery-manifest.csv"));
+    const QByteArray csv = read(recovery.ManifestPath());
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv));
+    ASSERT_EQ(rows.size(), 8);
+    EXPECT_EQ(rows[0],
+              (QStringList{"source", "target", "size", "written", "rating", "sha256", "result", "reason"}));
+    auto row = [&](const QString& source) {
+        for (const QStringList& r : rows) {
+            if (r.value(0) == source)
+                return r;
+        }
+        return QStringList();
+    };
+    const QString pngHash = sha256Hex(png);
+    EXPECT_EQ(row(QStringLiteral("D:\\good.png")), (QStringList{"D:\\good.png", o + "good.png", "108", "108",
+                                                                "intact", pngHash, "recovered", ""}));
+    EXPECT_EQ(row(QStringLiteral("D:\\half.png")).mid(4, 3), (QStringList{"partial", pngHash, "damaged"}));
+    const QStringList mismatch = row(QStringLiteral("D:\\") + fake->Name);
+    EXPECT_EQ(mismatch.value(1), o + fake->Name);
+    EXPECT_EQ(mismatch.mid(4, 3), (QStringList{"mismatch", pngHash, "damaged"}));
+    EXPECT_EQ(row(QStringLiteral("D:\\c.txt")).mid(3),
+              (QStringList{"", "", "", "failed", "The source could not be read."}));
+    EXPECT_EQ(row(QStringLiteral("D:\\Docs\\a.txt")).mid(3),
+              (QStringList{"5", "", sha256Hex("aaaaa"), "recovered", ""}));
+
+    // A second run keeps the first manifest and numbers its own; files it keeps are skipped.
+    sink.log.clear();
+    recovery.StartRecovery(tree, out, 'D', DriveId);
+    EXPECT_EQ(recovery.ManifestPath(), o + QStringLiteral("recovery-manifest-2.csv"));
+    EXPECT_EQ(read(o + QStringLiteral("recovery-manifest.csv")), csv);
+    EXPECT_EQ(parseCsv(QString::fromUtf8(read(recovery.ManifestPath())))[1].value(6),
+              QStringLiteral("skipped"));
+}
+
+// Files a stop leaves out are in the manifest as cancelled.
+TEST_F(RecoveryRun, AStoppedRunStillWritesItsManifest)
+{
+    fill();
+    tree.CheckAll();
+    sink.stop = [this] { return sink.labels.size() >= 1; };
+    TRecoveryRun recovery(sink);
+    recovery.SetManifest(true);
+    EXPECT_FALSE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(read(recovery.ManifestPath())));
+    ASSERT_EQ(rows.size(), 5);
+    QStringList results;
+    for (qsizetype i = 1; i < rows.size(); ++i)
+        results << rows[i].value(6);
+    EXPECT_EQ(results, (QStringList{"recovered", "cancelled", "cancelled", "cancelled"}));
+    EXPECT_EQ(rows[2].value(1), QString()) << "a file never reached has no target";
 }

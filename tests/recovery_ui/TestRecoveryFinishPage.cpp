@@ -45,6 +45,22 @@ TEST_F(WizardTest, FinishPageCountsFailedAndSkippedFilesAndTheLogWraps)
     });
 }
 
+TEST_F(WizardTest, FinishPageCountsDamagedCopiesApartAndTheRunLeavesAManifest)
+{
+    a->Recovery = TRecoverability::Rating::Partial;
+    a->RecoveryPercent = 50;
+    b->Recovery = TRecoverability::Rating::Intact;
+    wizard({root}, [&](TRecoveryForm& form) {
+        runFromFiles(form);
+        form.NextButton->click();
+        EXPECT_EQ(form.FinishLabel2->text(), QStringLiteral("1"));
+        EXPECT_EQ(details(form), QStringLiteral("Recovered, damaged: 1"));
+        EXPECT_TRUE(log(form).contains(QStringLiteral("Manifest written: ") + out +
+                                       QStringLiteral("/recovery-manifest.csv")))
+            << log(form).join(QLatin1Char('\n')).toStdString();
+    });
+}
+
 TEST_F(WizardTest, FinishPageTellsWhyTheRunWasRefused)
 {
     TScriptedPrompt prompt;

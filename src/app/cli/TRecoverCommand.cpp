@@ -91,6 +91,8 @@ bool TRecoverCommand::parseArguments(const QStringList& arguments, TOptions& opt
             options.DeletedOnly = true;
         } else if (name == QLatin1String("--intact-only")) {
             options.IntactOnly = true;
+        } else if (name == QLatin1String("--manifest")) {
+            options.Manifest = true;
         } else if (name == QLatin1String("--to")) {
             if (!takeValue())
                 return false;
@@ -221,6 +223,7 @@ int TRecoverCommand::run(const QStringList& arguments)
     TRecoveryRun recovery(sink);
     recovery.SetOverwrite(options.Overwrite);
     recovery.SetFrontEnd(TRecoveryRun::TFrontEnd::CommandLine);
+    recovery.SetManifest(options.Manifest);
     QElapsedTimer timer;
     timer.start();
     bool ran = false;
@@ -230,10 +233,14 @@ int TRecoverCommand::run(const QStringList& arguments)
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const TRecoveryCounters& counters = recovery.Counters();
-    std::fprintf(stderr, "%s%d files recovered, %d failed, %d skipped; %lld bytes in %.3f s, %.1f MB/s\n",
-                 TCliApplication::sourceLabel(options.Source).toUtf8().constData(), counters.ProcessedFiles,
-                 counters.FailedFiles, counters.SkippedFiles, static_cast<long long>(counters.ProcessedSize),
-                 seconds, seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
+    // Damaged copies are written but never counted among the files recovered.
+    std::fprintf(stderr,
+                 "%s%d files recovered, %d recovered damaged, %d failed, %d skipped; %lld bytes in %.3f s, "
+                 "%.1f MB/s\n",
+                 TCliApplication::sourceLabel(options.Source).toUtf8().constData(), counters.CleanFiles(),
+                 counters.DamagedFiles, counters.FailedFiles, counters.SkippedFiles,
+                 static_cast<long long>(counters.ProcessedSize), seconds,
+                 seconds > 0 ? double(counters.ProcessedSize) / 1e6 / seconds : 0.0);
     std::fflush(stderr);
     if (recovery.Stopped()) {
         TCliApplication::printError(
@@ -243,5 +250,11 @@ int TRecoverCommand::run(const QStringList& arguments)
     }
     if (!ran)
         return TCliApplication::ExitBadInput;
+    // A manifest asked for and not written leaves the user without the proof wanted.
+    if (options.Manifest && recovery.ManifestPath().isEmpty()) {
+        TCliApplication::printError(QStringLiteral("The manifest could not be written into %1 (%2).")
+                                        .arg(destination, recovery.ManifestError()));
+        return TCliApplication::ExitFailed;
+    }
     return counters.FailedFiles > 0 ? TCliApplication::ExitFailed : TCliApplication::ExitOk;
 }

@@ -11,7 +11,9 @@ class TCliApplication;
 // built the way the recovery wizard builds it, and runs the same recovery: every file,
 // every deleted one, the deleted ones rated intact, or the files whose display name
 // matches a mask (the filters combine), each under its folder path below the
-// destination. The run's log goes to standard output, a summary to standard error.
+// destination. The run's log goes to standard output, a summary to standard error, in
+// which damaged copies are counted apart from the files recovered; with --manifest a
+// CSV of every ticked file goes into the destination.
 class TRecoverCommand
 {
 public:
@@ -21,6 +23,7 @@ public:
         QString Destination;
         bool DeletedOnly = false;
         bool IntactOnly = false; // only deleted files rated intact or data-in-record
+        bool Manifest = false;   // write recovery-manifest.csv into the destination
         bool HasMask = false;
         QString Mask;
         TRecoveryRun::TOverwrite Overwrite = TRecoveryRun::TOverwrite::Ask;

@@ -433,7 +433,8 @@ void TRecoveryForm::CheckState()
     NextButton->setEnabled(next);
     CloseButton->setEnabled(close);
 
-    FinishLabel2->setText(QString::number(m_counters.ProcessedFiles));
+    // Damaged copies are told apart, never among the files recovered.
+    FinishLabel2->setText(QString::number(m_counters.CleanFiles()));
     const QString details = finishDetails();
     FinishDetailsLabel->setText(details);
     FinishDetailsLabel->setVisible(!details.isEmpty());
@@ -442,12 +443,16 @@ void TRecoveryForm::CheckState()
 QString TRecoveryForm::finishDetails() const
 {
     QStringList lines;
+    if (m_counters.DamagedFiles != 0)
+        lines << QStringLiteral("Recovered, damaged: %1").arg(m_counters.DamagedFiles);
     if (m_counters.FailedFiles != 0)
         lines << QStringLiteral("Failed: %1").arg(m_counters.FailedFiles);
     if (m_counters.SkippedFiles != 0)
         lines << QStringLiteral("Skipped: %1").arg(m_counters.SkippedFiles);
     if (!m_refusal.isEmpty())
         lines << m_refusal;
+    if (!m_manifestProblem.isEmpty())
+        lines << m_manifestProblem;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -556,13 +561,19 @@ void TRecoveryForm::StartRecovery()
 {
     const TBaseDisk* disk = sourceDisk();
     TRecoveryRun run(*this);
+    // Every run leaves a manifest of what it did in the destination.
+    run.SetManifest(true);
     m_refusal.clear();
+    m_manifestProblem.clear();
     m_runLog.clear();
     m_keepRunLog = true;
     const bool completed = run.StartRecovery(FilesTreeView->Tree(), GlobalRecoveryDestinationFolder,
                                              disk ? disk->DriveLetter : '?', disk ? disk->DriveId : -1);
     m_keepRunLog = false;
     m_counters = run.Counters();
+    if (!run.ManifestError().isEmpty())
+        m_manifestProblem =
+            QStringLiteral("The manifest could not be written (%1).").arg(run.ManifestError());
     // A refused run logs its reason between its opening and its closing line, before
     // anything else happens.
     if (!completed && !run.Stopped() && m_runLog.size() > 2)

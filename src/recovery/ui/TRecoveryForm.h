@@ -158,6 +158,7 @@ private:
     QStringList m_runLog;
     bool m_keepRunLog = false;
     QString m_refusal;
+    QString m_manifestProblem; // why the run's manifest could not be written
 };
 
 // Builds the wizard's check tree from elements (in the caller's order; the caller keeps
