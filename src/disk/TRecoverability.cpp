@@ -87,7 +87,8 @@ QString TRecoverability::Text(Rating rating, int percent)
                    "assumed to follow it are in use; it may go on past them or be partly overwritten")
             .arg(percent);
     case Rating::Mismatch:
-        return QStringLiteral("Content does not match its type: its clusters are free but hold other data");
+        return QStringLiteral("Content does not match its type: the file does not start as a file of its "
+                              "type must, so its clusters hold other data");
     case Rating::None:
         break;
     }

@@ -1,6 +1,7 @@
 #include "mainwindow/ui/TFileListModel.h"
 
 #include "support/TModelDisk.h"
+#include "support/TScriptedEngine.h"
 #include "support/TestApp.h"
 #include "periphery/TImageLists.h"
 #include "util/Utils.h"
@@ -196,4 +197,22 @@ TEST_F(FileListModel, SortMarkShowsOnOneColumn)
     EXPECT_EQ(model.SortMarkImage(2), -1);
     model.SetSortMark(7, true);
     EXPECT_EQ(model.SortMarkColumn(), -1);
+}
+
+TEST_F(FileListModel, ARatingShownFirstHasTheFileContentChecked)
+{
+    TScriptedEngine engine;
+    TBaseElement* photo = disk.File(disk.RootElement, QStringLiteral("photo.jpg"), 4096, flag_IS_DELETED);
+    photo->Recovery = TRecoverability::Rating::Intact;
+    engine.SetCopy(photo->TrueID, QByteArray(4096, '\0')); // free clusters that hold zeros, not a JPEG
+
+    TFileListModel model;
+    model.SetElements({photo});
+    model.Sort(TFileListModel::colRecovery, true); // texts made before the row is shown
+    EXPECT_EQ(model.Text(0, TFileListModel::colRecovery), QStringLiteral("Intact"));
+    EXPECT_EQ(model.data(model.index(0, TFileListModel::colRecovery)).toString(),
+              QStringLiteral("Content mismatch"));
+    const int reads = engine.FileReads();
+    model.data(model.index(0, TFileListModel::colRecovery));
+    EXPECT_EQ(engine.FileReads(), reads) << "each file is read once";
 }

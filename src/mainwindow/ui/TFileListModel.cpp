@@ -1,6 +1,7 @@
 #include "mainwindow/ui/TFileListModel.h"
 
 #include "disk/TBaseElement.h"
+#include "disk/TContentCheck.h"
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TImageLists.h"
 #include "util/TPlatform.h"
@@ -226,6 +227,17 @@ int TFileListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+void TFileListModel::checkContent(int row) const
+{
+    // A deleted file shown for the first time has its first bytes compared with what its
+    // type starts with: one read of a few bytes, for the rows on screen only.
+    TBaseElement* element = ElementAt(row);
+    if (!element || !TContentCheck::Applies(*element))
+        return;
+    if (TContentCheck::Check(*element) == TContentCheck::Verdict::Mismatch)
+        m_made[colRecovery][size_t(row)] = 0;
+}
+
 QVariant TFileListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
@@ -234,6 +246,8 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (index.column() == colRecovery)
+            checkContent(row);
         return Text(row, index.column());
     case Qt::DecorationRole:
         if (index.column() == colName) {

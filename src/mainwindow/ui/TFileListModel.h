@@ -81,6 +81,8 @@ private:
     };
 
     QString makeText(const TBaseElement* element, int column) const;
+    // Runs the content check of a deleted file's row when its rating is first shown.
+    void checkContent(int row) const;
     void fillColumn(int column) const;
     QString typeText(const TBaseElement* element) const;
 
