@@ -1,6 +1,7 @@
 #include "TCatCommand.h"
 
 #include "TCliApplication.h"
+#include "TCliArguments.h"
 #include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
@@ -8,8 +9,6 @@
 #include "disk/TEngineRecord.h"
 #include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
-#include "disk/TSourceArgument.h"
-#include "disk/TVantrelApi.h"
 #include "viewers/TFileByteSource.h"
 
 #include <cstdio>
@@ -36,22 +35,16 @@ public:
 bool TCatCommand::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
 {
     options = TOptions();
-    QStringList operands;
-    bool optionsEnded = false;
-    for (const QString& argument : arguments) {
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument.size() == 1) {
-            operands << argument;
-        } else if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+    TCliArguments args(arguments);
+    while (args.NextOption()) {
+        if (args.Name() == QLatin1String("--help") || args.Name() == QLatin1String("-h"))
             options.Help = true;
-        } else if (argument == QLatin1String("--devices")) {
+        else if (args.Name() == QLatin1String("--devices"))
             options.Devices = true;
-        } else {
-            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
-            return false;
-        }
+        else
+            return args.Unknown(error);
     }
+    const QStringList& operands = args.Operands();
     if (options.Help)
         return true;
     if (operands.size() != 2) {
@@ -106,39 +99,15 @@ int TCatCommand::run(const QStringList& arguments)
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
         return TCliApplication::ExitOk;
     }
-    TSourceArgument spec;
-    if (!TSourceArgument::Parse(options.Source, spec, error)) {
-        TCliApplication::printError(error);
+    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
+    if (driveId < 0)
         return TCliApplication::ExitBadInput;
-    }
-    TCliApplication::configureEngine(options.Devices);
-    if (spec.isImage() && !m_application.registerImage(spec.imagePath()))
-        return TCliApplication::ExitBadInput;
-    const TVantrelApi& api = TVantrelApi::Current();
-    api.DisksRescan();
-    const int32_t driveId = spec.Resolve(api, error);
-    if (driveId < 0) {
-        TCliApplication::printError(error);
-        return TCliApplication::ExitBadInput;
-    }
 
     TInterruptGuard guard;
     std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
     TCatScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false)) {
-        if (TInterruptGuard::Interrupted()) {
-            TCliApplication::printError(
-                QStringLiteral("The scan of %1 was interrupted.").arg(options.Source));
-            return TCliApplication::ExitInterrupted;
-        }
-        const char* reason = api.LastError ? api.LastError() : nullptr;
-        TCliApplication::printError(
-            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
-                           "FAT, exFAT or NTFS file system and that you may read it.")
-                .arg(options.Source,
-                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
-        return TCliApplication::ExitFailed;
-    }
+    if (!disk->AnalyzeDisk(&progress, false))
+        return TCliApplication::analysisFailed(options.Source);
 
     QList<const TBaseElement*> found;
     if (!findElements(*disk, options.Entry, found, error)) {

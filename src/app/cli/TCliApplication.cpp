@@ -2,6 +2,7 @@
 
 #include "TCatCommand.h"
 #include "TDrivesCommand.h"
+#include "TInterruptGuard.h"
 #include "TFindCommand.h"
 #include "TRecoverCommand.h"
 #include "TScanCommand.h"
@@ -228,6 +229,39 @@ bool TCliApplication::registerImage(const QString& path)
     }
     m_registered.append(canonical);
     return true;
+}
+
+int32_t TCliApplication::resolveSource(const QString& source, bool devices)
+{
+    TSourceArgument spec;
+    QString error;
+    if (!TSourceArgument::Parse(source, spec, error)) {
+        printError(error);
+        return -1;
+    }
+    configureEngine(devices);
+    if (spec.isImage() && !registerImage(spec.imagePath()))
+        return -1;
+    const TVantrelApi& api = TVantrelApi::Current();
+    api.DisksRescan();
+    const int32_t driveId = spec.Resolve(api, error);
+    if (driveId < 0)
+        printError(error);
+    return driveId;
+}
+
+int TCliApplication::analysisFailed(const QString& source)
+{
+    if (TInterruptGuard::Interrupted()) {
+        printError(QStringLiteral("The scan of %1 was interrupted.").arg(source));
+        return ExitInterrupted;
+    }
+    const QString reason = TVantrelApi::GuardedText(TVantrelApi::Current().LastError);
+    printError(
+        QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
+                       "FAT, exFAT or NTFS file system and that you may read it.")
+            .arg(source, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
+    return ExitFailed;
 }
 
 QString TCliApplication::sourceLabel(const QString& source)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 // The command-line program: reads the arguments, sets the engine up and runs one
 // command. Results go to standard output, messages to standard error.
 class TCliApplication
@@ -37,6 +39,12 @@ public:
     // Registers an image file with the engine once per canonical path; false with a
     // message on standard error when it cannot be opened.
     bool registerImage(const QString& path);
+    // The engine disk a SOURCE operand names, registering the image it names: -1 after
+    // telling why on standard error.
+    int32_t resolveSource(const QString& source, bool devices);
+    // Tells on standard error why the analysis of source did not run to its end (an
+    // interrupt, or a drive the engine cannot read) and gives the exit status for it.
+    static int analysisFailed(const QString& source);
 
     // A source named at the start of a line, with its colon and a blank: "C: " for a
     // drive letter, which ends in a colon already, "disk.img: " for others.

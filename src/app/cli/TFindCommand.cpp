@@ -1,13 +1,12 @@
 #include "TFindCommand.h"
 
 #include "TCliApplication.h"
+#include "TCliArguments.h"
 #include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
-#include "disk/TSourceArgument.h"
-#include "disk/TVantrelApi.h"
 #include "search/TFileSearch.h"
 #include "search/TSearchSink.h"
 
@@ -15,7 +14,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -161,35 +159,11 @@ bool TFindCommand::parseArguments(const QStringList& arguments, TOptions& option
     options = TOptions();
     TSearchCriteria& criteria = options.Criteria;
     bool hasMask = false;
-    QStringList operands;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument.size() == 1) {
-            operands << argument;
-            continue;
-        }
-        // Options with a value take it from the next argument or after "=".
-        QString name = argument;
-        std::optional<QString> value;
-        if (const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            argument.startsWith(QLatin1String("--")) && equals > 0) {
-            name = argument.left(equals);
-            value = argument.mid(equals + 1);
-        }
-        auto takeValue = [&]() -> bool {
-            if (value)
-                return true;
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value.").arg(name);
-                return false;
-            }
-            value = arguments[++i];
-            return true;
-        };
-        if (name == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+    TCliArguments args(arguments);
+    QString value;
+    while (args.NextOption()) {
+        const QString& name = args.Name();
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.Help = true;
         } else if (name == QLatin1String("--devices")) {
             options.Devices = true;
@@ -198,24 +172,18 @@ bool TFindCommand::parseArguments(const QStringList& arguments, TOptions& option
         } else if (name == QLatin1String("--json")) {
             options.Json = true;
         } else if (name == QLatin1String("--mask")) {
-            if (!takeValue())
+            if (!args.TakeValue(criteria.Mask, error))
                 return false;
             hasMask = true;
-            criteria.Mask = *value;
         } else if (name == QLatin1String("--id")) {
-            if (!takeValue())
+            if (!args.TakeValue(criteria.IdText, error))
                 return false;
-            criteria.IdText = *value;
         } else if (name == QLatin1String("--created-between")) {
             // Two values: the first may follow "=", the second is the next argument.
-            if (!takeValue())
+            QString start, end;
+            if (!args.TakeValue(start, error) ||
+                !args.TakeNext(end, error, QStringLiteral("--created-between needs a start and an end.")))
                 return false;
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("--created-between needs a start and an end.");
-                return false;
-            }
-            const QString start = *value;
-            const QString end = arguments[++i];
             if (!parseDateTime(start, false, criteria.DateStart) ||
                 !parseDateTime(end, true, criteria.DateEnd)) {
                 error =
@@ -231,31 +199,31 @@ bool TFindCommand::parseArguments(const QStringList& arguments, TOptions& option
             }
             criteria.DateBetween = true;
         } else if (name == QLatin1String("--not-older-than")) {
-            if (!takeValue())
+            if (!args.TakeValue(value, error))
                 return false;
-            if (!parseAge(*value, criteria.AgeValue, criteria.AgeUnit)) {
+            if (!parseAge(value, criteria.AgeValue, criteria.AgeUnit)) {
                 error = QStringLiteral("--not-older-than takes a count and a unit (min, h, d, w, mon or y), "
                                        "as in 3d, not \"%1\".")
-                            .arg(*value);
+                            .arg(value);
                 return false;
             }
             criteria.Age = true;
         } else if (name == QLatin1String("--size")) {
-            if (!takeValue())
+            if (!args.TakeValue(value, error))
                 return false;
-            if (!parseSize(*value, criteria.SizeSign, criteria.SizeValue, criteria.SizeUnit)) {
+            if (!parseSize(value, criteria.SizeSign, criteria.SizeValue, criteria.SizeUnit)) {
                 error =
                     QStringLiteral("--size takes =, > or < and a byte count with an optional K or M, as in "
                                    ">10K, not \"%1\".")
-                        .arg(*value);
+                        .arg(value);
                 return false;
             }
             criteria.Size = true;
         } else {
-            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
-            return false;
+            return args.Unknown(error);
         }
     }
+    const QStringList& operands = args.Operands();
     if (options.Help)
         return true;
     if (operands.size() != 1) {
@@ -288,39 +256,15 @@ int TFindCommand::run(const QStringList& arguments)
         return TCliApplication::ExitBadInput;
     }
 
-    TSourceArgument spec;
-    if (!TSourceArgument::Parse(options.Source, spec, error)) {
-        TCliApplication::printError(error);
+    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
+    if (driveId < 0)
         return TCliApplication::ExitBadInput;
-    }
-    TCliApplication::configureEngine(options.Devices);
-    if (spec.isImage() && !m_application.registerImage(spec.imagePath()))
-        return TCliApplication::ExitBadInput;
-    const TVantrelApi& api = TVantrelApi::Current();
-    api.DisksRescan();
-    const int32_t driveId = spec.Resolve(api, error);
-    if (driveId < 0) {
-        TCliApplication::printError(error);
-        return TCliApplication::ExitBadInput;
-    }
 
     TInterruptGuard guard;
     std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
     TFindScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false)) {
-        if (TInterruptGuard::Interrupted()) {
-            TCliApplication::printError(
-                QStringLiteral("The scan of %1 was interrupted.").arg(options.Source));
-            return TCliApplication::ExitInterrupted;
-        }
-        const char* reason = api.LastError ? api.LastError() : nullptr;
-        TCliApplication::printError(
-            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
-                           "FAT, exFAT or NTFS file system and that you may read it.")
-                .arg(options.Source,
-                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
-        return TCliApplication::ExitFailed;
-    }
+    if (!disk->AnalyzeDisk(&progress, false))
+        return TCliApplication::analysisFailed(options.Source);
 
     const TScanReport report(options.Json ? TScanReport::Format::Json : TScanReport::Format::Lines, false);
     TCliSearchSink sink(report);

@@ -1,13 +1,12 @@
 #include "TRecoverCommand.h"
 
 #include "TCliApplication.h"
+#include "TCliArguments.h"
 #include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TScanProgress.h"
-#include "disk/TSourceArgument.h"
-#include "disk/TVantrelApi.h"
 #include "recovery/TCheckTreeFiller.h"
 #include "recovery/TStateTree.h"
 #include "search/TMask.h"
@@ -17,7 +16,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -55,35 +53,11 @@ public:
 bool TRecoverCommand::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
 {
     options = TOptions();
-    QStringList operands;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument.size() == 1) {
-            operands << argument;
-            continue;
-        }
-        // Options with a value take it from the next argument or after "=".
-        QString name = argument;
-        std::optional<QString> value;
-        if (const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            argument.startsWith(QLatin1String("--")) && equals > 0) {
-            name = argument.left(equals);
-            value = argument.mid(equals + 1);
-        }
-        auto takeValue = [&]() -> bool {
-            if (value)
-                return true;
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value.").arg(name);
-                return false;
-            }
-            value = arguments[++i];
-            return true;
-        };
-        if (name == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+    TCliArguments args(arguments);
+    QString value;
+    while (args.NextOption()) {
+        const QString& name = args.Name();
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.Help = true;
         } else if (name == QLatin1String("--devices")) {
             options.Devices = true;
@@ -94,32 +68,30 @@ bool TRecoverCommand::parseArguments(const QStringList& arguments, TOptions& opt
         } else if (name == QLatin1String("--manifest")) {
             options.Manifest = true;
         } else if (name == QLatin1String("--to")) {
-            if (!takeValue())
+            if (!args.TakeValue(options.Destination, error))
                 return false;
-            options.Destination = *value;
         } else if (name == QLatin1String("--mask")) {
-            if (!takeValue())
+            if (!args.TakeValue(options.Mask, error))
                 return false;
             options.HasMask = true;
-            options.Mask = *value;
         } else if (name == QLatin1String("--overwrite")) {
-            if (!takeValue())
+            if (!args.TakeValue(value, error))
                 return false;
-            if (*value == QLatin1String("ask")) {
+            if (value == QLatin1String("ask")) {
                 options.Overwrite = TRecoveryRun::TOverwrite::Ask;
-            } else if (*value == QLatin1String("skip")) {
+            } else if (value == QLatin1String("skip")) {
                 options.Overwrite = TRecoveryRun::TOverwrite::Skip;
-            } else if (*value == QLatin1String("always")) {
+            } else if (value == QLatin1String("always")) {
                 options.Overwrite = TRecoveryRun::TOverwrite::Always;
             } else {
-                error = QStringLiteral("--overwrite takes ask, skip or always, not \"%1\".").arg(*value);
+                error = QStringLiteral("--overwrite takes ask, skip or always, not \"%1\".").arg(value);
                 return false;
             }
         } else {
-            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
-            return false;
+            return args.Unknown(error);
         }
     }
+    const QStringList& operands = args.Operands();
     if (options.Help)
         return true;
     if (operands.size() != 1) {
@@ -169,33 +141,14 @@ int TRecoverCommand::run(const QStringList& arguments)
     if (options.Overwrite == TRecoveryRun::TOverwrite::Ask && !isatty(STDIN_FILENO))
         options.Overwrite = TRecoveryRun::TOverwrite::Skip;
 
-    TSourceArgument spec;
-    if (!TSourceArgument::Parse(options.Source, spec, error)) {
-        TCliApplication::printError(error);
+    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
+    if (driveId < 0)
         return TCliApplication::ExitBadInput;
-    }
-    TCliApplication::configureEngine(options.Devices);
-    if (spec.isImage() && !m_application.registerImage(spec.imagePath()))
-        return TCliApplication::ExitBadInput;
-    const TVantrelApi& api = TVantrelApi::Current();
-    api.DisksRescan();
-    const int32_t driveId = spec.Resolve(api, error);
-    if (driveId < 0) {
-        TCliApplication::printError(error);
-        return TCliApplication::ExitBadInput;
-    }
 
     std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
     TQuietScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false) || !disk->RootElement) {
-        const char* reason = api.LastError ? api.LastError() : nullptr;
-        TCliApplication::printError(
-            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
-                           "FAT, exFAT or NTFS file system and that you may read it.")
-                .arg(options.Source,
-                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
-        return TCliApplication::ExitFailed;
-    }
+    if (!disk->AnalyzeDisk(&progress, false) || !disk->RootElement)
+        return TCliApplication::analysisFailed(options.Source);
 
     // The selection, made the way the wizard's buttons and clicks make it.
     TStateTree tree;

@@ -126,19 +126,8 @@ int TScanCommand::scanDisk(const TSourceArgument& source, int32_t driveId, bool 
         analysed = disk->AnalyzeDisk(&progress, false);
     }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    if (!analysed) {
-        if (TInterruptGuard::Interrupted()) {
-            TCliApplication::printError(QStringLiteral("The scan of %1 was interrupted.").arg(name));
-            return TCliApplication::ExitInterrupted;
-        }
-        const char* reason = TVantrelApi::Current().LastError ? TVantrelApi::Current().LastError() : nullptr;
-        TCliApplication::printError(
-            QStringLiteral("The scan of %1 failed: the engine cannot read the drive%2. Check that it holds a "
-                           "FAT, exFAT or NTFS file system and that you may read it.")
-                .arg(name,
-                     reason && *reason ? QStringLiteral(" (%1)").arg(QString::fromUtf8(reason)) : QString()));
-        return TCliApplication::ExitFailed;
-    }
+    if (!analysed)
+        return TCliApplication::analysisFailed(name);
 
     const TScanReport report(json ? TScanReport::Format::Json : TScanReport::Format::Lines, deletedOnly);
     bool written = true;
