@@ -14,6 +14,7 @@
 #include "periphery/TSplashForm.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "search/ui/TFileFindForm.h"
+#include "viewers/ui/TFileViewerForm.h"
 #include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 
@@ -28,6 +29,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTest>
 
 #include <cstdio>
 
@@ -160,6 +162,23 @@ TEST(Screenshots, RenderEveryWindow)
             shoot(find, out, QStringLiteral("find"));
         });
         FindFile(&form);
+
+        // The viewer on a deleted picture, as it is and as hex.
+        if (TBaseElement* picture = findElement([](const TBaseElement& e) {
+                return !e.IsFolder() && e.IsDeleted() && e.GetName().endsWith(QLatin1String(".jpg"));
+            })) {
+            const TFileViewerForm::TModalAnswer::Scope viewerShown([&](TFileViewerForm& viewer) {
+                viewer.resize(640, 480);
+                viewer.show();
+                EXPECT_TRUE(QTest::qWaitFor([&] { return !viewer.PictureLabel->pixmap().isNull(); }, 3000));
+                settle();
+                shoot(viewer, out, QStringLiteral("viewer-picture"));
+                viewer.SetViewMode(fvmHEX);
+                settle();
+                shoot(viewer, out, QStringLiteral("viewer-hex"));
+            });
+            OpenFileView(fvmNative, picture, &form);
+        }
         form.close();
     }
 
