@@ -94,9 +94,6 @@ bool TClusterOwners::find(const std::shared_ptr<TTskVolume>& volume, uint64_t ad
         }
         tsk_error_reset();
     }
-    for (const auto& [from, to] : owners.m_left) {
-        owners.m_result.UnclaimedBytes += to - from;
-    }
     result = std::move(owners.m_result);
     return true;
 }

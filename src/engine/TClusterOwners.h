@@ -27,9 +27,6 @@ public:
         std::vector<std::string> Paths;
         // All owners found.
         int64_t Count = 0;
-        // Clusters in use no live file was found to hold (a file system's own areas,
-        // a damaged folder tree).
-        uint64_t UnclaimedBytes = 0;
     };
 
     // Finds the owners of the deleted entry at the library address; false with a reason

@@ -167,19 +167,22 @@ void TFilePropertiesForm::askOwners()
     // dropped there when the window has closed meanwhile; the record lives as long as the task.
     QThreadPool::globalInstance()->start(
         [record = m_ownersRecord, form = QPointer<TFilePropertiesForm>(this)] {
-            const QString text = TFileProperties::OwnersText(TFileProperties::FindOwners(*record));
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [form, text] {
+            const TFileProperties::TOwners owners = TFileProperties::FindOwners(*record);
+            const QString text = TFileProperties::OwnersText(owners);
+            const bool answered = owners.Count >= 0;
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [form, text, answered] {
                 if (form)
-                    form->showOwners(text);
+                    form->showOwners(text, answered);
             });
         });
 }
 
-void TFilePropertiesForm::showOwners(const QString& text)
+void TFilePropertiesForm::showOwners(const QString& text, bool answered)
 {
     RecoveryMemo->appendPlainText(text);
     RecoveryOwnersButton->setText(QStringLiteral("Which files hold its clusters?"));
-    RecoveryOwnersButton->setEnabled(true);
+    // An answer stands for as long as the window is open; after a failure it may be asked again.
+    RecoveryOwnersButton->setEnabled(!answered);
 }
 
 void TFilePropertiesForm::keyPressEvent(QKeyEvent* event)

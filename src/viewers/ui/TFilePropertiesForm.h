@@ -37,7 +37,8 @@ private:
     QLineEdit* newValue(const QString& name);
     // Starts the engine's search for the owners of the file's clusters on a pool thread.
     void askOwners();
-    void showOwners(const QString& text);
+    // Adds the answer to the details; answered: the engine told (false: it failed).
+    void showOwners(const QString& text, bool answered);
 
     QTabWidget* PageControl;
     QLabel* GeneralFileImage[ImageCount];
