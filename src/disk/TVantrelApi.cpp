@@ -11,7 +11,7 @@ const TVantrelApi& TVantrelApi::Library()
         ::VantrelWait,          ::VantrelRecoveryResult,
         ::VantrelCloseHandle,   ::VantrelFileRecoveryAt,
         ::VantrelScanEstimate,  ::VantrelDiskError,
-        ::VantrelFileRead,
+        ::VantrelFileRead,      ::VantrelClusterOwners,
     };
     return library;
 }

@@ -35,6 +35,8 @@ struct TVantrelApi
     const char* (*DiskError)(int32_t id) = nullptr;
     // Optional: reads of an entry's data (VantrelFileRead); without it nothing can be read.
     int64_t (*FileRead)(const TFileInfo* record, int64_t offset, void* buffer, int64_t length) = nullptr;
+    // Optional: which live files hold a deleted file's clusters (VantrelClusterOwners).
+    int32_t (*ClusterOwners)(const TFileInfo* record, char16_t* text, int32_t textUnits) = nullptr;
 
     // The table of the real engine library.
     static const TVantrelApi& Library();

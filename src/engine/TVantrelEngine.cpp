@@ -1,5 +1,6 @@
 #include "engine/TVantrelEngine.h"
 
+#include "engine/TClusterOwners.h"
 #include "engine/TEntryReader.h"
 #include "engine/TNtfsEnumerator.h"
 #include "engine/TRecoveryJob.h"
@@ -388,4 +389,64 @@ void TVantrelEngine::closeHandle(TVantrelHandle handle)
     // that gave up on it.
     job->cancel();
     job->wait(-1);
+}
+
+int32_t TVantrelEngine::clusterOwners(const TFileInfo* record, char16_t* text, int32_t textUnits)
+{
+    if (text != nullptr && textUnits > 0) {
+        text[0] = u'\0';
+    }
+    if (record == nullptr || textUnits < 0 || (text == nullptr && textUnits > 0)) {
+        setLastError("No entry given, or no room for the text.");
+        return -1;
+    }
+    if (record->Flags & flag_NO_DATA) {
+        setLastError(kNoDataText);
+        return -1;
+    }
+    if (record->Flags & flag_IS_DIRECTORY) {
+        setLastError("The entry is a folder, not a file.");
+        return -1;
+    }
+    if (!(record->Flags & flag_IS_DELETED)) {
+        setLastError("The entry is not deleted: its clusters are its own.");
+        return -1;
+    }
+    std::shared_ptr<TTskVolume> volume;
+    uint64_t address = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMutex);
+        std::string error;
+        if (!locate(*record, volume, address, error)) {
+            setLastError(error);
+            return -1;
+        }
+    }
+    TClusterOwners::TResult owners;
+    std::string error;
+    if (!TClusterOwners::find(volume, address, VANTREL_MAX_OWNERS_LISTED, owners, error)) {
+        setLastError(error);
+        return -1;
+    }
+    std::u16string lines;
+    for (const std::string& path : owners.Paths) {
+        if (!lines.empty()) {
+            lines += u'\n';
+        }
+        lines += TTextCodec::utf8ToUtf16(path);
+    }
+    const int64_t more = owners.Count - static_cast<int64_t>(owners.Paths.size());
+    if (more > 0) {
+        lines += TTextCodec::utf8ToUtf16("\nand " + std::to_string(more) + " more");
+    }
+    if (text != nullptr && textUnits > 0) {
+        size_t units = std::min(lines.size(), static_cast<size_t>(textUnits) - 1);
+        // A cut never splits a surrogate pair.
+        if (units < lines.size() && units > 0 && (lines[units - 1] & 0xFC00) == 0xD800) {
+            --units;
+        }
+        std::copy_n(lines.data(), units, text);
+        text[units] = u'\0';
+    }
+    return static_cast<int32_t>(std::min<int64_t>(owners.Count, INT32_MAX));
 }

@@ -41,6 +41,10 @@ public:
     // fewer), or -1 with the last error set.
     int64_t readFile(const TFileInfo* record, int64_t offset, void* buffer, int64_t length);
 
+    // Writes the paths of the live files that now hold the record's deleted clusters into
+    // text, one a line. Result: the number of owners, or -1 with the last error set.
+    int32_t clusterOwners(const TFileInfo* record, char16_t* text, int32_t textUnits);
+
     void setOptions(int32_t options) { m_options = options; }
     int32_t registerImage(const char* path);
     void clearImages();

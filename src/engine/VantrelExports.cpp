@@ -92,6 +92,13 @@ VANTREL_API int64_t VantrelFileRead(const TFileInfo* record, int64_t offset, voi
                    [&] { return TVantrelEngine::instance().readFile(record, offset, buffer, length); });
 }
 
+VANTREL_API int32_t VantrelClusterOwners(const TFileInfo* record, char16_t* text,
+                                         int32_t textUnits) VANTREL_NOEXCEPT
+{
+    return guarded(int32_t{-1},
+                   [&] { return TVantrelEngine::instance().clusterOwners(record, text, textUnits); });
+}
+
 VANTREL_API void VantrelSetOptions(int32_t options) VANTREL_NOEXCEPT
 {
     guardedVoid([&] { TVantrelEngine::instance().setOptions(options); });

@@ -66,7 +66,8 @@ enum
 enum
 {
     VANTREL_MAX_NAME = 4096,
-    VANTREL_MAX_TARGET = 4097
+    VANTREL_MAX_TARGET = 4097,
+    VANTREL_MAX_OWNERS_LISTED = 10
 };
 
 #pragma pack(push, 1)
@@ -246,6 +247,16 @@ VANTREL_API TVantrelHandle VantrelFileRecoveryAt(int32_t folder, const char16_t*
 // Safe to call from any thread, beside running recoveries and other reads.
 VANTREL_API int64_t VantrelFileRead(const TFileInfo* record, int64_t offset, void* buffer,
                                     int64_t length) VANTREL_NOEXCEPT;
+// Which live files of the initialised disk now hold the clusters in use of the deleted
+// file a record names (the clusters its copy reads). Writes their paths into text, one a
+// line, at most VANTREL_MAX_OWNERS_LISTED, then "and N more" when there are more; the text
+// is cut to textUnits - 1 units and NUL-terminated (text may be NULL with textUnits 0).
+// Result: the number of owners found, 0 for none; -1 with VantrelLastError set: no disk
+// initialised, no such entry, a live entry, a folder or an entry whose data is gone.
+// Walks the volume's live entries once; safe to call from any thread, beside running
+// recoveries and reads.
+VANTREL_API int32_t VantrelClusterOwners(const TFileInfo* record, char16_t* text,
+                                         int32_t textUnits) VANTREL_NOEXCEPT;
 
 #ifdef __cplusplus
 } // extern "C"

@@ -2,11 +2,14 @@
 
 #include "disk/TBaseElement.h"
 #include "disk/TElementKind.h"
+#include "disk/TEngineRecord.h"
+#include "disk/TVantrelApi.h"
 
 #include <QDate>
 #include <QTime>
 
 #include <limits>
+#include <vector>
 
 TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& locale)
     : Caption(element.GetName() + QStringLiteral(" Properties")), Name(element.GetName()),
@@ -18,6 +21,46 @@ TFileProperties::TFileProperties(const TBaseElement& element, const QLocale& loc
       HasRecovery(element.Recovery != TRecoverability::Rating::None), RecoveryVerdict(VerdictOf(element)),
       RecoveryDetails(element.GetRecoveryText()), ImageIndex(IconOf(element))
 {
+    using R = TRecoverability::Rating;
+    if (element.Recovery == R::Partial || element.Recovery == R::Overwritten ||
+        element.Recovery == R::Guess) {
+        auto record = std::make_shared<TFileInfo>();
+        TEngineRecord::Fill(element, *record);
+        OwnersRecord = std::move(record);
+    }
+}
+
+TFileProperties::TOwners TFileProperties::FindOwners(const TFileInfo& record)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    TOwners owners;
+    if (!api.ClusterOwners) {
+        owners.Error = QStringLiteral("the engine in use cannot tell.");
+        return owners;
+    }
+    // Room for every listed path at its longest, and the "more" line.
+    std::vector<char16_t> text(size_t{VANTREL_MAX_OWNERS_LISTED + 1} * VANTREL_MAX_NAME + 1, u'\0');
+    owners.Count = TVantrelApi::Guarded(api.ClusterOwners, int32_t{-1}, &record, text.data(),
+                                        static_cast<int32_t>(text.size()));
+    if (owners.Count < 0) {
+        owners.Count = -1;
+        owners.Error = TVantrelApi::GuardedText(api.LastError);
+        if (owners.Error.isEmpty())
+            owners.Error = QStringLiteral("the engine gave no reason.");
+        return owners;
+    }
+    text.back() = u'\0';
+    owners.Paths = QString::fromUtf16(text.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return owners;
+}
+
+QString TFileProperties::OwnersText(const TOwners& owners)
+{
+    if (owners.Count < 0)
+        return QStringLiteral("Which files hold its clusters could not be found: ") + owners.Error;
+    if (owners.Count == 0 || owners.Paths.isEmpty())
+        return QStringLiteral("No live file was found holding its clusters.");
+    return QStringLiteral("Its clusters now belong to:\n") + owners.Paths.join(QLatin1Char('\n'));
 }
 
 QString TFileProperties::VerdictOf(const TBaseElement& element)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "engine/VantrelLib.h"
 #include "util/Utils.h"
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <memory>
 
 class TBaseElement;
 
@@ -47,6 +50,21 @@ public:
     QString RecoveryVerdict; // "Possible", "Partially possible" or "Impossible"
     QString RecoveryDetails; // the rating and its reason
     Icon ImageIndex;
+    // For a deleted file some of whose clusters are in use (partial, overwritten, guess):
+    // the record that asks the engine which live files hold them; null for other elements.
+    std::shared_ptr<const TFileInfo> OwnersRecord;
+
+    // The engine's answer on the live files holding a deleted file's clusters.
+    struct TOwners
+    {
+        int Count = -1;    // owners found; -1 when the engine could not tell
+        QStringList Paths; // the first of them, then "and N more" when there are more
+        QString Error;     // why not, when Count is -1
+    };
+    // Asks the engine in use. It walks the volume's live entries: call it off the GUI thread.
+    static TOwners FindOwners(const TFileInfo& record);
+    // The answer as the Recovery page's details add it.
+    static QString OwnersText(const TOwners& owners);
 
     static Icon IconOf(const TBaseElement& element);
     static QString StatusOf(const TBaseElement& element);

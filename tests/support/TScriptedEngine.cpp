@@ -32,6 +32,7 @@ TScriptedEngine::TScriptedEngine()
         &wait,         &recoveryResult, &closeHandle,        &fileRecoveryAt,
     };
     m_api.FileRead = &fileRead;
+    m_api.ClusterOwners = &clusterOwners;
     s_active = this;
     m_installed.emplace(&m_api);
 }
@@ -380,4 +381,40 @@ void TScriptedEngine::closeHandle(TVantrelHandle handle)
         self.m_handles[size_t(handle - 1)].Closed = true;
         ++self.m_closed;
     }
+}
+
+void TScriptedEngine::SetOwners(int64_t trueId, const QStringList& paths, bool fail, const QString& error)
+{
+    m_owners.emplace_back(trueId, TOwners{paths, fail, error.toStdString()});
+}
+
+int32_t TScriptedEngine::clusterOwners(const TFileInfo* record, char16_t* text, int32_t textUnits)
+{
+    TScriptedEngine& self = *s_active;
+    ++self.m_ownerCalls;
+    t_readError.clear();
+    if (text && textUnits > 0)
+        text[0] = u'\0';
+    if (!record) {
+        t_readError = "No entry given.";
+        return -1;
+    }
+    const TOwners* owners = nullptr;
+    for (const auto& entry : self.m_owners) {
+        if (entry.first == record->TrueId)
+            owners = &entry.second;
+    }
+    if (!owners)
+        return 0;
+    if (owners->Fail) {
+        t_readError = owners->Error;
+        return -1;
+    }
+    const QString joined = owners->Paths.join(QLatin1Char('\n'));
+    if (text && textUnits > 0) {
+        const qsizetype units = std::min<qsizetype>(joined.size(), textUnits - 1);
+        std::copy_n(reinterpret_cast<const char16_t*>(joined.utf16()), units, text);
+        text[units] = u'\0';
+    }
+    return int32_t(owners->Paths.size());
 }

@@ -99,6 +99,12 @@ public:
     // can hold a read there).
     void SetOnFileRead(std::function<void(int64_t offset)> hook) { m_onFileRead = std::move(hook); }
     int FileReads() const { return m_fileReads.load(); }
+    // What ClusterOwners answers for an entry id: the owners' paths (the count is their
+    // number), or with fail set -1 and error from LastError. Entries without a script have
+    // no owners. Answers may be asked from any thread; scripts must be set before.
+    void SetOwners(int64_t trueId, const QStringList& paths, bool fail = false,
+                   const QString& error = QString());
+    int OwnerCalls() const { return m_ownerCalls.load(); }
     // Handles given out and not yet closed.
     int OpenHandles() const { return int(m_handles.size()) - m_closed; }
 
@@ -134,6 +140,7 @@ private:
     static int32_t recoveryResult(TVantrelHandle handle, char* message, int32_t messageSize);
     static void closeHandle(TVantrelHandle handle);
     static int64_t fileRead(const TFileInfo* record, int64_t offset, void* buffer, int64_t length);
+    static int32_t clusterOwners(const TFileInfo* record, char16_t* text, int32_t textUnits);
 
     const TDriveInfo* findDisk(int32_t id) const;
 
@@ -158,6 +165,14 @@ private:
     std::vector<std::pair<int64_t, int64_t>> m_readable;
     std::function<void(int64_t)> m_onFileRead;
     std::atomic<int> m_fileReads{0};
+    struct TOwners
+    {
+        QStringList Paths;
+        bool Fail = false;
+        std::string Error;
+    };
+    std::vector<std::pair<int64_t, TOwners>> m_owners;
+    std::atomic<int> m_ownerCalls{0};
     TVantrelProgressCallback m_progress = nullptr;
     QList<TRecovered> m_recovered;
     std::vector<THandleState> m_handles;

@@ -3,6 +3,7 @@
 #include "support/TestApp.h"
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
+#include "support/TScriptedEngine.h"
 #include "support/TScriptedPrompt.h"
 #include "viewers/TFileProperties.h"
 
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThreadPool>
 #include <QTest>
 #include <QTimer>
 
@@ -157,3 +159,70 @@ TEST_F(FilePropertiesFormTest, HelpButtonAndF1OpenTheWindowsHelpPage)
     ASSERT_NE(THelpWindow::Instance(false), nullptr);
     EXPECT_TRUE(prompt.asked().isEmpty());
 }
+
+namespace {
+
+// A deleted file some of whose clusters are in use: the Recovery page's button asks the
+// engine, off the GUI thread, which live files hold them and adds the answer to the details.
+TEST(FilePropertiesOwners, ButtonAddsTheEnginesAnswerToTheDetails)
+{
+    testApp();
+    TScriptedEngine engine;
+    engine.SetOwners(33, {QStringLiteral("/Keep/new1.bin"), QStringLiteral("/Keep/new2.bin")});
+    engine.SetOwners(34, {}, true, QStringLiteral("No disk is initialised."));
+    TBaseElement file;
+    file.TrueID = 33;
+    file.Name = QStringLiteral("report.txt");
+    file.Flags = flag_IS_DELETED;
+    file.Size = 4096;
+    file.Recovery = TRecoverability::Rating::Overwritten;
+
+    // Clicks the button and waits for the answer; whether it may be asked again goes to retry.
+    auto ask = [](TFilePropertiesForm& form, bool& retry) {
+        auto* button = form.findChild<QPushButton*>(QStringLiteral("RecoveryOwnersButton"));
+        EXPECT_FALSE(button->isHidden());
+        auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("RecoveryMemo"));
+        const int lines = memo->blockCount();
+        button->click();
+        EXPECT_FALSE(button->isEnabled()) << "one search at a time";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return memo->blockCount() > lines; }, 5000));
+        retry = button->isEnabled();
+        return memo->toPlainText();
+    };
+    bool retry = true;
+    {
+        TFilePropertiesForm form;
+        form.FillFrom(TFileProperties(file));
+        const QString memo = ask(form, retry);
+        EXPECT_FALSE(retry);
+        EXPECT_TRUE(memo.startsWith(QStringLiteral("Overwritten"))) << memo.toStdString();
+        EXPECT_TRUE(
+            memo.endsWith(QStringLiteral("Its clusters now belong to:\n/Keep/new1.bin\n/Keep/new2.bin")))
+            << memo.toStdString();
+    }
+    file.TrueID = 34;
+    file.Recovery = TRecoverability::Rating::Guess;
+    {
+        TFilePropertiesForm form;
+        form.FillFrom(TFileProperties(file));
+        EXPECT_TRUE(ask(form, retry).endsWith(QStringLiteral("could not be found: No disk is initialised.")));
+        EXPECT_TRUE(retry);
+    }
+    // A window closed before the answer comes drops it.
+    {
+        auto* form = new TFilePropertiesForm;
+        form->FillFrom(TFileProperties(file));
+        form->findChild<QPushButton*>(QStringLiteral("RecoveryOwnersButton"))->click();
+        delete form;
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(engine.OwnerCalls(), 3);
+    // Free clusters have no owners to ask for.
+    file.Recovery = TRecoverability::Rating::Intact;
+    TFilePropertiesForm form;
+    form.FillFrom(TFileProperties(file));
+    EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("RecoveryOwnersButton"))->isHidden());
+}
+
+} // namespace

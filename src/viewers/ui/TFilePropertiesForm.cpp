@@ -7,14 +7,17 @@
 #include "periphery/TImageLists.h"
 #include "viewers/TFileProperties.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace {
@@ -102,6 +105,11 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     RecoveryMemo->setObjectName(QStringLiteral("RecoveryMemo"));
     RecoveryMemo->setReadOnly(true);
     recoveryLayout->addWidget(RecoveryMemo);
+    RecoveryOwnersButton = new QPushButton(QStringLiteral("Which files hold its clusters?"), recovery);
+    RecoveryOwnersButton->setObjectName(QStringLiteral("RecoveryOwnersButton"));
+    RecoveryOwnersButton->hide();
+    connect(RecoveryOwnersButton, &QPushButton::clicked, this, &TFilePropertiesForm::askOwners);
+    recoveryLayout->addWidget(RecoveryOwnersButton, 0, Qt::AlignLeft);
     m_recoveryIndex = PageControl->addTab(recovery, QStringLiteral("Recovery"));
     PageControl->setTabVisible(m_recoveryIndex, false);
     PageControl->setCurrentIndex(0);
@@ -142,8 +150,39 @@ void TFilePropertiesForm::FillFrom(const TFileProperties& properties)
     PageControl->setTabVisible(m_recoveryIndex, properties.HasRecovery);
     RecoveryVerdictLabel->setText(properties.RecoveryVerdict);
     RecoveryMemo->setPlainText(properties.RecoveryDetails);
+    m_ownersRecord = properties.HasRecovery ? properties.OwnersRecord : nullptr;
+    RecoveryOwnersButton->setVisible(m_ownersRecord != nullptr);
+    RecoveryOwnersButton->setEnabled(m_ownersRecord != nullptr);
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->setCursorPosition(0);
+}
+
+void TFilePropertiesForm::askOwners()
+{
+    if (!m_ownersRecord)
+        return;
+    RecoveryOwnersButton->setEnabled(false);
+    RecoveryOwnersButton->setText(QStringLiteral("Looking for the files..."));
+    // The search walks the whole volume. The answer is posted back to the GUI thread and
+    // dropped there when the window has closed meanwhile; the record lives as long as the task.
+    QThreadPool::globalInstance()->start(
+        [record = m_ownersRecord, form = QPointer<TFilePropertiesForm>(this)] {
+            const TFileProperties::TOwners owners = TFileProperties::FindOwners(*record);
+            const QString text = TFileProperties::OwnersText(owners);
+            const bool answered = owners.Count >= 0;
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [form, text, answered] {
+                if (form)
+                    form->showOwners(text, answered);
+            });
+        });
+}
+
+void TFilePropertiesForm::showOwners(const QString& text, bool answered)
+{
+    RecoveryMemo->appendPlainText(text);
+    RecoveryOwnersButton->setText(QStringLiteral("Which files hold its clusters?"));
+    // An answer stands for as long as the window is open; after a failure it may be asked again.
+    RecoveryOwnersButton->setEnabled(!answered);
 }
 
 void TFilePropertiesForm::keyPressEvent(QKeyEvent* event)

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/VantrelLib.h"
+
 #include <QDialog>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -11,8 +15,9 @@ class TBaseElement;
 class TFileProperties;
 
 // What is known about one found file or folder: its icon and name, id, status, type,
-// location, size, size on disk and the three dates. A second page for recovery
-// details exists but is hidden and never filled.
+// location, size, size on disk and the three dates. A deleted file the analysis rated
+// has a Recovery page; where some of its clusters are in use, a button there asks the
+// engine (off the GUI thread) which live files hold them and adds the answer.
 class TFilePropertiesForm : public QDialog
 {
     Q_OBJECT
@@ -30,6 +35,10 @@ protected:
 
 private:
     QLineEdit* newValue(const QString& name);
+    // Starts the engine's search for the owners of the file's clusters on a pool thread.
+    void askOwners();
+    // Adds the answer to the details; answered: the engine told (false: it failed).
+    void showOwners(const QString& text, bool answered);
 
     QTabWidget* PageControl;
     QLabel* GeneralFileImage[ImageCount];
@@ -46,11 +55,13 @@ private:
     QLineEdit* GeneralFileAccessedEdit;
     QLabel* RecoveryVerdictLabel;
     QPlainTextEdit* RecoveryMemo;
+    QPushButton* RecoveryOwnersButton;
     QPushButton* Button1;
     QPushButton* Button3;
 
 private:
     int m_recoveryIndex = -1;
+    std::shared_ptr<const TFileInfo> m_ownersRecord;
 };
 
 // The window's name in language files and the rest of the program.
