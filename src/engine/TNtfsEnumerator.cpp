@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <span>
 #include <unordered_set>
 
@@ -61,6 +62,16 @@ uint64_t nameKey(uint64_t parent, const std::u16string& name)
         hash = (hash ^ static_cast<uint64_t>(c)) * 1099511628211ULL;
     }
     return hash;
+}
+
+// An attribute's type as the record stores it. The library copies the on-disk number
+// into its enum field, so a damaged record can hold a value the enum does not name:
+// read it as the integer it is, never as the enum.
+uint32_t attrType(const TSK_FS_ATTR* attr)
+{
+    std::underlying_type_t<TSK_FS_ATTR_TYPE_ENUM> type{};
+    std::memcpy(&type, &attr->type, sizeof type);
+    return static_cast<uint32_t>(type);
 }
 
 bool isI30(const TSK_FS_ATTR* attr)
@@ -139,7 +150,7 @@ TChosenName chooseName(TSK_FS_FILE* file)
     const int attributes = tsk_fs_file_attr_getsize(file);
     for (int i = 0; i < attributes; ++i) {
         const TSK_FS_ATTR* attr = tsk_fs_file_attr_get_idx(file, i);
-        if (attr == nullptr || attr->type != TSK_FS_ATTR_TYPE_NTFS_FNAME ||
+        if (attr == nullptr || attrType(attr) != TSK_FS_ATTR_TYPE_NTFS_FNAME ||
             !(attr->flags & TSK_FS_ATTR_RES) || attr->rd.buf == nullptr) {
             continue;
         }
@@ -461,11 +472,12 @@ void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFold
         if (attr == nullptr || !isI30(attr)) {
             continue;
         }
-        if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXROOT) {
+        const uint32_t type = attrType(attr);
+        if (type == TSK_FS_ATTR_TYPE_NTFS_IDXROOT) {
             root = attr;
-        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_IDXALLOC) {
+        } else if (type == TSK_FS_ATTR_TYPE_NTFS_IDXALLOC) {
             allocation = attr;
-        } else if (attr->type == TSK_FS_ATTR_TYPE_NTFS_BITMAP) {
+        } else if (type == TSK_FS_ATTR_TYPE_NTFS_BITMAP) {
             bitmap = attr;
         }
     }

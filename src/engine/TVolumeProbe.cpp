@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -317,6 +318,20 @@ int32_t TVolumeProbe::fileSystemFlags(uint32_t tskType)
     }
 }
 
+namespace {
+
+// Products of counts a boot sector gives: a damaged one can give any value, and the
+// product then stands at the largest count rather than wrapping around.
+int64_t product(int64_t a, int64_t b)
+{
+    int64_t result = 0;
+    if (__builtin_mul_overflow(a, b, &result))
+        return (a < 0) != (b < 0) ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    return result;
+}
+
+} // namespace
+
 void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
@@ -351,7 +366,7 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
     if (g.bytesPerSector <= 0 || g.sectorsPerCluster <= 0) {
         g.bytesPerSector = fs->dev_bsize > 0 ? fs->dev_bsize : 512;
         g.sectorsPerCluster = std::max<int64_t>(1, fs->block_size / g.bytesPerSector);
-        g.totalSectors = static_cast<int64_t>(fs->block_count) * g.sectorsPerCluster;
+        g.totalSectors = product(static_cast<int64_t>(fs->block_count), g.sectorsPerCluster);
         g.totalClusters = static_cast<int64_t>(fs->block_count);
     }
     if (g.totalClusters <= 0) {
@@ -363,7 +378,7 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
         const int64_t freeBlocks = recordedFreeBlocks(volume);
         if (freeBlocks >= 0) {
             const int64_t sectorsPerBlock = std::max<int64_t>(1, fs->block_size / g.bytesPerSector);
-            g.freeClusters = freeBlocks * sectorsPerBlock / g.sectorsPerCluster;
+            g.freeClusters = product(freeBlocks, sectorsPerBlock) / g.sectorsPerCluster;
         }
     }
     if (g.serial == 0 && fs->fs_id_used > 0) {
@@ -375,7 +390,7 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
     }
     tsk_error_reset();
 
-    const int64_t bytesPerCluster = g.bytesPerSector * g.sectorsPerCluster;
+    const int64_t bytesPerCluster = product(g.bytesPerSector, g.sectorsPerCluster);
     TTextCodec::copyToField(fileSystemName(type), info.FileSystemName, sizeof info.FileSystemName);
     TTextCodec::copyToField(g.label, info.VolumeLabel, sizeof info.VolumeLabel);
     info.FileSystemType = static_cast<int32_t>(type);
@@ -387,13 +402,13 @@ void TVolumeProbe::fill(const TTskVolume& volume, TDriveInfo& info)
     info.TotalClusters = g.totalClusters;
     // -1: the free space is not known.
     info.TotalClustersFree = g.freeClusters < 0 ? -1 : std::min(g.freeClusters, g.totalClusters);
-    info.SpaceTotal = g.totalClusters * bytesPerCluster;
-    info.SpaceFree = info.TotalClustersFree < 0 ? -1 : info.TotalClustersFree * bytesPerCluster;
+    info.SpaceTotal = product(g.totalClusters, bytesPerCluster);
+    info.SpaceFree = info.TotalClustersFree < 0 ? -1 : product(info.TotalClustersFree, bytesPerCluster);
     info.FileSystemFlags = fileSystemFlags(type);
     info.SectorsPerTrack = g.sectorsPerTrack;
     info.Heads = g.heads;
     info.TracksPerCylinder = g.heads;
     if (g.sectorsPerTrack > 0 && g.heads > 0) {
-        info.Cylinders = g.totalSectors / (int64_t{g.sectorsPerTrack} * g.heads);
+        info.Cylinders = g.totalSectors / product(g.sectorsPerTrack, g.heads);
     }
 }

@@ -1,0 +1,95 @@
+#include "TEngineSession.h"
+
+#include "support/TManifest.h"
+#include "support/TTempDir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+// Fixture images with a few bytes changed the way a damaged or hostile disk changes
+// them: the engine lists what it can and never overflows, loads an invalid value or hangs.
+
+namespace {
+
+// A copy of a fixture image, changed by edit, in a temporary folder.
+QString changedCopy(const TTempDir& dir, const char* fixture, const std::function<void(QByteArray&)>& edit)
+{
+    QFile source(TManifest::load(QString::fromLatin1(fixture)).imagePath());
+    if (!source.open(QIODevice::ReadOnly))
+        return QString();
+    QByteArray bytes = source.readAll();
+    edit(bytes);
+    const QString path = dir.filePath(QStringLiteral("%1-changed.img").arg(QLatin1String(fixture)));
+    QFile target(path);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+} // namespace
+
+TEST(EngineHostileImage, HugeNtfsSectorCountGivesSaneSizes)
+{
+    TTempDir dir;
+    const QString image = changedCopy(dir, "ntfs", [](QByteArray& bytes) {
+        // The boot sector's total sector count, at offset 40, at its largest.
+        const uint64_t huge = 0x7FFFFFFFFFFFFFFFULL;
+        std::memcpy(bytes.data() + 40, &huge, sizeof huge);
+    });
+    ASSERT_FALSE(image.isEmpty());
+    TEngineSession session;
+    const int32_t id = session.openImage(image);
+    ASSERT_GE(id, 0);
+    const TDriveInfo* info = session.drive(id);
+    ASSERT_NE(info, nullptr);
+    EXPECT_GE(info->SpaceTotal, 0) << "the size saturates instead of wrapping around";
+}
+
+TEST(EngineHostileImage, UnknownAttributeTypesInRecordsAreSkipped)
+{
+    TTempDir dir;
+    int changed = 0;
+    const QString image = changedCopy(dir, "ntfs", [&changed](QByteArray& bytes) {
+        // Every file-name attribute (type 0x30) of the records past the system files gets
+        // a type no attribute has.
+        char* data = bytes.data();
+        const qsizetype size = bytes.size();
+        auto u32 = [&](qsizetype at) {
+            uint32_t value = 0;
+            if (at >= 0 && at + 4 <= size)
+                std::memcpy(&value, data + at, sizeof value);
+            return value;
+        };
+        for (qsizetype at = 0; at + 1024 <= size; at += 1024) {
+            if (std::memcmp(data + at, "FILE", 4) != 0 || u32(at + 44) < 64)
+                continue;
+            qsizetype offset = u32(at + 20) & 0xFFFF;
+            while (offset + 8 <= 1024) {
+                const uint32_t type = u32(at + offset), length = u32(at + offset + 4);
+                if (type == 0xFFFFFFFF || length < 8 || offset + length > 1024)
+                    break;
+                if (type == 0x30) {
+                    // Beyond every value the library's type enum can hold.
+                    const uint32_t unknown = 0x40000030;
+                    std::memcpy(data + at + offset, &unknown, sizeof unknown);
+                    ++changed;
+                }
+                offset += length;
+            }
+        }
+    });
+    ASSERT_FALSE(image.isEmpty());
+    ASSERT_GT(changed, 0);
+    TEngineSession session;
+    const int32_t id = session.openImage(image);
+    ASSERT_GE(id, 0);
+    // The records still list (nameless), or the volume fails cleanly; nothing undefined happens.
+    if (session.enumerate(id))
+        EXPECT_GT(session.calls(), 0);
+    else
+        EXPECT_STRNE(VantrelLastError(), "");
+}
