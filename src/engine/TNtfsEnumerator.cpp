@@ -199,6 +199,21 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullSc
     if (m_recordSize >= 256) {
         m_mft = tsk_fs_file_open_meta(m_volume->fs(), nullptr, 0);
     }
+    // The record count follows the $MFT's size fields, which a damaged record can raise
+    // to any value: the walk goes no further than the records its data runs really hold.
+    if (m_mft != nullptr && m_recordSize > 0) {
+        const TSK_FS_ATTR* data = tsk_fs_file_attr_get_type(m_mft, TSK_FS_ATTR_TYPE_NTFS_DATA, 0, 0);
+        if (data != nullptr && (data->flags & TSK_FS_ATTR_NONRES)) {
+            uint64_t blocks = 0;
+            for (const TSK_FS_ATTR_RUN* run = data->nrd.run; run != nullptr; run = run->next) {
+                if (!(run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE)))
+                    blocks += run->len;
+            }
+            const uint64_t held = blocks * fs->block_size / static_cast<uint64_t>(m_recordSize);
+            if (held > 0 && held < static_cast<uint64_t>(m_count))
+                m_count = m_records = static_cast<int64_t>(held);
+        }
+    }
     tsk_error_reset();
 }
 

@@ -88,8 +88,53 @@ TEST(EngineHostileImage, UnknownAttributeTypesInRecordsAreSkipped)
     const int32_t id = session.openImage(image);
     ASSERT_GE(id, 0);
     // The records still list (nameless), or the volume fails cleanly; nothing undefined happens.
-    if (session.enumerate(id))
+    if (session.enumerate(id)) {
         EXPECT_GT(session.calls(), 0);
-    else
+    } else {
         EXPECT_STRNE(VantrelLastError(), "");
+    }
+}
+
+TEST(EngineHostileImage, RaisedMftSizeDoesNotWalkRecordsThatAreNotThere)
+{
+    TTempDir dir;
+    bool raised = false;
+    const QString image = changedCopy(dir, "ntfs", [&raised](QByteArray& bytes) {
+        char* data = bytes.data();
+        auto u64 = [&](qsizetype at) {
+            uint64_t value = 0;
+            if (at >= 0 && at + 8 <= bytes.size())
+                std::memcpy(&value, data + at, sizeof value);
+            return value;
+        };
+        const uint64_t cluster = uint64_t(uint8_t(data[11]) | uint8_t(data[12]) << 8) * uint8_t(data[13]);
+        const qsizetype mft = qsizetype(u64(0x30) * cluster);
+        if (mft <= 0 || mft + 1024 > bytes.size() || std::memcmp(data + mft, "FILE", 4) != 0)
+            return;
+        // The $DATA attribute of record 0: its allocated, real and initialised sizes
+        // raised by 2^40, two bytes changed each.
+        qsizetype offset = qsizetype(u64(mft + 20) & 0xFFFF);
+        while (offset + 0x40 <= 1024) {
+            const uint32_t type = uint32_t(u64(mft + offset)), length = uint32_t(u64(mft + offset + 4));
+            if (type == 0xFFFFFFFF || length < 8)
+                return;
+            if (type == 0x80 && data[mft + offset + 8] == 1) {
+                for (int field : {0x28, 0x30, 0x38}) {
+                    const uint64_t size = u64(mft + offset + field) + (uint64_t{1} << 40);
+                    std::memcpy(data + mft + offset + field, &size, sizeof size);
+                }
+                raised = true;
+                return;
+            }
+            offset += length;
+        }
+    });
+    ASSERT_FALSE(image.isEmpty());
+    ASSERT_TRUE(raised);
+    TEngineSession session;
+    const int32_t id = session.openImage(image);
+    ASSERT_GE(id, 0);
+    if (session.enumerate(id)) {
+        EXPECT_LT(session.calls(), 100000) << "the records the runs hold, not 2^40 bytes of them";
+    }
 }
