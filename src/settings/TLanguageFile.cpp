@@ -114,6 +114,11 @@ bool TLanguageFile::Contains(const QString& section, const QString& key) const
     return found != m_sections.cend() && found->contains(fold(key));
 }
 
+QStringList TLanguageFile::Keys(const QString& section) const
+{
+    return m_sections.value(fold(section)).keys();
+}
+
 bool TLanguageFile::PlaceholdersMatch(const QString& original, const QString& translated)
 {
     // "%%" is a literal percent sign and is taken first so it never starts a placeholder.

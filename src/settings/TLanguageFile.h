@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // A language file read into memory: sections of key/value pairs that supply the texts of
 // the windows in another language. Lookups ignore letter case in section names and keys.
@@ -29,6 +30,8 @@ public:
     // The value of key in section, or defaultValue when the key is absent.
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     bool Contains(const QString& section, const QString& key) const;
+    // The keys of a section, case-folded, in no particular order.
+    QStringList Keys(const QString& section) const;
     bool IsEmpty() const { return m_sections.isEmpty(); }
 
     // True when translated carries the same format placeholders as original: the numbered

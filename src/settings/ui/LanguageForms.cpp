@@ -140,6 +140,18 @@ void fillItems(QComboBox* list, const QString& section, const QString& prefix, c
     }
 }
 
+// The rows of a list shown as a tree without branches, such as a page list.
+void fillRows(QTreeWidget* tree, const QString& section, const QString& prefix, const TLanguageFile& table)
+{
+    for (int n = 0; n < tree->topLevelItemCount(); ++n) {
+        const QString value =
+            table.ReadString(section, prefix + QStringLiteral(".items[%1]").arg(n), QString());
+        QTreeWidgetItem* item = tree->topLevelItem(n);
+        if (!value.isEmpty() && TLanguageFile::PlaceholdersMatch(item->text(0), value))
+            item->setText(0, value);
+    }
+}
+
 void fillColumns(QAbstractItemView* view, const QString& section, const QString& prefix,
                  const TLanguageFile& table)
 {
@@ -206,6 +218,8 @@ void FillProps(const QList<QWidget*>& forms, const TLanguageFile& table)
                 fillItems(list, section, prefix, table);
             if (auto* view = qobject_cast<QAbstractItemView*>(component))
                 fillColumns(view, section, prefix, table);
+            if (auto* tree = qobject_cast<QTreeWidget*>(component))
+                fillRows(tree, section, prefix, table);
         }
     }
 }

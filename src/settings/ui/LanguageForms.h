@@ -14,7 +14,8 @@ void UpdateLanguage(QWidget* form);
 // Applies table to each window in forms (null entries skipped). A window is the section
 // named after its objectName; its keys are "Window.Caption" for the title and
 // "Window.Control.Caption", ".Hint", ".lines[n]", ".items[n]" and ".Columns[n].Caption"
-// for the controls below it, found by their objectName. Only existing lines, items and
+// for the controls below it, found by their objectName (".items[n]" also names the rows
+// of a tree widget's top level, such as a page list). Only existing lines, items and
 // columns are replaced. A value whose format placeholders differ from the text it
 // replaces is not applied.
 void FillProps(const QList<QWidget*>& forms, const TLanguageFile& table);
