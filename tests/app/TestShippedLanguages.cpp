@@ -40,7 +40,7 @@ void checkWindows(const QString& fileName)
     ASSERT_NE(CurrentLanguageFile, nullptr) << qPrintable(fileName);
     const TLanguageFile& table = *CurrentLanguageFile;
     static const QRegularExpression component(
-        QStringLiteral("^[^.]+\\.([^.\\[]+)\\.(caption|hint|items\\[\\d+\\])$"));
+        QStringLiteral("^[^.]+\\.([^.\\[]+)\\.(caption|hint|items\\[\\d+\\]|columns\\[\\d+\\]\\.caption)$"));
     for (const TMake& create :
          {make<TMainForm>(), make<TDiskSelectForm>(), make<TScanDiskForm>(), make<TDrivePropertiesForm>(),
           make<TRecoveryForm>(), make<TFileRecoveryLoadForm>(), make<TFileFindForm>(),

@@ -17,6 +17,7 @@ TEST_F(MainFormTest, NewMainWindowShowsTheCurrentLanguage)
                                                "MainForm.actDriveSelectDrive.Caption=&Openen...\n"
                                                "MainForm.actDriveSelectDrive.Hint=Openen|Kies een station\n"
                                                "MainForm.actDriveClose.Caption=%1 sluiten\n"
+                                               "MainForm.FilesListViewDetails.Columns[3].Caption=Aangemaakt\n"
                                                "MainForm.actHelpAbout.Caption=\xC3\x9C"
                                                "ber...\n")
                                  .toUtf8()));
@@ -30,6 +31,8 @@ TEST_F(MainFormTest, NewMainWindowShowsTheCurrentLanguage)
     EXPECT_EQ(action("actDriveSelectDrive")->statusTip(), QStringLiteral("Kies een station"));
     EXPECT_EQ(action("actHelpAbout")->text(), QString::fromUtf8("\xC3\x9C"
                                                                 "ber..."));
+    EXPECT_EQ(model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Aangemaakt"));
+    EXPECT_EQ(model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
     // A placeholder the original does not have is refused; unmentioned texts stay.
     EXPECT_EQ(action("actDriveClose")->text(), QStringLiteral("&Close"));
     EXPECT_EQ(action("actDriveExit")->text(), QStringLiteral("E&xit"));
