@@ -70,5 +70,6 @@ TEST(ShippedLanguages, EveryWindowShowsItsTranslatedTitle)
 {
     resetSettingsToInitialValues();
     checkWindows(QStringLiteral("Dutch.lng"));
+    checkWindows(QStringLiteral("Russian.lng"));
     resetSettingsToInitialValues();
 }
