@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSet>
+#include <QTableView>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -222,4 +224,63 @@ void FillProps(const QList<QWidget*>& forms, const TLanguageFile& table)
                 fillRows(tree, section, prefix, table);
         }
     }
+}
+
+QStringList ReadProps(QWidget* form)
+{
+    QStringList lines;
+    if (!form || form->objectName().isEmpty())
+        return lines;
+    const QString section = form->objectName();
+    QSet<QString> written;
+    const auto add = [&](const QString& key, const QString& value) {
+        if (!value.trimmed().isEmpty() && !written.contains(key.toCaseFolded())) {
+            written.insert(key.toCaseFolded());
+            lines << key + QLatin1Char('=') + value.trimmed();
+        }
+    };
+    add(section + QStringLiteral(".Caption"), form->windowTitle());
+    for (QObject* component : form->findChildren<QObject*>()) {
+        const QString name = component->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+            continue;
+        const QString prefix = section + QLatin1Char('.') + name;
+        if (const std::optional<QString> caption = captionOf(component))
+            add(prefix + QStringLiteral(".Caption"), *caption);
+        QString tip, status;
+        if (auto* action = qobject_cast<QAction*>(component)) {
+            // An action's tool tip falls back to its text; without a status tip it has no
+            // hint of its own.
+            status = action->statusTip();
+            tip = status.isEmpty() ? QString() : action->toolTip();
+        } else if (auto* widget = qobject_cast<QWidget*>(component)) {
+            tip = widget->toolTip();
+            status = widget->statusTip();
+        }
+        if (!tip.isEmpty() || !status.isEmpty())
+            add(prefix + QStringLiteral(".Hint"),
+                tip == status || status.isEmpty() ? tip : tip + QLatin1Char('|') + status);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(component)) {
+            const QStringList text = memo->toPlainText().split(QLatin1Char('\n'));
+            for (int n = 0; n < text.size(); ++n)
+                add(prefix + QStringLiteral(".lines[%1]").arg(n), text[n]);
+        }
+        if (auto* list = qobject_cast<QComboBox*>(component))
+            for (int n = 0; n < list->count(); ++n)
+                add(prefix + QStringLiteral(".items[%1]").arg(n), list->itemText(n));
+        // Column titles of the views that show a header.
+        QAbstractItemView* view = nullptr;
+        if (auto* tree = qobject_cast<QTreeView*>(component); tree && !tree->isHeaderHidden())
+            view = tree;
+        else if (auto* table = qobject_cast<QTableView*>(component))
+            view = table;
+        if (view && view->model())
+            for (int n = 0; n < view->model()->columnCount(); ++n)
+                add(prefix + QStringLiteral(".Columns[%1].Caption").arg(n),
+                    view->model()->headerData(n, Qt::Horizontal).toString());
+        if (auto* tree = qobject_cast<QTreeWidget*>(component))
+            for (int n = 0; n < tree->topLevelItemCount(); ++n)
+                add(prefix + QStringLiteral(".items[%1]").arg(n), tree->topLevelItem(n)->text(0));
+    }
+    return lines;
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QObject;
 class QWidget;
@@ -26,3 +27,8 @@ void FillProps(const QList<QWidget*>& forms, const TLanguageFile& table);
 // property the control has no counterpart for, and a value with mismatched placeholders
 // leave it alone. Returns true when the property was set.
 bool SetProp(QObject* component, const QString& prop, const QString& value);
+
+// The texts of a window as a language file section would give them, one "key=value" line
+// each, in the order FillProps walks them: the title, then each named control's caption,
+// hint, lines, items and column titles. Empty texts are left out, and a key is written once.
+QStringList ReadProps(QWidget* form);

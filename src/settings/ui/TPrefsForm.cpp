@@ -63,14 +63,16 @@ void enableField(QWidget* field, bool enabled)
     field->setPalette(palette);
 }
 
-// A caption bar at the top of a page: bold text on the button-shadow colour.
+// A caption bar at the top of a page: bold text on the button-shadow colour, indented by
+// the width of three blanks (as a margin, so a translated caption keeps it too).
 QLabel* captionBar(QWidget* page, const QString& text)
 {
-    auto* bar = new QLabel(QStringLiteral("   ") + text, page);
+    auto* bar = new QLabel(text, page);
     bar->setObjectName(page->objectName() + QStringLiteral("CaptionPanel"));
     QFont bold = bar->font();
     bold.setBold(true);
     bar->setFont(bold);
+    bar->setIndent(QFontMetrics(bold).horizontalAdvance(QStringLiteral("   ")));
     bar->setAutoFillBackground(true);
     bar->setBackgroundRole(QPalette::Mid);
     bar->setMinimumHeight(bar->sizeHint().height() + 6);
