@@ -12,6 +12,7 @@
 #include "settings/ui/LanguageForms.h"
 #include "settings/ui/TFTPAccountEditForm.h"
 #include "settings/ui/TPrefsForm.h"
+#include "util/Utils.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 #include "viewers/ui/TFileViewerForm.h"
 
@@ -90,6 +91,7 @@ TEST(ShippedLanguages, EnglishFileHoldsTheBuiltInTexts)
 {
     resetSettingsToInitialValues();
     CurrentLanguageFile.reset();
+    ReadVerInfo(); // the titles that name the product
     QString text =
         QStringLiteral("; Brevant Pro - the built-in English texts, written by the tests from the windows.\n"
                        "; Each section is a window; keys are Window.Control.Property.\n");
