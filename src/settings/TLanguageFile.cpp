@@ -1,6 +1,7 @@
 #include "settings/TLanguageFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -87,6 +88,9 @@ TLanguageFile TLanguageFile::Parse(const QByteArray& bytes)
 bool TLanguageFile::Load(const QString& path, TLanguageFile& file)
 {
     file = TLanguageFile();
+    // Only a regular file: opening a pipe or a device of that name could wait forever.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
         return false;

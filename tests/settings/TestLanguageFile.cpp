@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString value(const TLanguageFile& file, const char* section, const char* key)
@@ -81,6 +83,8 @@ TEST(LanguageFile, MissingHugeAndOutsideFilesLoadNoTable)
     EXPECT_EQ(LoadLanguage(QStringLiteral("huge.lng")), nullptr);
     EXPECT_EQ(LoadLanguage(QStringLiteral("missing.lng")), nullptr);
     EXPECT_EQ(LoadLanguage(QStringLiteral("../outside.lng")), nullptr);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(temp.filePath("pipe.lng")).constData(), 0600), 0);
+    EXPECT_EQ(LoadLanguage(QStringLiteral("pipe.lng")), nullptr); // returns, never waits for a writer
     QFile::remove(temp.filePath("../outside.lng"));
 
     // Loading drops the table in use, whatever it finds.
