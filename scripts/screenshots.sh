@@ -3,7 +3,8 @@
 #   scripts/screenshots.sh [output-dir]        (default: build/screenshots)
 # Environment: BUILD_DIR (default: build) is the build folder to use or create.
 # Writes splash, drive-selection, scan, main-window, file-properties, drive-properties,
-# drive-properties-capabilities, about and help .png files. Nothing outside the output
+# drive-properties-capabilities, about, preferences, main-window-nl, preferences-nl and help
+# .png files. Nothing outside the output
 # folder and the build folder is written; settings go to a temporary folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

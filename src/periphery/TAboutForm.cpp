@@ -1,5 +1,6 @@
 #include "periphery/TAboutForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "util/Utils.h"
 
 #include <QHBoxLayout>
@@ -91,6 +92,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
+    UpdateLanguage(this);
     resize(440, sizeHint().height());
 }
 

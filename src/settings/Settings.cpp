@@ -197,19 +197,45 @@ void writeSetting(TRegistryStore& store, const TSetting& setting)
 {
     const QString& section = *setting.Section;
     const QString name = QLatin1String(setting.Name);
-    std::visit(
-        TOverloaded{[&](const bool* variable) { RegWriteBool(store, section, name, *variable); },
-                    [&](const int* variable) { RegWriteInteger(store, section, name, *variable); },
-                    [&](const QString* variable) { RegWriteString(store, section, name, *variable); },
-                    [&](const QChar* variable) { RegWriteString(store, section, name, QString(*variable)); },
-                    [&](const TOrdinal& o) { RegWriteBinaryData(store, section, name, o.Value, 1); }},
-        setting.Variable);
+    std::visit(TOverloaded{
+                   [&](const bool* variable) { RegWriteBool(store, section, name, *variable); },
+                   [&](const int* variable) { RegWriteInteger(store, section, name, *variable); },
+                   [&](const QString* variable) {
+                       RegWriteString(store, section, name,
+                                      variable == &GlobalRecoveryDestinationFTP ? RemoveUrlPassword(*variable)
+                                                                                : *variable);
+                   },
+                   [&](const QChar* variable) { RegWriteString(store, section, name, QString(*variable)); },
+                   [&](const TOrdinal& o) { RegWriteBinaryData(store, section, name, o.Value, 1); }},
+               setting.Variable);
 }
 
 // The settings start at their initial values, before any other code can read them.
 [[maybe_unused]] const bool initialised = (resetSettingsToInitialValues(), true);
 
 } // namespace
+
+QString RemoveUrlPassword(const QString& url)
+{
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    const qsizetype start = scheme < 0 ? 0 : scheme + 3;
+    qsizetype end = url.size();
+    for (const QChar stop : {u'/', u'?', u'#'}) {
+        const qsizetype at = url.indexOf(stop, start);
+        if (at >= 0 && at < end)
+            end = at;
+    }
+    if (end <= start)
+        return url;
+    // The user part ends at the authority's last "@"; its password starts at the first ":".
+    const qsizetype at = url.lastIndexOf(QLatin1Char('@'), end - 1);
+    if (at < start)
+        return url;
+    const qsizetype colon = url.indexOf(QLatin1Char(':'), start);
+    if (colon < 0 || colon > at)
+        return url;
+    return url.left(colon) + url.mid(at);
+}
 
 void resetSettingsToInitialValues()
 {

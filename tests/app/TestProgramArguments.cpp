@@ -97,3 +97,16 @@ TEST(ProgramArguments, UnknownOptionsAreRefusedAndImagesStillStartTheProgram)
         EXPECT_TRUE(run.Out.isEmpty()) << qPrintable(run.Out);
     }
 }
+
+TEST(ProgramArguments, LanguageOptionTakesANameAndStartsTheProgram)
+{
+    const TRun missing = runPro({QStringLiteral("--language")});
+    EXPECT_EQ(missing.Exit, 2);
+    EXPECT_TRUE(missing.Err.contains(QLatin1String("'--language' needs a language name")))
+        << qPrintable(missing.Err);
+    for (const QStringList& arguments : {QStringList{QStringLiteral("--language"), QStringLiteral("dutch")},
+                                         QStringList{QStringLiteral("--language=Dutch.lng")}}) {
+        const TRun run = runPro(arguments);
+        EXPECT_TRUE(startedTheWindows(run)) << qPrintable(arguments.join(' ')) << " exit " << run.Exit;
+    }
+}

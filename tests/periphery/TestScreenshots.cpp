@@ -14,10 +14,13 @@
 #include "periphery/TSplashForm.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "search/ui/TFileFindForm.h"
-#include "viewers/ui/TFileViewerForm.h"
+#include "settings/Language.h"
+#include "settings/ui/TPrefsForm.h"
 #include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
+#include "viewers/ui/TFileViewerForm.h"
 
+#include "TestConfig.h"
 #include "support/TestApp.h"
 #include "support/TScriptedPrompt.h"
 #include "support/TTempDir.h"
@@ -184,6 +187,35 @@ TEST(Screenshots, RenderEveryWindow)
 
     TAboutForm about;
     shoot(about, out, QStringLiteral("about"));
+
+    {
+        TPrefsForm preferences;
+        preferences.LoadSettings(0);
+        shoot(preferences, out, QStringLiteral("preferences"));
+    }
+
+    // The main window and the preferences window in Dutch.
+    {
+        const TLanguageFolder::Scope folder(QStringLiteral(BREVANT_SOURCE_DIR "/lang"));
+        CurrentLanguageFile = LoadLanguage(QStringLiteral("Dutch.lng"));
+        ASSERT_NE(CurrentLanguageFile, nullptr);
+        {
+            const TMainForm::TSelectDiskDriveAnswer::Scope noSelection([](QWidget*, bool&) { return -1; });
+            TMainForm form;
+            form.resize(900, 600);
+            form.show();
+            settle();
+            form.StartScan(driveId, false);
+            settle();
+            ASSERT_TRUE(CurDisk);
+            shoot(form, out, QStringLiteral("main-window-nl"));
+            form.close();
+        }
+        TPrefsForm preferences;
+        preferences.LoadSettings(0);
+        shoot(preferences, out, QStringLiteral("preferences-nl"));
+        CurrentLanguageFile.reset();
+    }
 
     THelpWindow help;
     help.resize(820, 580);

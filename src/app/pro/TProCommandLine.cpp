@@ -53,6 +53,19 @@ TProCommandLine TProCommandLine::Parse(const QStringList& arguments)
         }
         const QString body = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
         const QString name = body.section(QLatin1Char('='), 0, 0);
+        if (name == QLatin1String("language") && argument.startsWith(QLatin1String("--"))) {
+            if (body.contains(QLatin1Char('=')))
+                line.Language = body.section(QLatin1Char('='), 1);
+            else if (i + 1 < arguments.size())
+                line.Language = arguments.at(++i);
+            if (line.Language.isEmpty()) {
+                line.Act = Action::Refuse;
+                line.Error = QStringLiteral("brevant-pro: option '--language' needs a language name\n"
+                                            "Run 'brevant-pro --help' for usage.");
+                return line;
+            }
+            continue;
+        }
         if (toolkitOptionsWithValue.contains(name)) {
             if (!body.contains(QLatin1Char('=')))
                 ++i; // its value
@@ -78,6 +91,9 @@ QString TProCommandLine::Usage()
         "Options:\n"
         "  -h, --help     show this text and exit\n"
         "  -v, --version  show the version and exit\n"
+        "  --language NAME\n"
+        "                 show the windows in the language of NAME.lng beside the program, for\n"
+        "                 this run only (the language chosen in Preferences stays stored)\n"
         "  --             take every following argument as an image, even one starting with '-'\n"
         "\n"
         "The window system options of the toolkit (-platform, -style, -reverse, ...) are\n"

@@ -26,5 +26,7 @@ public:
 
     Action Act = Action::Run;
     QStringList Images;
+    // The language file for this run (--language), as given; empty for the stored choice.
+    QString Language;
     QString Error;
 };

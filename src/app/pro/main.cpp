@@ -7,6 +7,7 @@
 #include "periphery/TSplashForm.h"
 #include "mainwindow/ui/TMainForm.h"
 #include "mainwindow/ui/TMessageBoxPrompt.h"
+#include "settings/Language.h"
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
@@ -65,6 +66,14 @@ int main(int argc, char* argv[])
     }
 
     RegSettingsRead();
+    // The stored language, or the one named for this run, reaches every window as it is
+    // created.
+    if (line.Language.isEmpty())
+        CurrentLanguageFile = LoadLanguage(GlobalLanguage);
+    else
+        CurrentLanguageFile = LoadLanguage(line.Language.endsWith(QLatin1String(".lng"), Qt::CaseInsensitive)
+                                               ? line.Language
+                                               : line.Language + QStringLiteral(".lng"));
 
     QApplication app(argc, argv);
     TMessageBoxPrompt prompt;

@@ -1,5 +1,6 @@
 #include "disk/ui/TDiskSelectForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TDriveListLogic.h"
 #include "disk/TImageRegistration.h"
 #include "disk/TVantrelApi.h"
@@ -110,6 +111,8 @@ TDiskSelectForm::TDiskSelectForm(QWidget* parent) : QDialog(parent)
     m_pages->setCurrentIndex(0);
     SelectedId = -1;
     CheckState();
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TDiskSelectForm::~TDiskSelectForm() = default;

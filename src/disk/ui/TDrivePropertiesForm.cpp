@@ -1,5 +1,6 @@
 #include "disk/ui/TDrivePropertiesForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TDriveProperties.h"
 #include "disk/TVantrelApi.h"
@@ -83,6 +84,8 @@ TDrivePropertiesForm::TDrivePropertiesForm(QWidget* parent) : QDialog(parent)
     Button3 = buttons.Help;
 
     PageControl->setCurrentIndex(0);
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 QLineEdit* TDrivePropertiesForm::addValue(QFormLayout* layout, const QString& caption, const QString& name)

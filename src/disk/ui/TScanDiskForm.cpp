@@ -1,5 +1,6 @@
 #include "disk/ui/TScanDiskForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "periphery/THelpWindow.h"
 #include "util/TUserPrompt.h"
@@ -80,6 +81,8 @@ TScanDiskForm::TScanDiskForm(QWidget* parent) : QDialog(parent)
             [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
 
     StopScan = false;
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TScanDiskForm::~TScanDiskForm()

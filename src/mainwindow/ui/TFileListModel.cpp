@@ -273,11 +273,9 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QVariant();
-    static const char* const headers[ColumnCount] = {"Name",         "Size",      "Type",
-                                                     "Date Created", "Condition", "Recovery"};
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromLatin1(headers[section]);
+        return m_headers[size_t(section)];
     case Qt::DecorationRole: {
         const int image = SortMarkImage(section);
         if (image >= 0 && image < m_icons.size())
@@ -293,6 +291,16 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
     default:
         return QVariant();
     }
+}
+
+bool TFileListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount ||
+        (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    m_headers[size_t(section)] = value.toString();
+    emit headerDataChanged(Qt::Horizontal, section, section);
+    return true;
 }
 
 Qt::ItemFlags TFileListModel::flags(const QModelIndex& index) const

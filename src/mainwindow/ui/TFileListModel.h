@@ -71,6 +71,9 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Replaces a column's title (a language file does).
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
@@ -93,6 +96,9 @@ private:
     // Type texts by the platform's file type key of the name.
     mutable std::unordered_map<QString, QString> m_typeByKey;
     QList<QIcon> m_icons;
+    std::array<QString, ColumnCount> m_headers{QStringLiteral("Name"),      QStringLiteral("Size"),
+                                               QStringLiteral("Type"),      QStringLiteral("Date Created"),
+                                               QStringLiteral("Condition"), QStringLiteral("Recovery")};
     int m_markColumn = -1;
     bool m_markAscending = true;
 };

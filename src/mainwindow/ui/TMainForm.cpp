@@ -1,5 +1,6 @@
 #include "mainwindow/ui/TMainForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/ui/TDiskSelectForm.h"
@@ -18,6 +19,7 @@
 #include "recovery/ui/TRecoveryForm.h"
 #include "search/ui/TFileFindForm.h"
 #include "settings/Settings.h"
+#include "settings/ui/TPrefsForm.h"
 #include "settings/TRegistryStore.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
@@ -83,6 +85,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     });
     IsFirstActivation = true;
     CheckState();
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TMainForm::~TMainForm()
@@ -481,13 +485,6 @@ void TMainForm::actViewTipsExecute()
 
 // ---- Other commands ----------------------------------------------------------------------
 
-void TMainForm::notAvailable(const QString& feature)
-{
-    TUserPrompt::Current().Ask(feature + QStringLiteral(" is not available in this build."),
-                               QStringLiteral("Information"), TUserPrompt::Buttons::Ok,
-                               TUserPrompt::Icon::Information);
-}
-
 void TMainForm::actDriveFindFileExecute()
 {
     if (TBaseElement* element = FindFile(this))
@@ -557,7 +554,7 @@ void TMainForm::actFileViewAsHexExecute()
 
 void TMainForm::actOptionsPreferencesExecute()
 {
-    notAvailable(QStringLiteral("The preferences window"));
+    OpenPreferences(this);
 }
 
 void TMainForm::actHelpContentsExecute()

@@ -129,7 +129,6 @@ private:
     void connectCommands();
     void applyStartupSettings();
     void updateSortChecks();
-    void notAvailable(const QString& feature);
     // Opens the file viewer on the file list's selected element in a view mode.
     void openViewer(int mode);
 

@@ -1,5 +1,6 @@
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "periphery/TAnimatedProgressBar.h"
 #include "periphery/THelpWindow.h"
 #include "settings/Settings.h"
@@ -58,6 +59,8 @@ TFileRecoveryLoadForm::TFileRecoveryLoadForm(QWidget* parent) : QDialog(parent)
             [this] { ShowHelpPage(QString::fromLatin1(HelpKeyword), this); });
 
     FormCreate();
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 void TFileRecoveryLoadForm::FormCreate()

@@ -1,5 +1,6 @@
 #include "recovery/ui/TRecoveryForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
@@ -190,6 +191,8 @@ TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
 
     FormCreate();
     CheckState();
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TRecoveryForm::~TRecoveryForm() = default;

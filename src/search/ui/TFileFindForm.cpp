@@ -1,5 +1,6 @@
 #include "search/ui/TFileFindForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
@@ -274,6 +275,8 @@ TFileFindForm::TFileFindForm(QWidget* parent) : QDialog(parent)
     });
 
     FormCreate();
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TFileFindForm::~TFileFindForm() = default;

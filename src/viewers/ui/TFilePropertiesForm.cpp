@@ -1,5 +1,6 @@
 #include "viewers/ui/TFilePropertiesForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseElement.h"
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/THelpWindow.h"
@@ -117,6 +118,8 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     const TOkHelpButtons buttons(this, PageControl, HelpKeyword);
     Button1 = buttons.Ok;
     Button3 = buttons.Help;
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 QLineEdit* TFilePropertiesForm::newValue(const QString& name)

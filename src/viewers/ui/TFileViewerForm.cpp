@@ -1,5 +1,6 @@
 #include "viewers/ui/TFileViewerForm.h"
 
+#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
 #include "util/Utils.h"
@@ -155,6 +156,8 @@ TFileViewerForm::TFileViewerForm(QWidget* parent) : QDialog(parent)
         showTextPage();
     });
     connect(HexDump, &THexDump::CurrentLineChanged, this, &TFileViewerForm::updateStatus);
+    // The chosen language replaces the built-in texts.
+    UpdateLanguage(this);
 }
 
 TFileViewerForm::~TFileViewerForm()

@@ -1,0 +1,125 @@
+#include "TestConfig.h"
+#include "disk/ui/TDiskSelectForm.h"
+#include "disk/ui/TDrivePropertiesForm.h"
+#include "disk/ui/TScanDiskForm.h"
+#include "mainwindow/ui/TMainForm.h"
+#include "periphery/TAboutForm.h"
+#include "recovery/ui/TFileRecoveryLoadForm.h"
+#include "recovery/ui/TRecoveryForm.h"
+#include "search/ui/TFileFindForm.h"
+#include "settings/Language.h"
+#include "settings/Settings.h"
+#include "settings/ui/LanguageForms.h"
+#include "settings/ui/TFTPAccountEditForm.h"
+#include "settings/ui/TPrefsForm.h"
+#include "util/Utils.h"
+#include "viewers/ui/TFilePropertiesForm.h"
+#include "viewers/ui/TFileViewerForm.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The language files shipped with the program: every window created with one shows its
+// translated title, and every key names a control that exists, so a renamed control
+// cannot silently lose its translation.
+namespace {
+
+using TMake = std::function<std::unique_ptr<QWidget>()>;
+
+template<typename T> TMake make()
+{
+    return [] { return std::make_unique<T>(); };
+}
+
+std::vector<TMake> allWindows()
+{
+    return {make<TMainForm>(),       make<TDiskSelectForm>(),
+            make<TScanDiskForm>(),   make<TDrivePropertiesForm>(),
+            make<TRecoveryForm>(),   make<TFileRecoveryLoadForm>(),
+            make<TFileFindForm>(),   make<TFilePropertiesForm>(),
+            make<TFileViewerForm>(), make<TAboutForm>(),
+            make<TPrefsForm>(),      make<TFTPAccountEditForm>()};
+}
+
+void checkWindows(const QString& fileName)
+{
+    const TLanguageFolder::Scope folder(QStringLiteral(BREVANT_SOURCE_DIR "/lang"));
+    CurrentLanguageFile = LoadLanguage(fileName);
+    ASSERT_NE(CurrentLanguageFile, nullptr) << qPrintable(fileName);
+    const TLanguageFile& table = *CurrentLanguageFile;
+    static const QRegularExpression component(
+        QStringLiteral("^[^.]+\\.([^.\\[]+)\\.(caption|hint|items\\[\\d+\\]|columns\\[\\d+\\]\\.caption)$"));
+    for (const TMake& create : allWindows()) {
+        const std::unique_ptr<QWidget> window = create();
+        const QString name = window->objectName();
+        const QString title = table.ReadString(name, name + QStringLiteral(".Caption"), QString());
+        EXPECT_FALSE(title.isEmpty()) << qPrintable(name);
+        EXPECT_EQ(window->windowTitle(), title) << qPrintable(name);
+        for (const QString& key : table.Keys(name)) {
+            const QRegularExpressionMatch match = component.match(key);
+            if (!match.hasMatch())
+                continue;
+            bool found = false;
+            for (const QObject* child : window->findChildren<QObject*>())
+                found = found || child->objectName().compare(match.captured(1), Qt::CaseInsensitive) == 0;
+            EXPECT_TRUE(found) << qPrintable(name) << ": " << qPrintable(key);
+        }
+    }
+    CurrentLanguageFile.reset();
+}
+
+} // namespace
+
+TEST(ShippedLanguages, EveryWindowShowsItsTranslatedTitle)
+{
+    resetSettingsToInitialValues();
+    checkWindows(QStringLiteral("Dutch.lng"));
+    checkWindows(QStringLiteral("Russian.lng"));
+    resetSettingsToInitialValues();
+}
+
+// The English file holds the built-in texts as the windows have them, so it is a complete
+// list of what a translation can replace. Set BREVANT_WRITE_ENGLISH_LNG to a path to write
+// it anew after changing a window.
+TEST(ShippedLanguages, EnglishFileHoldsTheBuiltInTexts)
+{
+    resetSettingsToInitialValues();
+    CurrentLanguageFile.reset();
+    ReadVerInfo(); // the titles that name the product
+    QString text =
+        QStringLiteral("; Brevant Pro - the built-in English texts, written by the tests from the windows.\n"
+                       "; Each section is a window; keys are Window.Control.Property.\n");
+    for (const TMake& create : allWindows()) {
+        const std::unique_ptr<QWidget> window = create();
+        text += QStringLiteral("\n[%1]\n").arg(window->objectName()) +
+                ReadProps(window.get()).join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    const QString target = qEnvironmentVariable("BREVANT_WRITE_ENGLISH_LNG");
+    if (!target.isEmpty()) {
+        QFile out(target);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(text.toUtf8());
+    }
+    QFile shipped(QStringLiteral(BREVANT_SOURCE_DIR "/lang/English.lng"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(shipped.readAll()), text)
+        << "lang/English.lng is out of date; write it with BREVANT_WRITE_ENGLISH_LNG";
+    // Every key a translation gives exists in the English file.
+    const TLanguageFile english = TLanguageFile::Parse(text.toUtf8());
+    const TLanguageFolder::Scope folder(QStringLiteral(BREVANT_SOURCE_DIR "/lang"));
+    for (const char* name : {"Dutch.lng", "Russian.lng"}) {
+        const std::unique_ptr<TLanguageFile> translation = LoadLanguage(QLatin1String(name));
+        ASSERT_NE(translation, nullptr);
+        for (const TMake& create : allWindows()) {
+            const QString section = create()->objectName();
+            for (const QString& key : translation->Keys(section))
+                EXPECT_TRUE(english.Contains(section, key)) << name << ": " << qPrintable(key);
+        }
+    }
+}
