@@ -3,6 +3,7 @@
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 #include "engine/TVolumeProbe.h"
+#include "engine/format/TLittleEndian.h"
 
 #include <tsk/libtsk.h>
 
@@ -18,6 +19,28 @@
 #include <unistd.h>
 
 namespace {
+
+// Whether a GUID partition table, where the image has one, asks for a sane number of
+// entries of a sane size. The library walks whatever count the header gives, and a
+// damaged header claiming four billion entries keeps it busy for minutes; such a table
+// is not read, and the image stands as one volume.
+bool partitionTableBounded(TSK_IMG_INFO* image)
+{
+    constexpr uint32_t MaxEntries = 16384;
+    for (const int64_t sector : {int64_t{512}, int64_t{4096}}) {
+        uint8_t header[92] = {};
+        if (tsk_img_read(image, sector, reinterpret_cast<char*>(header), sizeof header) !=
+                static_cast<ssize_t>(sizeof header) ||
+            std::memcmp(header, "EFI PART", 8) != 0)
+            continue;
+        const uint32_t entries = TLittleEndian::U32(header + 80);
+        const uint32_t entrySize = TLittleEndian::U32(header + 84);
+        if (entries > MaxEntries || entrySize < 128 || entrySize > 4096 || entrySize % 8 != 0 ||
+            static_cast<int64_t>(entries) * entrySize > image->size)
+            return false;
+    }
+    return true;
+}
 
 std::string readSysText(const std::string& path)
 {
@@ -184,7 +207,8 @@ void TDiskCatalog::addImage(const std::string& path)
         info.SpaceTotal = image->size;
         info.BytesPerSector = static_cast<int32_t>(image->sector_size ? image->sector_size : 512);
         info.TotalSectors = image->size / info.BytesPerSector;
-        if (TSK_VS_INFO* vs = tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT)) {
+        TSK_VS_INFO* vs = partitionTableBounded(image) ? tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT) : nullptr;
+        if (vs != nullptr) {
             for (TSK_PNUM_T i = 0; i < vs->part_count; ++i) {
                 const TSK_VS_PART_INFO* part = tsk_vs_part_get(vs, i);
                 if (part != nullptr && (part->flags & TSK_VS_PART_FLAG_ALLOC)) {

@@ -138,3 +138,54 @@ TEST(EngineHostileImage, RaisedMftSizeDoesNotWalkRecordsThatAreNotThere)
         EXPECT_LT(session.calls(), 100000) << "the records the runs hold, not 2^40 bytes of them";
     }
 }
+
+namespace {
+
+uint32_t crc32(const char* data, size_t size)
+{
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= uint8_t(data[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+} // namespace
+
+TEST(EngineHostileImage, PartitionTableClaimingBillionsOfEntriesIsNotWalked)
+{
+    TTempDir dir;
+    const QString image = changedCopy(dir, "fat16", [](QByteArray& bytes) {
+        char* data = bytes.data();
+        // A protective MBR entry and a GPT header with a correct checksum that claims
+        // 0xFFFFFFFF entries of 128 bytes.
+        data[0x1BE + 4] = char(0xEE);
+        const uint32_t one = 1, all = uint32_t(bytes.size() / 512 - 1);
+        std::memcpy(data + 0x1BE + 8, &one, 4);
+        std::memcpy(data + 0x1BE + 12, &all, 4);
+        char header[92] = {};
+        std::memcpy(header, "EFI PART", 8);
+        const uint32_t revision = 0x00010000, size = 92, count = 0xFFFFFFFF, entrySize = 128;
+        const uint64_t current = 1, backup = all, firstUsable = 34, lastUsable = all - 33, entries = 2;
+        std::memcpy(header + 8, &revision, 4);
+        std::memcpy(header + 12, &size, 4);
+        std::memcpy(header + 24, &current, 8);
+        std::memcpy(header + 32, &backup, 8);
+        std::memcpy(header + 40, &firstUsable, 8);
+        std::memcpy(header + 48, &lastUsable, 8);
+        std::memcpy(header + 72, &entries, 8);
+        std::memcpy(header + 80, &count, 4);
+        std::memcpy(header + 84, &entrySize, 4);
+        const uint32_t crc = crc32(header, sizeof header);
+        std::memcpy(header + 16, &crc, 4);
+        std::memcpy(data + 512, header, sizeof header);
+    });
+    ASSERT_FALSE(image.isEmpty());
+    // A large disk behind the table (sparse: nothing is written), so that walking the
+    // entries the header claims would read gigabytes.
+    ASSERT_TRUE(QFile::resize(image, qint64(4) << 30));
+    TEngineSession session;
+    EXPECT_GE(session.openImage(image), 0) << "the image stands as one volume, listed at once";
+}
