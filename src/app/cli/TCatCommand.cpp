@@ -90,15 +90,10 @@ int TCatCommand::run(const QStringList& arguments)
 {
     TOptions options;
     QString error;
-    if (!parseArguments(arguments, options, error)) {
-        TCliApplication::printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
-        return TCliApplication::ExitBadInput;
-    }
-    if (options.Help) {
-        const QByteArray text = TCliApplication::usage().toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        return TCliApplication::ExitOk;
-    }
+    if (!parseArguments(arguments, options, error))
+        return TCliApplication::badArguments(error);
+    if (options.Help)
+        return TCliApplication::printUsage();
     const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
     if (driveId < 0)
         return TCliApplication::ExitBadInput;

@@ -39,8 +39,7 @@ int TCliApplication::run(const QStringList& arguments)
     TOptions options;
     QString error;
     if (!parseArguments(arguments, options, error)) {
-        printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
-        return ExitBadInput;
+        return badArguments(error);
     }
     if (options.Help || options.Command.isEmpty()) {
         const QByteArray text = usage().toUtf8();
@@ -262,6 +261,19 @@ int TCliApplication::analysisFailed(const QString& source)
                        "FAT, exFAT or NTFS file system and that you may read it.")
             .arg(source, reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)));
     return ExitFailed;
+}
+
+int TCliApplication::badArguments(const QString& error)
+{
+    printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
+    return ExitBadInput;
+}
+
+int TCliApplication::printUsage()
+{
+    const QByteArray text = usage().toUtf8();
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+    return ExitOk;
 }
 
 QString TCliApplication::sourceLabel(const QString& source)

@@ -33,6 +33,10 @@ public:
     // Splits the arguments into command, options and operands; false with a reason on error.
     static bool parseArguments(const QStringList& arguments, TOptions& options, QString& error);
     static QString usage();
+    // Tells that the arguments are wrong, with the way to the usage: the exit status.
+    static int badArguments(const QString& error);
+    // The usage on standard output: the exit status.
+    static int printUsage();
 
     // Lists registered images only unless devices are wanted.
     static void configureEngine(bool devices);

@@ -241,15 +241,10 @@ int TFindCommand::run(const QStringList& arguments)
 {
     TOptions options;
     QString error;
-    if (!parseArguments(arguments, options, error)) {
-        TCliApplication::printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
-        return TCliApplication::ExitBadInput;
-    }
-    if (options.Help) {
-        const QByteArray text = TCliApplication::usage().toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        return TCliApplication::ExitOk;
-    }
+    if (!parseArguments(arguments, options, error))
+        return TCliApplication::badArguments(error);
+    if (options.Help)
+        return TCliApplication::printUsage();
     // A bad mask or id is refused before anything is read.
     if (const QString problem = TFileSearch::InputProblem(options.Criteria); !problem.isEmpty()) {
         TCliApplication::printError(problem);

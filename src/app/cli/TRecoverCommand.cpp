@@ -110,15 +110,10 @@ int TRecoverCommand::run(const QStringList& arguments)
 {
     TOptions options;
     QString error;
-    if (!parseArguments(arguments, options, error)) {
-        TCliApplication::printError(error + QStringLiteral(" Run 'brevant-cli --help' for usage."));
-        return TCliApplication::ExitBadInput;
-    }
-    if (options.Help) {
-        const QByteArray text = TCliApplication::usage().toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        return TCliApplication::ExitOk;
-    }
+    if (!parseArguments(arguments, options, error))
+        return TCliApplication::badArguments(error);
+    if (options.Help)
+        return TCliApplication::printUsage();
     std::unique_ptr<TMask> mask;
     if (options.HasMask) {
         try {
