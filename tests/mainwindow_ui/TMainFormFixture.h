@@ -10,6 +10,7 @@
 #include "mainwindow/ui/TFilesListView.h"
 #include "mainwindow/ui/TFoldersTreeView.h"
 #include "mainwindow/ui/TMainForm.h"
+#include "mainwindow/ui/TTipsPanel.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "settings/Settings.h"
 #include "settings/TRegistryStore.h"

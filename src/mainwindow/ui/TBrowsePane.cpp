@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Restores the cursor set for a long fill when the scope ends, errors included.
@@ -141,8 +143,30 @@ bool TBrowsePane::FoldersShown() const
 
 void TBrowsePane::SetFoldersShown(bool shown)
 {
+    if (shown == FoldersShown())
+        return;
+    const int width = FoldersWidth();
     m_foldersPanel->setVisible(shown);
     setHandleWidth(shown ? 4 : 0);
+    if (shown)
+        SetFoldersWidth(width);
+    else
+        m_hiddenFoldersWidth = width;
+}
+
+int TBrowsePane::FoldersWidth() const
+{
+    return FoldersShown() ? sizes().value(0) : m_hiddenFoldersWidth;
+}
+
+void TBrowsePane::SetFoldersWidth(int width)
+{
+    if (!FoldersShown()) {
+        m_hiddenFoldersWidth = width;
+        return;
+    }
+    const QList<int> now = sizes();
+    setSizes({width, std::max(now.value(0) + now.value(1) - width, 1)});
 }
 
 void TBrowsePane::Clear()

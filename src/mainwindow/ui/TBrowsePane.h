@@ -34,6 +34,9 @@ public:
 
     bool FoldersShown() const;
     void SetFoldersShown(bool shown);
+    // The folder panel's width; while it is hidden, the width it comes back with.
+    int FoldersWidth() const;
+    void SetFoldersWidth(int width);
 
     // Empties tree, list and address.
     void Clear();
@@ -68,6 +71,7 @@ private:
     TFileListModel* m_model = nullptr;
     TTipsPanel* m_tips = nullptr;
     QWidget* m_foldersPanel = nullptr;
+    int m_hiddenFoldersWidth = 209; // while the folder panel is hidden
     QPointer<QWidget> m_addressBar;
     QComboBox* m_address = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "mainwindow/ui/TFoldersTreeView.h"
 #include "mainwindow/ui/TMainCommands.h"
 #include "mainwindow/ui/TTipsPanel.h"
+#include "mainwindow/TMainLayout.h"
 #include "mainwindow/TMainViewRules.h"
 #include "periphery/TAboutForm.h"
 #include "periphery/THelpWindow.h"
@@ -43,6 +44,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 TMainForm* MainForm = nullptr;
@@ -123,6 +125,8 @@ void TMainForm::buildLayout()
     m_list = m_pane->List();
     m_model = m_pane->Model();
     connect(m_pane, &TBrowsePane::FoldersCloseClicked, this, &TMainForm::actViewFoldersExecute);
+    connect(m_pane->Tips(), &TTipsPanel::CloseClicked, this, [this] { m_commands->actViewTips->trigger(); });
+    connect(m_pane->Tips(), &TTipsPanel::HelpContentsClicked, this, &TMainForm::actHelpContentsExecute);
     setCentralWidget(m_pane);
 
     m_statusBar = new QStatusBar(this);
@@ -188,8 +192,11 @@ void TMainForm::updateSortChecks()
 
 bool TMainForm::SaveAllSettings()
 {
-    // The window layout is written by its own store (RegWritePosition) when present.
     TRegistryStore store;
+    // A window closed before its first activation never read the stored layout; writing
+    // its initial one would throw the user's layout away.
+    if (!IsFirstActivation)
+        RegWritePosition(store);
     if (RegSettingsWrite(store))
         return true;
     TUserPrompt::Current().ShowError(
@@ -224,6 +231,8 @@ void TMainForm::FormActivate()
     if (!IsFirstActivation)
         return;
     IsFirstActivation = false;
+    RegReadPosition(TRegistryStore());
+    m_pane->Tips()->TipsMenuNextClick();
     if (const auto& firstActivation = TFirstActivation::Get())
         firstActivation(*this);
     if (GlobalStartupDefaultAction == sdaSelectDisk)
@@ -483,6 +492,94 @@ void TMainForm::actViewTipsExecute()
     m_commands->actViewTips->setChecked(m_pane->Tips()->Toggle());
 }
 
+// ---- Layout ----------------------------------------------------------------------------
+
+TMainLayout TMainForm::CurrentLayout() const
+{
+    TMainLayout layout;
+    if (isMinimized()) {
+        layout.WindowShowCmd = TMainLayout::swShowMinimized;
+        if (windowState() & Qt::WindowMaximized)
+            layout.WindowFlags = TMainLayout::wpfRestoreToMaximized;
+    } else if (isMaximized()) {
+        layout.WindowShowCmd = TMainLayout::swShowMaximized;
+    }
+    const QRect normal = normalGeometry();
+    layout.SetNormalRect(normal.isValid() ? normal : geometry());
+    layout.MenuBarVisible = !m_menuBar->isHidden();
+    layout.ToolBarVisible = !m_toolBarPanel->isHidden();
+    layout.AddressBarVisible = !m_pane->AddressBar()->isHidden();
+    layout.FoldersPanelSize = m_pane->FoldersWidth();
+    layout.FoldersPanelVisible = m_pane->FoldersShown();
+    for (int c = 0; c < TMainLayout::ColumnCount; ++c)
+        layout.ColumnWidths[size_t(c)] = m_list->ColumnWidth(c);
+    layout.TipsPanelSize = TipsPanelHeight();
+    layout.TipsPanelVisible = !m_pane->Tips()->isHidden();
+    layout.StatusBarVisible = !m_statusBar->isHidden();
+    return layout;
+}
+
+void TMainForm::RegWritePosition(TRegistryStore& store) const
+{
+    CurrentLayout().Write(store);
+}
+
+void TMainForm::RegReadPosition(const TRegistryStore& store)
+{
+    TMainLayout layout = CurrentLayout();
+    const int count = layout.Read(store);
+    applyLayout(layout, count);
+}
+
+void TMainForm::applyLayout(const TMainLayout& layout, int count)
+{
+    using L = TMainLayout;
+    TMainCommands& c = *m_commands;
+    if (L::Reached(count, L::vNormalBottom)) {
+        // The screen the window was on may have gone since.
+        QList<QRect> screens;
+        QScreen* primary = QGuiApplication::primaryScreen();
+        if (primary)
+            screens << primary->availableGeometry();
+        for (QScreen* screen : QGuiApplication::screens())
+            if (screen != primary)
+                screens << screen->availableGeometry();
+        const QRect rect = L::OnVisibleScreen(layout.NormalRect(), screens);
+        if (rect.isValid()) {
+            setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+            setGeometry(rect);
+        }
+        // A window closed minimised comes back as it was before it was minimised.
+        if (layout.RestoresMaximized())
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    if (L::Reached(count, L::vMenuBarVisible) && !layout.MenuBarVisible)
+        c.actViewMenuBar->trigger();
+    if (L::Reached(count, L::vToolBarVisible) && !layout.ToolBarVisible && !m_toolBarPanel->isHidden())
+        actViewToolBarExecute();
+    if (L::Reached(count, L::vAddressBarVisible) && !layout.AddressBarVisible &&
+        !m_pane->AddressBar()->isHidden())
+        actViewAddressBarExecute();
+    if (L::Reached(count, L::vFoldersPanelSize))
+        m_pane->SetFoldersWidth(std::max(layout.FoldersPanelSize, 1));
+    if (L::Reached(count, L::vFoldersPanelVisible) && !layout.FoldersPanelVisible && m_pane->FoldersShown())
+        actViewFoldersExecute();
+    for (int col = 0; col < L::ColumnCount; ++col) {
+        const auto value = col < 5 ? L::TValue(L::vColumnName + col) : L::vColumnRecovery;
+        if (L::Reached(count, value))
+            m_list->SetColumnWidth(col, std::max(layout.ColumnWidths[size_t(col)], 1));
+    }
+    if (L::Reached(count, L::vTipsPanelSize)) {
+        SetTipsPanelHeight(std::max(layout.TipsPanelSize, 1));
+        // A panel stored hidden (one pixel high) shows the command unchecked.
+        c.actViewTips->setChecked(TipsPanelHeight() > 1);
+    }
+    if (L::Reached(count, L::vTipsPanelVisible) && !layout.TipsPanelVisible && TipsPanelHeight() > 1)
+        actViewTipsExecute();
+    if (L::Reached(count, L::vStatusBarVisible) && !layout.StatusBarVisible && !m_statusBar->isHidden())
+        actViewStatusBarExecute();
+}
+
 // ---- Other commands ----------------------------------------------------------------------
 
 void TMainForm::actDriveFindFileExecute()
@@ -587,7 +684,7 @@ QComboBox* TMainForm::AddressComboBox() const
     return m_pane->Address();
 }
 
-QWidget* TMainForm::TipsPanel() const
+TTipsPanel* TMainForm::TipsPanel() const
 {
     return m_pane->Tips();
 }

@@ -20,6 +20,9 @@ class TFileListModel;
 class TFilesListView;
 class TFoldersTreeView;
 class TMainCommands;
+class TMainLayout;
+class TRegistryStore;
+class TTipsPanel;
 
 // The main window: menu bar and tool bars, address bar, folder tree, file list, tips
 // panel and status bar over the open drive (CurDisk). Handlers keep the names of the
@@ -44,7 +47,6 @@ public:
 
     // Fields.
     int LastColumn = -1;
-    QString TipMoreInfoPage;
     bool IsFirstActivation = true;
     int DriveId = -1;
     char DriveChar = '?';
@@ -57,6 +59,11 @@ public:
     // Saves the settings; a failure is told to the user. Run when the window is destroyed,
     // which is when the program ends.
     bool SaveAllSettings();
+    // The window layout: written with the other settings at exit, read on the first
+    // activation. A read stops at the first missing or unusable value.
+    void RegWritePosition(TRegistryStore& store) const;
+    void RegReadPosition(const TRegistryStore& store);
+    TMainLayout CurrentLayout() const;
     void ShowHint(const QString& hint);
 
     // Browsing.
@@ -114,7 +121,7 @@ public:
     TFilesListView* FilesListView() const { return m_list; }
     TFileListModel* FilesModel() const { return m_model; }
     QComboBox* AddressComboBox() const;
-    QWidget* TipsPanel() const;
+    TTipsPanel* TipsPanel() const;
 
     // The tips panel's height; 1 while it is hidden.
     int TipsPanelHeight() const;
@@ -128,6 +135,8 @@ private:
     void buildLayout();
     void connectCommands();
     void applyStartupSettings();
+    // Applies the first `count` values of a stored layout.
+    void applyLayout(const TMainLayout& layout, int count);
     void updateSortChecks();
     // Opens the file viewer on the file list's selected element in a view mode.
     void openViewer(int mode);

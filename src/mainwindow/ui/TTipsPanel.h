@@ -2,11 +2,18 @@
 
 #include <QWidget>
 
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
 class QSplitter;
+class QTextEdit;
+class QToolButton;
 
-// The tips panel below the file list. It shares a splitter with the list and keeps its
-// height within reason while the user drags the splitter; hidden, it is one pixel high
-// and remembers the height to come back to.
+// The tips panel below the file list: the tip on show (GlobalLastTip), links to the next
+// and previous tip, a close button and a pop-up menu. The tip texts are the lines of the
+// hidden TipsMemo, so a language file replaces them like any other text. The panel shares
+// a splitter with the list and keeps its height within reason while the user drags the
+// splitter; hidden, it is one pixel high and remembers the height to come back to.
 class TTipsPanel : public QWidget
 {
     Q_OBJECT
@@ -24,9 +31,39 @@ public:
     int RememberedHeight() const { return m_remembered; }
     void SetRememberedHeight(int height) { m_remembered = height; }
 
+    // Shows tip GlobalLastTip, which becomes 0 when it is outside the list.
+    void UpdateTips();
+    void TipsMenuNextClick();
+    void TipsMenuPreviousClick();
+    void TipsMenuMoreInformationClick();
+    // Help page of the tip on show; empty when it has none.
+    const QString& TipMoreInfoPage() const { return m_moreInfoPage; }
+    // The tip text on show.
+    QString TipText() const;
+    QMenu* PopupMenu() const { return m_popup; }
+
+signals:
+    // "Close Tips Panel" and the close button.
+    void CloseClicked();
+    void HelpContentsClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void buildContent();
+    QLabel* makeLink(const char* name, const QString& text);
+
     QSplitter* m_splitter;
     int m_height;
     int m_remembered;  // while hidden: the height it had
     int m_lastDragged; // the last height a splitter drag was allowed to leave
+    QString m_moreInfoPage;
+    QPlainTextEdit* m_memo = nullptr;
+    QTextEdit* m_text = nullptr;
+    QLabel* m_next = nullptr;
+    QLabel* m_prev = nullptr;
+    QToolButton* m_close = nullptr;
+    QMenu* m_popup = nullptr;
+    QAction* m_moreInfo = nullptr;
 };
