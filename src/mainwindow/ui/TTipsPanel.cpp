@@ -139,6 +139,8 @@ void TTipsPanel::buildContent()
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text->setContextMenuPolicy(Qt::NoContextMenu);
     m_text->setMinimumHeight(1);
+    // The tip is read with the mouse; the keyboard stays with the tree and the list.
+    m_text->setFocusPolicy(Qt::NoFocus);
 
     m_next = makeLink("TipsLabelNext", QStringLiteral("Next Tip"));
     m_prev = makeLink("TipsLabelPrev", QStringLiteral("Prev Tip"));
