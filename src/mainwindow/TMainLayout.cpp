@@ -125,11 +125,16 @@ QRect TMainLayout::OnVisibleScreen(const QRect& rect, const QList<QRect>& screen
 {
     if (rect.isEmpty() || screens.isEmpty())
         return rect;
-    const QRect titleBar(rect.topLeft(), QSize(rect.width(), std::min(GrabHeight, rect.height())));
+    // No larger than all the screens together, which a damaged store could ask for.
+    QRect all;
+    for (const QRect& screen : screens)
+        all = all.united(screen);
+    const QRect fitted(rect.topLeft(), rect.size().boundedTo(all.size()));
+    const QRect titleBar(fitted.topLeft(), QSize(fitted.width(), std::min(GrabHeight, fitted.height())));
     for (const QRect& screen : screens) {
         const QRect shown = titleBar.intersected(screen);
-        if (shown.width() >= std::min(GrabWidth, rect.width()) && shown.height() == titleBar.height())
-            return rect;
+        if (shown.width() >= std::min(GrabWidth, fitted.width()) && shown.height() == titleBar.height())
+            return fitted;
     }
     const QRect& primary = screens.first();
     QRect placed(QPoint(0, 0), rect.size().boundedTo(primary.size()));

@@ -95,7 +95,8 @@ public:
     static bool Reached(int count, TValue value) { return count > int(value); }
 
     // A window rectangle that shows on one of the screens (their available areas, the
-    // primary first): the rectangle itself when enough of it is on a screen to grab it,
-    // else its size, fitted to the primary screen, centred there.
+    // primary first): the rectangle itself (no larger than the screens together) when
+    // enough of its top edge is on a screen to grab it, else its size, fitted to the
+    // primary screen, centred there.
     static QRect OnVisibleScreen(const QRect& rect, const QList<QRect>& screens);
 };

@@ -84,6 +84,8 @@ TEST(MainLayout, AWindowOffTheScreensIsBroughtBack)
     // On a screen that has gone, or with its title bar above the top: centred on the primary.
     EXPECT_EQ(TMainLayout::OnVisibleScreen(QRect(3500, 100, 700, 500), screens), QRect(610, 290, 700, 500));
     EXPECT_EQ(TMainLayout::OnVisibleScreen(QRect(100, -200, 700, 500), screens), QRect(610, 290, 700, 500));
+    // Larger than the screens together: cut to their size where it stands.
+    EXPECT_EQ(TMainLayout::OnVisibleScreen(QRect(10, 10, 90000, 90000), screens), QRect(10, 10, 3200, 1080));
     // Too large for the primary screen: fitted to it.
     EXPECT_EQ(TMainLayout::OnVisibleScreen(QRect(5000, 0, 2500, 1500), screens), QRect(0, 0, 1920, 1080));
 }

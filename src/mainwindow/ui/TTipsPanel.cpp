@@ -135,8 +135,8 @@ void TTipsPanel::buildContent()
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->setBackgroundRole(QPalette::ToolTipBase);
     m_text->viewport()->setBackgroundRole(QPalette::ToolTipBase);
-    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_text->setContextMenuPolicy(Qt::NoContextMenu);
     m_text->setMinimumHeight(1);
     // The tip is read with the mouse; the keyboard stays with the tree and the list.
