@@ -2,6 +2,7 @@
 
 #include "settings/TRegistryKey.h"
 #include "settings/TRegistryStore.h"
+#include "settings/TWindowSizes.h"
 #include "util/FileUtils.h"
 
 #include <cstring>
@@ -241,6 +242,7 @@ void resetSettingsToInitialValues()
 {
     for (const TSetting& setting : settingsTable())
         assign(setting.Variable, setting.Initial);
+    TWindowSizes::Clear();
 }
 
 TSettingsCopy TSettingsCopy::Current()
@@ -375,6 +377,7 @@ void RegSettingsRead(const TRegistryStore& store)
 {
     for (const TSetting& setting : settingsTable())
         readSetting(store, setting);
+    TWindowSizes::Read(store);
 }
 
 bool RegSettingsWrite()
@@ -387,5 +390,6 @@ bool RegSettingsWrite(TRegistryStore& store)
 {
     for (const TSetting& setting : settingsTable())
         writeSetting(store, setting);
+    TWindowSizes::Write(store);
     return store.Save();
 }

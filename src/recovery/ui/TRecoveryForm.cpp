@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
+#include "periphery/TWindowSizeMemory.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -192,6 +193,8 @@ TRecoveryForm::TRecoveryForm(QWidget* parent) : QDialog(parent)
     FormCreate();
     CheckState();
     // The chosen language replaces the built-in texts.
+    // The size the user left the window with.
+    TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
 }
 

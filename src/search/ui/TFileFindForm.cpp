@@ -9,6 +9,7 @@
 #include "search/TFileSearch.h"
 #include "util/TUserPrompt.h"
 #include "viewers/ui/TFilePropertiesForm.h"
+#include "periphery/TWindowSizeMemory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -276,6 +277,8 @@ TFileFindForm::TFileFindForm(QWidget* parent) : QDialog(parent)
 
     FormCreate();
     // The chosen language replaces the built-in texts.
+    // The size the user left the window with.
+    TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
 }
 

@@ -7,6 +7,7 @@
 #include "periphery/TOkHelpButtons.h"
 #include "periphery/TImageLists.h"
 #include "viewers/TFileProperties.h"
+#include "periphery/TWindowSizeMemory.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -119,6 +120,8 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     Button1 = buttons.Ok;
     Button3 = buttons.Help;
     // The chosen language replaces the built-in texts.
+    // The size the user left the window with.
+    TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
 }
 

@@ -9,6 +9,7 @@
 #include "viewers/TTextPager.h"
 #include "viewers/ui/THexDump.h"
 #include "viewers/ui/TPictureLoader.h"
+#include "periphery/TWindowSizeMemory.h"
 
 #include <QActionGroup>
 #include <QFontDatabase>
@@ -157,6 +158,8 @@ TFileViewerForm::TFileViewerForm(QWidget* parent) : QDialog(parent)
     });
     connect(HexDump, &THexDump::CurrentLineChanged, this, &TFileViewerForm::updateStatus);
     // The chosen language replaces the built-in texts.
+    // The size the user left the window with.
+    TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
 }
 
