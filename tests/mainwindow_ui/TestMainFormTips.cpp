@@ -104,6 +104,19 @@ TEST_F(MainFormTipsTest, EachStartShowsTheTipAfterTheOneShownLast)
     EXPECT_EQ(GlobalLastTip, 0);
 }
 
+TEST_F(MainFormTipsTest, ALinkIsBlueWhileTheMouseIsOverIt)
+{
+    auto* link = form->findChild<QLabel*>(QStringLiteral("TipsLabelNext"));
+    ASSERT_NE(link, nullptr);
+    const QColor normal = link->palette().color(QPalette::WindowText);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(link, &enter);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), normal);
+}
+
 TEST_F(MainFormTipsTest, CloseItemAndButtonHideThePanel)
 {
     menuItem("TipsMenuClose")->trigger();
