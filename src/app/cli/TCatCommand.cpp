@@ -7,30 +7,11 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TEngineRecord.h"
-#include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
 #include "viewers/TFileByteSource.h"
 
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-// An analysis without a display that turns Ctrl+C into a cancel.
-class TCatScanProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override
-    {
-        if (TInterruptGuard::Interrupted())
-            StopScan = true;
-    }
-};
-
-} // namespace
 
 bool TCatCommand::parseArguments(const QStringList& arguments, TOptions& options, QString& error)
 {
@@ -94,15 +75,12 @@ int TCatCommand::run(const QStringList& arguments)
         return TCliApplication::badArguments(error);
     if (options.Help)
         return TCliApplication::printUsage();
-    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
-    if (driveId < 0)
-        return TCliApplication::ExitBadInput;
-
     TInterruptGuard guard;
-    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
-    TCatScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false))
-        return TCliApplication::analysisFailed(options.Source);
+    int status = TCliApplication::ExitOk;
+    const std::unique_ptr<TBaseDisk> disk =
+        m_application.analyseSource(options.Source, options.Devices, status);
+    if (!disk)
+        return status;
 
     QList<const TBaseElement*> found;
     if (!findElements(*disk, options.Entry, found, error)) {

@@ -7,6 +7,8 @@
 #include "TRecoverCommand.h"
 #include "TScanCommand.h"
 
+#include "disk/TBaseDisk.h"
+#include "disk/TScanProgress.h"
 #include "disk/TImageRegistration.h"
 #include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
@@ -247,6 +249,47 @@ int32_t TCliApplication::resolveSource(const QString& source, bool devices)
     if (driveId < 0)
         printError(error);
     return driveId;
+}
+
+namespace {
+
+// An analysis without a display that turns Ctrl+C into a cancel.
+class TQuietScanProgress final : public TScanProgress
+{
+public:
+    void SetMaximum(int64_t) override {}
+    void SetPosition(int64_t) override {}
+    void SetFileLabel(const QString&) override {}
+    void PumpMessages() override
+    {
+        if (TInterruptGuard::Interrupted())
+            StopScan = true;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<TBaseDisk> TCliApplication::analyseSource(const QString& source, bool devices, int& status)
+{
+    const int32_t driveId = resolveSource(source, devices);
+    if (driveId < 0) {
+        status = ExitBadInput;
+        return nullptr;
+    }
+    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
+    TQuietScanProgress progress;
+    if (!disk->AnalyzeDisk(&progress, false) || !disk->RootElement) {
+        status = analysisFailed(source);
+        return nullptr;
+    }
+    status = ExitOk;
+    return disk;
+}
+
+bool TCliApplication::writeOut(const QByteArray& bytes)
+{
+    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+           static_cast<size_t>(bytes.size());
 }
 
 int TCliApplication::analysisFailed(const QString& source)

@@ -4,9 +4,12 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 
 // The command-line program: reads the arguments, sets the engine up and runs one
 // command. Results go to standard output, messages to standard error.
+class TBaseDisk;
+
 class TCliApplication
 {
 public:
@@ -49,6 +52,11 @@ public:
     // Tells on standard error why the analysis of source did not run to its end (an
     // interrupt, or a drive the engine cannot read) and gives the exit status for it.
     static int analysisFailed(const QString& source);
+    // Resolves source and analyses it without a display (Ctrl+C cancels while an
+    // interrupt guard lives). Null after telling why, with the exit status in status.
+    std::unique_ptr<TBaseDisk> analyseSource(const QString& source, bool devices, int& status);
+    // Writes bytes to standard output; false when not all of them went.
+    static bool writeOut(const QByteArray& bytes);
 
     // A source named at the start of a line, with its colon and a blank: "C: " for a
     // drive letter, which ends in a colon already, "disk.img: " for others.

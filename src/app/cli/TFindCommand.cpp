@@ -5,7 +5,6 @@
 #include "TInterruptGuard.h"
 
 #include "disk/TBaseDisk.h"
-#include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
 #include "search/TFileSearch.h"
 #include "search/TSearchSink.h"
@@ -17,25 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// An analysis without a display that turns Ctrl+C into a cancel.
-class TFindScanProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override
-    {
-        if (TInterruptGuard::Interrupted())
-            StopScan = true;
-    }
-};
-
-bool writeOut(const QByteArray& bytes)
-{
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
-}
 
 // Prints the search's hits in pieces of many lines, shows its progress when standard
 // error is a terminal, keeps its summary, and stops every pass once Ctrl+C came.
@@ -71,7 +51,7 @@ public:
     bool flush()
     {
         if (!m_buffer.isEmpty()) {
-            m_written = writeOut(m_buffer) && m_written;
+            m_written = TCliApplication::writeOut(m_buffer) && m_written;
             m_buffer.clear();
         }
         return m_written;
@@ -251,19 +231,16 @@ int TFindCommand::run(const QStringList& arguments)
         return TCliApplication::ExitBadInput;
     }
 
-    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
-    if (driveId < 0)
-        return TCliApplication::ExitBadInput;
-
     TInterruptGuard guard;
-    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
-    TFindScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false))
-        return TCliApplication::analysisFailed(options.Source);
+    int status = TCliApplication::ExitOk;
+    const std::unique_ptr<TBaseDisk> disk =
+        m_application.analyseSource(options.Source, options.Devices, status);
+    if (!disk)
+        return status;
 
     const TScanReport report(options.Json ? TScanReport::Format::Json : TScanReport::Format::Lines, false);
     TCliSearchSink sink(report);
-    bool written = writeOut(report.header());
+    bool written = TCliApplication::writeOut(report.header());
     TFileSearch search(options.Criteria, sink);
     const QString problem = search.Run(*disk);
     if (!problem.isEmpty()) {

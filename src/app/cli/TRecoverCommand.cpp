@@ -6,7 +6,6 @@
 
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
-#include "disk/TScanProgress.h"
 #include "recovery/TCheckTreeFiller.h"
 #include "recovery/TStateTree.h"
 #include "search/TMask.h"
@@ -19,16 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// An analysis without a display: the command prints only the recovery's log.
-class TQuietScanProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override {}
-};
 
 // The run's log on standard output, one line per entry, as it happens.
 class TCliRecoverySink final : public TRecoverySink
@@ -136,14 +125,11 @@ int TRecoverCommand::run(const QStringList& arguments)
     if (options.Overwrite == TRecoveryRun::TOverwrite::Ask && !isatty(STDIN_FILENO))
         options.Overwrite = TRecoveryRun::TOverwrite::Skip;
 
-    const int32_t driveId = m_application.resolveSource(options.Source, options.Devices);
-    if (driveId < 0)
-        return TCliApplication::ExitBadInput;
-
-    std::unique_ptr<TBaseDisk> disk = CreateDisk(driveId);
-    TQuietScanProgress progress;
-    if (!disk->AnalyzeDisk(&progress, false) || !disk->RootElement)
-        return TCliApplication::analysisFailed(options.Source);
+    int status = TCliApplication::ExitOk;
+    const std::unique_ptr<TBaseDisk> disk =
+        m_application.analyseSource(options.Source, options.Devices, status);
+    if (!disk)
+        return status;
 
     // The selection, made the way the wizard's buttons and clicks make it.
     TStateTree tree;
@@ -177,7 +163,7 @@ int TRecoverCommand::run(const QStringList& arguments)
     bool ran = false;
     {
         TInterruptGuard guard;
-        ran = recovery.StartRecovery(tree, destination, disk->DriveLetter, driveId);
+        ran = recovery.StartRecovery(tree, destination, disk->DriveLetter, disk->DriveId);
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const TRecoveryCounters& counters = recovery.Counters();

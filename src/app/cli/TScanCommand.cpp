@@ -62,12 +62,6 @@ private:
     int64_t m_position = 0;
 };
 
-bool writeOut(const QByteArray& bytes)
-{
-    return std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
-           static_cast<size_t>(bytes.size());
-}
-
 } // namespace
 
 int TScanCommand::run(const QStringList& sources, bool deletedOnly, bool json)
@@ -132,11 +126,12 @@ int TScanCommand::scanDisk(const TSourceArgument& source, int32_t driveId, bool 
     const TScanReport report(json ? TScanReport::Format::Json : TScanReport::Format::Lines, deletedOnly);
     bool written = true;
     if (!m_headerWritten) {
-        written = writeOut(report.header());
+        written = TCliApplication::writeOut(report.header());
         m_headerWritten = true;
     }
-    const TScanReport::TCounts counts =
-        report.write(*disk, [&written](const QByteArray& chunk) { written = writeOut(chunk) && written; });
+    const TScanReport::TCounts counts = report.write(*disk, [&written](const QByteArray& chunk) {
+        written = TCliApplication::writeOut(chunk) && written;
+    });
     written = std::fflush(stdout) == 0 && written;
     if (!written) {
         TCliApplication::printError(
