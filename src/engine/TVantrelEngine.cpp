@@ -261,6 +261,26 @@ TVantrelHandle TVantrelEngine::queueRecovery(int32_t folder, const std::string* 
     return handle;
 }
 
+bool TVantrelEngine::locateFileData(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume,
+                                    uint64_t& address)
+{
+    if (record.Flags & flag_NO_DATA) {
+        setLastError(kNoDataText);
+        return false;
+    }
+    if (record.Flags & flag_IS_DIRECTORY) {
+        setLastError("The entry is a folder, not a file.");
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    std::string error;
+    if (!locate(record, volume, address, error)) {
+        setLastError(error);
+        return false;
+    }
+    return true;
+}
+
 bool TVantrelEngine::locate(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume, uint64_t& address,
                             std::string& error)
 {
@@ -292,24 +312,10 @@ int64_t TVantrelEngine::readFile(const TFileInfo* record, int64_t offset, void* 
         setLastError("No entry, no buffer, or a negative offset or length given.");
         return -1;
     }
-    if (record->Flags & flag_NO_DATA) {
-        setLastError(kNoDataText);
-        return -1;
-    }
-    if (record->Flags & flag_IS_DIRECTORY) {
-        setLastError("The entry is a folder, not a file.");
-        return -1;
-    }
     std::shared_ptr<TTskVolume> volume;
     uint64_t address = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_stateMutex);
-        std::string error;
-        if (!locate(*record, volume, address, error)) {
-            setLastError(error);
-            return -1;
-        }
-    }
+    if (!locateFileData(*record, volume, address))
+        return -1;
     // One reader stays open between calls: a viewer or a cat reads the same entry page
     // after page. The lock serialises readers of it (a library file is no shared
     // object); every library call inside also holds the library lock, which keeps them
@@ -400,27 +406,13 @@ int32_t TVantrelEngine::clusterOwners(const TFileInfo* record, char16_t* text, i
         setLastError("No entry given, or no room for the text.");
         return -1;
     }
-    if (record->Flags & flag_NO_DATA) {
-        setLastError(kNoDataText);
+    std::shared_ptr<TTskVolume> volume;
+    uint64_t address = 0;
+    if (!locateFileData(*record, volume, address))
         return -1;
-    }
-    if (record->Flags & flag_IS_DIRECTORY) {
-        setLastError("The entry is a folder, not a file.");
-        return -1;
-    }
     if (!(record->Flags & flag_IS_DELETED)) {
         setLastError("The entry is not deleted: its clusters are its own.");
         return -1;
-    }
-    std::shared_ptr<TTskVolume> volume;
-    uint64_t address = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_stateMutex);
-        std::string error;
-        if (!locate(*record, volume, address, error)) {
-            setLastError(error);
-            return -1;
-        }
     }
     TClusterOwners::TResult owners;
     std::string error;

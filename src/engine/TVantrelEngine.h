@@ -71,6 +71,9 @@ private:
     // with a reason when there is none. The caller holds m_stateMutex.
     bool locate(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume, uint64_t& address,
                 std::string& error);
+    // As locate, for an entry whose data is asked for: a folder and a name-only entry are
+    // refused. False with the last error set; takes m_stateMutex itself.
+    bool locateFileData(const TFileInfo& record, std::shared_ptr<TTskVolume>& volume, uint64_t& address);
     TVantrelHandle addJob(const std::shared_ptr<TRecoveryJob>& job);
     std::shared_ptr<TRecoveryJob> findJob(TVantrelHandle handle);
 
