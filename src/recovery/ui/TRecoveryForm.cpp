@@ -6,6 +6,7 @@
 #include "disk/TElementsList.h"
 #include "periphery/TFolderBrowse.h"
 #include "periphery/THelpWindow.h"
+#include "periphery/ExecModal.h"
 #include "periphery/TImageLists.h"
 #include "recovery/TRecoveryRun.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"
@@ -676,12 +677,8 @@ void StartRecoveryWizard(const TElementsList& elements, QWidget* parent)
     form->DestinationFTPEdit->setText(GlobalRecoveryDestinationFTP);
     form->DestinationEmailEdit->setText(GlobalRecoveryDestinationEmail);
 
-    if (!loadForm->StopLoad) {
-        if (const auto& answer = TRecoveryForm::TModalAnswer::Get())
-            answer(*form);
-        else
-            form->exec();
-    }
+    if (!loadForm->StopLoad)
+        ExecModal(*form);
     form.reset();
     loadForm.reset();
 }

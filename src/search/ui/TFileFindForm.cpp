@@ -5,6 +5,7 @@
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
 #include "mainwindow/ui/TFileListModel.h"
+#include "periphery/ExecModal.h"
 #include "recovery/ui/TRecoveryForm.h"
 #include "search/TFileSearch.h"
 #include "util/TUserPrompt.h"
@@ -529,12 +530,5 @@ bool TFileFindForm::TakeStop()
 TBaseElement* FindFile(QWidget* parent)
 {
     TFileFindForm form(parent);
-    int result = QDialog::Rejected;
-    if (const auto& answer = TFileFindForm::TModalAnswer::Get()) {
-        answer(form);
-        result = form.result();
-    } else {
-        result = form.exec();
-    }
-    return result == QDialog::Accepted ? form.GotoElement : nullptr;
+    return ExecModal(form) == QDialog::Accepted ? form.GotoElement : nullptr;
 }

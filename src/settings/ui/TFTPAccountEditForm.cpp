@@ -1,4 +1,5 @@
 #include "settings/ui/TFTPAccountEditForm.h"
+#include "periphery/ExecModal.h"
 
 #include "settings/ui/LanguageForms.h"
 
@@ -92,14 +93,7 @@ bool OpenFTPAccountEditor(TFTPAccount& account, QWidget* parent)
 {
     TFTPAccountEditForm form(parent);
     form.SetAccount(account);
-    int result = QDialog::Rejected;
-    if (const auto& answer = TFTPAccountEditForm::TModalAnswer::Get()) {
-        answer(form);
-        result = form.result();
-    } else {
-        result = form.exec();
-    }
-    if (result != QDialog::Accepted)
+    if (ExecModal(form) != QDialog::Accepted)
         return false;
     account = form.Account();
     return true;

@@ -1,4 +1,5 @@
 #include "settings/ui/TPrefsForm.h"
+#include "periphery/ExecModal.h"
 
 #include "periphery/TFolderBrowse.h"
 #include "periphery/THelpWindow.h"
@@ -545,14 +546,7 @@ bool OpenPreferences(QWidget* parent, int activePageIndex)
 {
     TPrefsForm form(parent);
     form.LoadSettings(activePageIndex);
-    int result = QDialog::Rejected;
-    if (const auto& answer = TPrefsForm::TModalAnswer::Get()) {
-        answer(form);
-        result = form.result();
-    } else {
-        result = form.exec();
-    }
-    if (result != QDialog::Accepted)
+    if (ExecModal(form) != QDialog::Accepted)
         return false;
     form.SaveSettings();
     return true;

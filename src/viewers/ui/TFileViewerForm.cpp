@@ -3,6 +3,7 @@
 #include "settings/ui/LanguageForms.h"
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
+#include "periphery/ExecModal.h"
 #include "util/Utils.h"
 #include "viewers/TByteSource.h"
 #include "viewers/TFileByteSource.h"
@@ -366,9 +367,6 @@ bool OpenFileView(TFileViewMode mode, TBaseElement* element, QWidget* parent)
 {
     TFileViewerForm form(parent);
     form.Open(mode, element, TFileViewerForm::SourceFor(element));
-    if (const auto& answer = TFileViewerForm::TModalAnswer::Get())
-        answer(form);
-    else
-        form.exec();
+    ExecModal(form);
     return true;
 }
