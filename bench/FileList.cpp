@@ -1,5 +1,7 @@
 // How fast the main window's file list fills and sorts a folder of 100,000 files.
 
+#include "WindowBench.h"
+
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "mainwindow/ui/TFileListModel.h"
@@ -127,12 +129,5 @@ BENCHMARK(BM_OpenFolderInWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TImageLists::LoadApplicationImages();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

@@ -3,6 +3,8 @@
 //
 //   BREVANT_BENCH_IMAGE=/path/to/image-with-a-1GiB-file.img build/bench/bench_ViewerFirstPaint
 
+#include "WindowBench.h"
+
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TSourceArgument.h"
@@ -20,15 +22,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-int volumeOf(const QString& imagePath)
-{
-    const TVantrelApi& api = TVantrelApi::Library();
-    api.DisksRescan();
-    TSourceArgument source;
-    QString error;
-    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
-}
 
 // Notes the first paint of the hex view that shows a real byte in its first row.
 class TPaintWatch : public QObject
@@ -61,7 +54,7 @@ void BM_ViewerFirstPaint(benchmark::State& state)
         state.SkipWithError("the engine cannot open the image");
         return;
     }
-    const int id = volumeOf(image);
+    const int id = VolumeOfImage(image);
     if (id < 0 || !(CurDisk = CreateDisk(id)) || !CurDisk->AnalyzeDisk(nullptr, false)) {
         state.SkipWithError("the image does not analyse");
         return;
@@ -100,13 +93,5 @@ BENCHMARK(BM_ViewerFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
-    QApplication app(argc, argv);
-    TImageLists::LoadApplicationImages();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

@@ -5,6 +5,8 @@
 //
 // The output goes below OUT_DIR (default: the system's temporary folder) and is removed.
 
+#include "WindowBench.h"
+
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
@@ -29,16 +31,6 @@
 
 namespace {
 
-// The engine id of the first lettered volume of a registered image, -1 if none.
-int volumeOf(const QString& imagePath)
-{
-    const TVantrelApi& api = TVantrelApi::Library();
-    api.DisksRescan();
-    TSourceArgument source;
-    QString error;
-    return TSourceArgument::Parse(imagePath, source, error) ? source.Resolve(api, error) : -1;
-}
-
 void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
 {
     const QString image = qEnvironmentVariable("BREVANT_BENCH_IMAGE");
@@ -55,7 +47,7 @@ void BM_WizardRecoversEveryDeletedFile(benchmark::State& state)
         state.SkipWithError("the engine cannot open the image");
         return;
     }
-    const int id = volumeOf(image);
+    const int id = VolumeOfImage(image);
     if (id < 0) {
         state.SkipWithError("no volume with a letter on the image");
         return;
@@ -102,13 +94,5 @@ BENCHMARK(BM_WizardRecoversEveryDeletedFile)->Unit(benchmark::kMillisecond)->Ite
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
-    QApplication app(argc, argv);
-    TImageLists::LoadApplicationImages();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }
