@@ -1,5 +1,6 @@
 #include "disk/TBaseDisk.h"
 
+#include "settings/Messages.h"
 #include "disk/TBaseElement.h"
 #include "disk/TFATDisk.h"
 #include "disk/TNTFSDisk.h"
@@ -82,10 +83,8 @@ void TBaseDisk::WarnLogDrive() const
     if (drive.trimmed().isEmpty())
         drive = TBaseElement::ExtractDrive(QCoreApplication::applicationFilePath());
     if (drive == QString(QLatin1Char(DriveLetter)) + QLatin1Char(':')) {
-        TUserPrompt::Current().Ask(
-            QStringLiteral("Log file located on the same drive as selected for recovery. "
-                           "To prevent data loss logging for this drive is disabled."),
-            QStringLiteral("Warning"), TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Warning);
+        TUserPrompt::Current().Ask(Messages::LogOnSourceDrive.Text(), Messages::Warning.Text(),
+                                   TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Warning);
     }
 }
 
@@ -96,7 +95,7 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
     if (TotalFiles < 0) {
         // The engine's reason (a device that does not open, no file system) follows.
         const QString reason = TVantrelApi::GuardedText(api.LastError);
-        TUserPrompt::Current().ShowError(QStringLiteral("Can't initialize disk!") +
+        TUserPrompt::Current().ShowError(Messages::DiskNotInitialized.Text() +
                                          (reason.isEmpty() ? QString() : QLatin1Char('\n') + reason));
         return false;
     }

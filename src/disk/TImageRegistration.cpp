@@ -1,5 +1,6 @@
 #include "disk/TImageRegistration.h"
 
+#include "settings/Messages.h"
 #include "disk/TVantrelApi.h"
 
 #include <QDir>
@@ -22,7 +23,7 @@ bool TImageRegistration::Register(const QString& path, QString* problem)
         reason = TVantrelApi::GuardedText(api.LastError);
     }
     if (problem) {
-        *problem = QStringLiteral("Can't open disk image %1.").arg(QDir::toNativeSeparators(path));
+        *problem = Messages::ImageNotOpened.Text().arg(QDir::toNativeSeparators(path));
         if (!reason.isEmpty())
             *problem += QLatin1Char('\n') + reason;
         *problem +=

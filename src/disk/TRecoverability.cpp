@@ -1,5 +1,7 @@
 #include "disk/TRecoverability.h"
 
+#include "settings/Messages.h"
+
 TRecoverability::Rating TRecoverability::FromFlags(int64_t flags)
 {
     if (!(flags & flag_IS_DELETED) || (flags & flag_IS_DIRECTORY)) {
@@ -45,19 +47,19 @@ QString TRecoverability::ShortText(Rating rating, int percent)
 {
     switch (rating) {
     case Rating::Intact:
-        return QStringLiteral("Intact");
+        return Messages::RecoveryIntact.Text();
     case Rating::DataInRecord:
-        return QStringLiteral("Data in record");
+        return Messages::RecoveryDataInRecord.Text();
     case Rating::Partial:
-        return QStringLiteral("Partly overwritten (%1 %)").arg(percent);
+        return Messages::RecoveryPartly.Text().arg(percent);
     case Rating::Overwritten:
-        return QStringLiteral("Overwritten");
+        return Messages::RecoveryOverwritten.Text();
     case Rating::NoData:
-        return QStringLiteral("No data");
+        return Messages::RecoveryNoData.Text();
     case Rating::Guess:
-        return QStringLiteral("Guess (%1 % in use)").arg(percent);
+        return Messages::RecoveryGuess.Text().arg(percent);
     case Rating::Mismatch:
-        return QStringLiteral("Content mismatch");
+        return Messages::RecoveryMismatch.Text();
     case Rating::None:
         break;
     }

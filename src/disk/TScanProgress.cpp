@@ -1,5 +1,6 @@
 #include "disk/TScanProgress.h"
 
+#include "settings/Messages.h"
 #include "disk/TBaseDisk.h"
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
@@ -8,8 +9,7 @@ bool ConfirmStopScan(bool confirmInterrupt)
 {
     if (!confirmInterrupt)
         return true;
-    return TUserPrompt::Current().Confirm(QStringLiteral("Are you sure you want to stop drive opening?"),
-                                          TUserPrompt::Buttons::OkCancel);
+    return TUserPrompt::Current().Confirm(Messages::StopScanQuestion.Text(), TUserPrompt::Buttons::OkCancel);
 }
 
 bool ConfirmStopScan()

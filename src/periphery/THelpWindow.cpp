@@ -1,5 +1,6 @@
 #include "periphery/THelpWindow.h"
 
+#include "settings/Messages.h"
 #include "util/TUserPrompt.h"
 
 #include <QApplication>
@@ -349,8 +350,7 @@ void THelpWindow::linkClicked(const QUrl& url)
         return;
     }
     if (!OpenPage(page))
-        TUserPrompt::Current().ShowError(
-            QStringLiteral("Can't open help file (%1).").arg(NormalizePage(page)));
+        TUserPrompt::Current().ShowError(Messages::HelpNotOpened.Text().arg(NormalizePage(page)));
 }
 
 void THelpWindow::topicActivated()
@@ -365,7 +365,7 @@ void THelpWindow::topicActivated()
 bool ShowHelpPage(const QString& page, QWidget* parent)
 {
     if (!THelpWindow::PageExists(page)) {
-        TUserPrompt::Current().ShowError(QStringLiteral("Can't open help file (%1).").arg(page));
+        TUserPrompt::Current().ShowError(Messages::HelpNotOpened.Text().arg(page));
         return false;
     }
     THelpWindow* window = THelpWindow::Instance();

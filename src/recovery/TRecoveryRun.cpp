@@ -6,7 +6,9 @@
 #include "disk/TScanReport.h"
 #include "disk/TVantrelApi.h"
 #include "recovery/TDeviceCheck.h"
+#include "recovery/TProgramLog.h"
 #include "recovery/TTargetName.h"
+#include "settings/Messages.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 
@@ -104,8 +106,7 @@ QString TRecoveryRun::SameDriveText(TFrontEnd frontEnd)
     if (frontEnd == TFrontEnd::CommandLine)
         return QStringLiteral("Destination folder is on the same drive as source.  Give a folder on another "
                               "drive with --to.");
-    return QStringLiteral("Destination folder is on the same drive as source.  Click \"Back\" and change "
-                          "destination location of recovered files.");
+    return Messages::SameDrive.Text();
 }
 
 QString TRecoveryRun::DestinationFormProblem(const QString& destination)
@@ -115,21 +116,16 @@ QString TRecoveryRun::DestinationFormProblem(const QString& destination)
                              (destination.size() == 2 || destination[2] == QLatin1Char('\\') ||
                               destination[2] == QLatin1Char('/'));
     if (driveLetter)
-        return QStringLiteral("Destination folder \"%1\" is a drive-letter path; this system has no drive "
-                              "letters.  Choose a folder whose full path starts with \"/\".")
-            .arg(destination);
+        return Messages::DriveLetterPath.Text().arg(destination);
     if (destination.startsWith(QStringLiteral("\\\\")))
-        return QStringLiteral("Destination folder \"%1\" is a network share path, which this system cannot "
-                              "open.  Choose a folder whose full path starts with \"/\" (a mounted share "
-                              "included).")
-            .arg(destination);
+        return Messages::SharePath.Text().arg(destination);
     return QString();
 }
 
 bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destination, char driveLetter,
                                  int32_t driveId)
 {
-    m_sink.AddLogLine(QStringLiteral("Recovery started."));
+    log(TProgramLog::Kind::Status, Messages::RecoveryStarted.Text());
     m_counters = TRecoveryCounters();
     m_stopped = false;
     m_lastFolder.clear();
@@ -141,8 +137,13 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_pumpThrottle.Start();
 
     if (destinationRefused(destination, driveLetter, driveId)) {
-        m_sink.AddLogLine(QStringLiteral("Recovery encountered fatal error."));
+        log(TProgramLog::Kind::Error, Messages::RecoveryFatal.Text());
         return false;
+    }
+    // A log written to the source device could overwrite what is being recovered.
+    if (m_log && TDeviceCheck::OnSourceDevice(m_log->Path(), sourcePaths(driveId))) {
+        m_sink.AddLogLine(Messages::LogOnSourceDrive.Text());
+        m_log = nullptr;
     }
 
     const std::vector<TStateTree::NodeId> order = tree.IndexOrder();
@@ -180,57 +181,68 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     if (m_writeManifest)
         writeManifest();
     if (m_stopped) {
-        m_sink.AddLogLine(QStringLiteral("Recovery stopped."));
+        log(TProgramLog::Kind::Status, Messages::RecoveryStopped.Text());
         return false;
     }
-    m_sink.AddLogLine(QStringLiteral("Recovery finished."));
+    log(TProgramLog::Kind::Status, Messages::RecoveryFinished.Text());
     return true;
+}
+
+QStringList TRecoveryRun::sourcePaths(int32_t driveId) const
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    QStringList sources;
+    if (api.DiskPath) {
+        sources << QFile::decodeName(api.DiskPath(driveId));
+        if (api.DiskGetInformation) {
+            if (const TDriveInfo* info = api.DiskGetInformation(driveId); info && info->ParentID >= 0)
+                sources << QFile::decodeName(api.DiskPath(info->ParentID));
+        }
+    }
+    return sources;
+}
+
+void TRecoveryRun::log(TProgramLog::Kind kind, const QString& line)
+{
+    m_sink.AddLogLine(line);
+    if (m_log && !m_log->Add(kind, line)) {
+        m_sink.AddLogLine(Messages::LogFileNotWritten.Text().arg(m_log->Path(), m_log->Error()));
+        m_log = nullptr;
+    }
 }
 
 bool TRecoveryRun::destinationRefused(const QString& destination, char driveLetter, int32_t driveId)
 {
-    const TVantrelApi& api = TVantrelApi::Current();
     // The text rule for drive-letter paths, then the device rule: the destination's file
     // system must not live on the device being recovered or on its disk.
     const QString root = (QString(QLatin1Char(driveLetter)) + QStringLiteral(":\\")).toUpper();
     bool sameDrive = destination.toUpper().contains(root);
-    if (!sameDrive && destination.startsWith(QLatin1Char('/'))) {
-        QStringList sources;
-        if (api.DiskPath) {
-            sources << QFile::decodeName(api.DiskPath(driveId));
-            if (api.DiskGetInformation) {
-                if (const TDriveInfo* info = api.DiskGetInformation(driveId); info && info->ParentID >= 0)
-                    sources << QFile::decodeName(api.DiskPath(info->ParentID));
-            }
-        }
-        sameDrive = TDeviceCheck::OnSourceDevice(destination, sources);
-    }
+    if (!sameDrive && destination.startsWith(QLatin1Char('/')))
+        sameDrive = TDeviceCheck::OnSourceDevice(destination, sourcePaths(driveId));
     if (sameDrive) {
-        TUserPrompt::Current().Ask(SameDriveText(m_frontEnd), QStringLiteral("Warning"),
+        TUserPrompt::Current().Ask(SameDriveText(m_frontEnd), Messages::Warning.Text(),
                                    TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Warning);
-        m_sink.AddLogLine(SameDriveText(m_frontEnd));
+        log(TProgramLog::Kind::Warning, SameDriveText(m_frontEnd));
         return true;
     }
     // A drive-letter or share path names nothing here: taken as a relative path, it
     // would put the files wherever the program happens to run.
     if (const QString problem = DestinationFormProblem(destination); !problem.isEmpty()) {
-        TUserPrompt::Current().Ask(problem, QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
+        TUserPrompt::Current().Ask(problem, Messages::Warning.Text(), TUserPrompt::Buttons::Ok,
                                    TUserPrompt::Icon::Warning);
-        m_sink.AddLogLine(problem);
+        log(TProgramLog::Kind::Warning, problem);
         return true;
     }
 
     // Only a full path is a destination: an empty or relative one would put the files
     // wherever the program happens to run.
     if (!destination.startsWith(QLatin1Char('/'))) {
-        m_sink.AddLogLine(
+        log(TProgramLog::Kind::Warning,
             m_frontEnd == TFrontEnd::CommandLine
                 ? QStringLiteral("Destination folder \"%1\" is not a full path.  Give a full "
                                  "path with --to.")
                       .arg(destination)
-                : QStringLiteral("Destination folder \"%1\" is not a full path.  Click \"Back\" "
-                                 "and choose a folder for the recovered files.")
-                      .arg(destination));
+                : Messages::NotFullPath.Text().arg(destination));
         return true;
     }
     m_separator = QLatin1Char('/');
@@ -278,12 +290,12 @@ void TRecoveryRun::recoverFolder(const TBaseElement* folder)
 {
     const QStringList levels = folderLevels(folder);
     const QString target = targetFolder(levels);
-    m_sink.AddLogLine(QStringLiteral("Creating folder: ") + target);
+    log(TProgramLog::Kind::Status, Messages::CreatingFolder.Text().arg(target));
     QString error;
     bool missing = false;
     if (m_folders.Reach(levels, true, error, missing) < 0)
-        m_sink.AddLogLine(QStringLiteral("Cant create folder ") + target + QStringLiteral(" (") + error +
-                          QStringLiteral(")"));
+        log(TProgramLog::Kind::Error, QStringLiteral("Cant create folder ") + target + QStringLiteral(" (") +
+                                          error + QStringLiteral(")"));
     // The handle given for the files' folder is gone with this call.
     m_lastFolder.clear();
     m_lastFolderFd = -1;
@@ -298,14 +310,12 @@ void TRecoveryRun::reachFileFolder(const QStringList& levels, const QString& fol
     if (m_lastFolderFd >= 0)
         return;
     if (missing) {
-        m_sink.AddLogLine(QStringLiteral("Creating folder: ") + folder);
+        log(TProgramLog::Kind::Status, Messages::CreatingFolder.Text().arg(folder));
         m_lastFolderFd = m_folders.Reach(levels, true, m_folderError, missing);
         if (m_lastFolderFd < 0)
-            m_sink.AddLogLine(QStringLiteral("Can't create folder ") + folder + QStringLiteral(" (") +
-                              m_folderError + QStringLiteral(")"));
+            log(TProgramLog::Kind::Error, Messages::FolderNotCreated.Text().arg(folder, m_folderError));
     } else {
-        m_sink.AddLogLine(QStringLiteral("Can't use folder ") + folder + QStringLiteral(" (") +
-                          m_folderError + QStringLiteral(")"));
+        log(TProgramLog::Kind::Error, Messages::FolderNotUsable.Text().arg(folder, m_folderError));
     }
 }
 
@@ -322,8 +332,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     QString target = folder + name;
 
     auto failed = [&](const QString& problem) {
-        m_sink.AddLogLine(QStringLiteral("Can't recover file: ") + target + QStringLiteral(" (") + problem +
-                          QStringLiteral(")"));
+        log(TProgramLog::Kind::Error, Messages::FileNotRecovered.Text().arg(target, problem));
         ++m_counters.FailedFiles;
         // A copy ended by a stop is no failure of the file.
         addRow(file, target,
@@ -331,7 +340,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         fileDone(file);
     };
     auto skipped = [&](const QString& why) {
-        m_sink.AddLogLine(QStringLiteral("File skipped ") + target + why);
+        log(TProgramLog::Kind::Warning, Messages::FileSkipped.Text().arg(target + why));
         ++m_counters.SkippedFiles;
         addRow(file, target, TRecoveryManifest::Result::Skipped,
                why.isEmpty() ? QStringLiteral("a file of that name exists and was kept")
@@ -352,7 +361,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
                 entryPresent(m_lastFolderFd, name) == TPresent::Nothing)
                 break;
         }
-        m_sink.AddLogLine(QStringLiteral("Name already used in this run, recovering as: ") + target);
+        log(TProgramLog::Kind::Warning, Messages::RecoveringAs.Text().arg(target));
     }
 
     QString problem = TTargetName::LengthProblem(target, m_separator);
@@ -383,13 +392,12 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     m_counters.ProcessedSize += file->Size;
     if (knownDamaged(file->Recovery)) {
         const QString why = file->GetRecoveryText();
-        m_sink.AddLogLine(QStringLiteral("Recovered, damaged: ") + target + QStringLiteral(" (") + why +
-                          QStringLiteral(")"));
+        log(TProgramLog::Kind::Warning, Messages::RecoveredDamaged.Text().arg(target, why));
         ++m_counters.DamagedFiles;
         m_counters.DamagedSize += file->Size;
         addRow(file, target, TRecoveryManifest::Result::Damaged, why, m_lastFolderFd, name);
     } else {
-        m_sink.AddLogLine(QStringLiteral("Recovering file: ") + target);
+        log(TProgramLog::Kind::Status, Messages::RecoveringFile.Text().arg(target));
         addRow(file, target, TRecoveryManifest::Result::Recovered, QString(), m_lastFolderFd, name);
     }
     fileDone(file);
@@ -405,10 +413,9 @@ bool TRecoveryRun::overwriteAgreed(const QString& target)
     case TOverwrite::Ask:
         break;
     }
-    return TUserPrompt::Current().Ask(
-               QStringLiteral("File \"%1\" already exists. Do you want to overwrite it?").arg(target),
-               QStringLiteral("Confirmation"), TUserPrompt::Buttons::YesNo,
-               TUserPrompt::Icon::Question) == TUserPrompt::Answer::Yes;
+    return TUserPrompt::Current().Ask(Messages::OverwriteQuestion.Text().arg(target),
+                                      Messages::Confirmation.Text(), TUserPrompt::Buttons::YesNo,
+                                      TUserPrompt::Icon::Question) == TUserPrompt::Answer::Yes;
 }
 
 QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QString& name,
@@ -511,13 +518,12 @@ void TRecoveryRun::writeManifest()
         const QString name = m_manifest.WriteInto(folder, error);
         if (!name.isEmpty()) {
             m_manifestPath = m_destination + name;
-            m_sink.AddLogLine(QStringLiteral("Manifest written: ") + m_manifestPath);
+            log(TProgramLog::Kind::Status, Messages::ManifestWritten.Text().arg(m_manifestPath));
             return;
         }
     }
     m_manifestError = error;
-    m_sink.AddLogLine(QStringLiteral("Can't write manifest into ") + m_destination + QStringLiteral(" (") +
-                      error + QStringLiteral(")"));
+    log(TProgramLog::Kind::Error, Messages::ManifestNotWritten.Text().arg(m_destination, error));
 }
 
 void TRecoveryRun::pumpWhenDue()

@@ -2,6 +2,7 @@
 
 #include "util/TThrottle.h"
 
+#include "recovery/TProgramLog.h"
 #include "recovery/TRecoveryManifest.h"
 #include "recovery/TRecoverySink.h"
 #include "recovery/TStateTree.h"
@@ -70,6 +71,9 @@ public:
     // Whether the run writes recovery-manifest.csv (or the first free numbered name) into
     // the destination; off unless asked. Each recovered file is then read back for its hash.
     void SetManifest(bool write) { m_writeManifest = write; }
+    // Log lines go to log as well (null: to the sink only). A log on the source device,
+    // or one that cannot be written, is given up with a line that says so.
+    void SetProgramLog(TProgramLog* log) { m_log = log; }
 
     // Runs the recovery of tree's ticked nodes from the drive with driveLetter and engine
     // id driveId into destination. Returns false when the destination was refused (then
@@ -95,6 +99,8 @@ public:
 
 private:
     bool destinationRefused(const QString& destination, char driveLetter, int32_t driveId);
+    QStringList sourcePaths(int32_t driveId) const;
+    void log(TProgramLog::Kind kind, const QString& line);
     void recoverFolder(const TBaseElement* folder);
     void recoverFile(const TBaseElement* file);
     // Opens the folder of levels for the files of one folder, creating it when missing.
@@ -135,6 +141,7 @@ private:
     QString m_folderError;   // why it failed
     QSet<QString> m_written; // targets this run wrote, by writtenKey
     bool m_writeManifest = false;
+    TProgramLog* m_log = nullptr;
     TRecoveryManifest m_manifest;
     QString m_manifestPath;
     QString m_manifestError;

@@ -1,5 +1,6 @@
 #include "search/TFileSearch.h"
 
+#include "settings/Messages.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "search/TMask.h"
@@ -29,7 +30,7 @@ TFileSearch::~TFileSearch() = default;
 
 QString TFileSearch::Summary(int64_t files, int64_t folders)
 {
-    return QStringLiteral("Found %1 files and %2 folders.").arg(files).arg(folders);
+    return Messages::FoundCount.Text().arg(QString::number(files), QString::number(folders));
 }
 
 bool TFileSearch::ParseId(const QString& text, int64_t& id)

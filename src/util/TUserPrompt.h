@@ -1,6 +1,8 @@
 #pragma once
 
+#include "settings/Messages.h"
 #include "util/TOverride.h"
+
 #include <QString>
 
 // Questions and messages to the user. The core asks through this interface; the
@@ -38,10 +40,10 @@ public:
     virtual Answer Ask(const QString& text, const QString& caption, Buttons buttons, Icon icon) = 0;
 
     // Shorthands for the two kinds every part uses.
-    void ShowError(const QString& text) { Ask(text, QStringLiteral("Error"), Buttons::Ok, Icon::Error); }
+    void ShowError(const QString& text) { Ask(text, Messages::Error.Text(), Buttons::Ok, Icon::Error); }
     bool Confirm(const QString& text, Buttons buttons = Buttons::OkCancel)
     {
-        const Answer a = Ask(text, QStringLiteral("Confirmation"), buttons, Icon::Question);
+        const Answer a = Ask(text, Messages::Confirmation.Text(), buttons, Icon::Question);
         return a == Answer::Ok || a == Answer::Yes;
     }
 

@@ -1,5 +1,6 @@
 #include "util/Utils.h"
 
+#include "settings/Messages.h"
 #include "util/TPlatform.h"
 #include "util/TUserPrompt.h"
 
@@ -153,8 +154,8 @@ bool ExecuteProgram(const QString& program, const QString& params, bool maximize
 {
     if (TPlatform::Current().OpenDocument(program, params, maximized))
         return true;
-    TUserPrompt::Current().Ask(QStringLiteral("Unable to execute external program \"%1\".").arg(program),
-                               QStringLiteral("Error"), TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Error);
+    TUserPrompt::Current().Ask(Messages::ProgramNotStarted.Text().arg(program), Messages::Error.Text(),
+                               TUserPrompt::Buttons::Ok, TUserPrompt::Icon::Error);
     return false;
 }
 

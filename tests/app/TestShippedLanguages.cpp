@@ -9,6 +9,7 @@
 #include "search/ui/TFileFindForm.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
+#include "settings/TMessage.h"
 #include "settings/ui/LanguageForms.h"
 #include "settings/ui/TFTPAccountEditForm.h"
 #include "settings/ui/TPrefsForm.h"
@@ -94,12 +95,16 @@ TEST(ShippedLanguages, EnglishFileHoldsTheBuiltInTexts)
     ReadVerInfo(); // the titles that name the product
     QString text =
         QStringLiteral("; Brevant Pro - the built-in English texts, written by the tests from the windows.\n"
-                       "; Each section is a window; keys are Window.Control.Property.\n");
+                       "; Each section is a window; keys are Window.Control.Property.\n"
+                       "; The section Messages holds the texts composed at run time.\n");
     for (const TMake& create : allWindows()) {
         const std::unique_ptr<QWidget> window = create();
         text += QStringLiteral("\n[%1]\n").arg(window->objectName()) +
                 ReadProps(window.get()).join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
+    text += QStringLiteral("\n[Messages]\n");
+    for (const TMessage* message : TMessage::All())
+        text += message->Key() + QLatin1Char('=') + message->Original() + QLatin1Char('\n');
     const QString target = qEnvironmentVariable("BREVANT_WRITE_ENGLISH_LNG");
     if (!target.isEmpty()) {
         QFile out(target);
@@ -116,10 +121,17 @@ TEST(ShippedLanguages, EnglishFileHoldsTheBuiltInTexts)
     for (const char* name : {"Dutch.lng", "Russian.lng"}) {
         const std::unique_ptr<TLanguageFile> translation = LoadLanguage(QLatin1String(name));
         ASSERT_NE(translation, nullptr);
-        for (const TMake& create : allWindows()) {
-            const QString section = create()->objectName();
-            for (const QString& key : translation->Keys(section))
+        QStringList sections{QStringLiteral("Messages")};
+        for (const TMake& create : allWindows())
+            sections << create()->objectName();
+        for (const QString& section : sections) {
+            for (const QString& key : translation->Keys(section)) {
                 EXPECT_TRUE(english.Contains(section, key)) << name << ": " << qPrintable(key);
+                EXPECT_TRUE(
+                    TLanguageFile::PlaceholdersMatch(english.ReadString(section, key, QString()),
+                                                     translation->ReadString(section, key, QString())))
+                    << name << ": " << qPrintable(key);
+            }
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "recovery/TCheckTreeFiller.h"
+#include "recovery/TProgramLog.h"
 #include "QtPrinters.h"
 #include "recovery/TRecoveryRun.h"
 #include "recovery/TStateTree.h"
@@ -19,6 +20,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -98,10 +100,12 @@ protected:
         tree.setStateRecursion(true);
         TCheckTreeFiller::AddElement(tree, -1, disk->RootElement);
     }
-    bool run(TRecoveryRun::TOverwrite mode = TRecoveryRun::TOverwrite::Ask, const QString& to = QString())
+    bool run(TRecoveryRun::TOverwrite mode = TRecoveryRun::TOverwrite::Ask, const QString& to = QString(),
+             TProgramLog* log = nullptr)
     {
         TRecoveryRun recovery(sink);
         recovery.SetOverwrite(mode);
+        recovery.SetProgramLog(log);
         const bool result = recovery.StartRecovery(tree, to.isNull() ? out : to, 'D', DriveId);
         counters = recovery.Counters();
         return result;
@@ -875,4 +879,32 @@ TEST_F(RecoveryRun, AStoppedRunStillWritesItsManifest)
         results << rows[i].value(6);
     EXPECT_EQ(results, (QStringList{"recovered", "cancelled", "cancelled", "cancelled"}));
     EXPECT_EQ(rows[2].value(1), QString()) << "a file never reached has no target";
+}
+
+TEST_F(RecoveryRun, TheLogFileRecordsTheIncludedKindsOfLines)
+{
+    engine.SetCopy(a->TrueID, "aaaaa", VANTREL_RECOVERY_READ_ERROR);
+    fill();
+    tree.CheckAll();
+    TProgramLog::Options options;
+    options.Path = dest.path() + QStringLiteral("/logs/brevant.log");
+    options.Status = false;
+    TProgramLog log(options);
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Ask, QString(), &log));
+    QStringList lines = QString::fromUtf8(read(options.Path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(lines.join(QLatin1Char('\n')));
+    EXPECT_TRUE(
+        lines[0].contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "
+                                                            "Can't recover file: .*Docs/a.txt"))))
+        << qPrintable(lines[0]);
+
+    // A log that cannot be written is given up with a line in the run's log; the run goes on.
+    options.Path = dest.path() + QStringLiteral("/fifo.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(options.Path).constData(), 0600), 0);
+    options.Status = true;
+    TProgramLog refused(options);
+    sink.log.clear();
+    ASSERT_TRUE(run(TRecoveryRun::TOverwrite::Always, QString(), &refused));
+    EXPECT_EQ(sink.log.filter(QStringLiteral("Can't write the log file ") + options.Path).size(), 1);
+    EXPECT_EQ(counters.ProcessedFiles, 3);
 }

@@ -1,9 +1,11 @@
 #include "settings/Language.h"
+#include "settings/Messages.h"
 #include "settings/TLanguageFile.h"
 
 #include "support/TTempDir.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -120,4 +122,20 @@ TEST(LanguageFile, RunTimeTextsFallBackToTheOriginal)
     EXPECT_EQ(LanguageText("Messages", "Absent", original), original);
     CurrentLanguageFile.reset();
     EXPECT_EQ(LanguageText("Messages", "Ok", original), original);
+}
+
+TEST(LanguageFile, MessagesAreTranslatedUnderTheirOwnKeys)
+{
+    CurrentLanguageFile = std::make_unique<TLanguageFile>(TLanguageFile::Parse(
+        "[messages]\nMessages.OverwriteQuestion=Bestand \"%1\" bestaat al. Overschrijven?\n"
+        "Messages.QuitQuestion=Brevant %1 afsluiten?\n"));
+    EXPECT_EQ(Messages::OverwriteQuestion.Text().arg(QStringLiteral("/t/a %2.txt")),
+              QStringLiteral("Bestand \"/t/a %2.txt\" bestaat al. Overschrijven?"));
+    EXPECT_EQ(Messages::QuitQuestion.Text(), Messages::QuitQuestion.Original()); // a placeholder added
+    CurrentLanguageFile.reset();
+    QSet<QString> keys;
+    for (const TMessage* message : TMessage::All()) {
+        EXPECT_FALSE(keys.contains(message->Key().toLower())) << qPrintable(message->Key());
+        keys.insert(message->Key().toLower());
+    }
 }

@@ -1,5 +1,6 @@
 #include "disk/ui/TDrivePropertiesForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TDriveProperties.h"
@@ -143,9 +144,7 @@ bool ShowDriveProperties(int32_t ADiskId, QWidget* parent)
 {
     const TDriveInfo* info = TVantrelApi::Current().DiskGetInformation(ADiskId);
     if (!info) {
-        TUserPrompt::Current().ShowError(
-            QStringLiteral("Can't read the information of drive %1. Close the drive and open it again.")
-                .arg(ADiskId));
+        TUserPrompt::Current().ShowError(Messages::DriveInfoUnreadable.Text().arg(ADiskId));
         return false;
     }
     // The record is only valid until the engine's next rescan; keep a copy.

@@ -1,5 +1,6 @@
 #include "mainwindow/ui/TMainForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
@@ -199,9 +200,8 @@ bool TMainForm::SaveAllSettings()
         RegWritePosition(store);
     if (RegSettingsWrite(store))
         return true;
-    TUserPrompt::Current().ShowError(
-        QStringLiteral("Can't save the settings to %1: %2")
-            .arg(QDir::toNativeSeparators(store.StoreFilePath()), store.ErrorString()));
+    TUserPrompt::Current().ShowError(Messages::SettingsNotSaved.Text().arg(
+        QDir::toNativeSeparators(store.StoreFilePath()), store.ErrorString()));
     return false;
 }
 
@@ -247,8 +247,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     if (GlobalConfirmExit &&
-        !TUserPrompt::Current().Confirm(QStringLiteral("Are you sure you want to quit Brevant?"),
-                                        TUserPrompt::Buttons::YesNo)) {
+        !TUserPrompt::Current().Confirm(Messages::QuitQuestion.Text(), TUserPrompt::Buttons::YesNo)) {
         event->ignore();
         return;
     }

@@ -1,5 +1,6 @@
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "periphery/TAnimatedProgressBar.h"
 #include "periphery/THelpWindow.h"
@@ -79,8 +80,8 @@ void TFileRecoveryLoadForm::ButtonCancelClick()
 void TFileRecoveryLoadForm::FormClose()
 {
     if (GlobalConfirmInterrupt &&
-        TUserPrompt::Current().Ask(QStringLiteral("Are you sure you want to stop file list load?"),
-                                   QStringLiteral("Confirmation"), TUserPrompt::Buttons::OkCancel,
+        TUserPrompt::Current().Ask(Messages::StopLoadQuestion.Text(), Messages::Confirmation.Text(),
+                                   TUserPrompt::Buttons::OkCancel,
                                    TUserPrompt::Icon::Question) != TUserPrompt::Answer::Ok)
         return;
     StopLoad = true;

@@ -1,5 +1,6 @@
 #include "recovery/ui/TRecoveryForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
@@ -473,7 +474,7 @@ void TRecoveryForm::NextButtonClick()
                                             : DestinationFolderEdit->text();
             if (const QString problem = TRecoveryRun::DestinationFormProblem(destination);
                 !problem.isEmpty()) {
-                TUserPrompt::Current().Ask(problem, QStringLiteral("Warning"), TUserPrompt::Buttons::Ok,
+                TUserPrompt::Current().Ask(problem, Messages::Warning.Text(), TUserPrompt::Buttons::Ok,
                                            TUserPrompt::Icon::Warning);
                 return;
             }
@@ -570,6 +571,12 @@ void TRecoveryForm::StartRecovery()
     TRecoveryRun run(*this);
     // Every run leaves a manifest of what it did in the destination.
     run.SetManifest(true);
+    // With logging on in the Preferences, the run's lines go to the log file too.
+    std::unique_ptr<TProgramLog> programLog;
+    if (TProgramLog::Options options = TProgramLog::FromSettings(); !options.Path.isEmpty()) {
+        programLog = std::make_unique<TProgramLog>(std::move(options));
+        run.SetProgramLog(programLog.get());
+    }
     m_refusal.clear();
     m_manifestProblem.clear();
     m_runLog.clear();

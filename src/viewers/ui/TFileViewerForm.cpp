@@ -1,5 +1,6 @@
 #include "viewers/ui/TFileViewerForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "disk/TBaseElement.h"
 #include "periphery/THelpWindow.h"
@@ -198,13 +199,13 @@ void TFileViewerForm::Open(TFileViewMode mode, TBaseElement* element, std::share
     m_source = std::move(source);
     m_problem.clear();
     if (!element)
-        m_problem = QStringLiteral("No file is selected.");
+        m_problem = Messages::ViewNoFile.Text();
     else if (element->IsFolder())
-        m_problem = QStringLiteral("A folder has no content to show.");
+        m_problem = Messages::ViewFolder.Text();
     else if (element->Flags & flag_NO_DATA)
-        m_problem = QStringLiteral("Only the name of this file was found; its content cannot be read back.");
+        m_problem = Messages::ViewNameOnly.Text();
     else if (!m_source)
-        m_problem = QStringLiteral("The file's content cannot be read.");
+        m_problem = Messages::ViewUnreadable.Text();
     if (element)
         setWindowTitle(element->GetName() + QLatin1Char(' ') + QStringLiteral("File Viewer"));
     if (m_source && m_problem.isEmpty()) {

@@ -1,5 +1,6 @@
 #include "viewers/ui/TPictureLoader.h"
 
+#include "settings/Messages.h"
 #include "viewers/TByteSource.h"
 
 #include <QBuffer>
@@ -43,14 +44,12 @@ void TPictureLoader::Start(std::shared_ptr<TByteSource> source)
     m_busy = true;
     if (!source || source->size() <= 0) {
         m_busy = false;
-        emit Failed(QStringLiteral("The file is empty."));
+        emit Failed(Messages::ViewEmpty.Text());
         return;
     }
     if (source->size() > MaxBytes) {
         m_busy = false;
-        emit Failed(
-            QStringLiteral("The picture is larger than %1 MB and is not shown; view it as Hex instead.")
-                .arg(MaxBytes / (1024 * 1024)));
+        emit Failed(Messages::PictureTooLarge.Text().arg(MaxBytes / (1024 * 1024)));
         return;
     }
     QTimer::singleShot(TimeLimitMs, this, [this, generation] {
@@ -58,8 +57,7 @@ void TPictureLoader::Start(std::shared_ptr<TByteSource> source)
             return;
         ++m_generation;
         m_busy = false;
-        emit Failed(
-            QStringLiteral("The picture could not be decoded within %1 seconds.").arg(TimeLimitMs / 1000));
+        emit Failed(Messages::PictureTooSlow.Text().arg(TimeLimitMs / 1000));
     });
     // The result goes back through the application object, on the GUI thread, where the
     // guard tells whether this loader still exists.
