@@ -1,4 +1,5 @@
 #include "TestConfig.h"
+#include "disk/TBaseElement.h"
 #include "disk/ui/TDiskSelectForm.h"
 #include "disk/ui/TDrivePropertiesForm.h"
 #include "disk/ui/TScanDiskForm.h"
@@ -14,6 +15,7 @@
 #include "settings/ui/TFTPAccountEditForm.h"
 #include "settings/ui/TPrefsForm.h"
 #include "util/Utils.h"
+#include "viewers/TFileProperties.h"
 #include "viewers/ui/TFilePropertiesForm.h"
 #include "viewers/ui/TFileViewerForm.h"
 
@@ -134,4 +136,27 @@ TEST(ShippedLanguages, EnglishFileHoldsTheBuiltInTexts)
             }
         }
     }
+}
+
+// Windows that put a name or a letter into their title keep the translated title with it.
+TEST(ShippedLanguages, TitlesWithANameKeepTheirTranslation)
+{
+    resetSettingsToInitialValues();
+    const TLanguageFolder::Scope folder(QStringLiteral(BREVANT_SOURCE_DIR "/lang"));
+    CurrentLanguageFile = LoadLanguage(QStringLiteral("Dutch.lng"));
+    ASSERT_NE(CurrentLanguageFile, nullptr);
+    TBaseElement file;
+    file.Name = QStringLiteral("foto.jpg");
+    TFileViewerForm viewer;
+    viewer.Open(fvmHEX, &file, nullptr);
+    EXPECT_EQ(viewer.windowTitle(), QStringLiteral("foto.jpg Bestandsviewer"));
+    TFilePropertiesForm properties;
+    properties.FillFrom(TFileProperties(file));
+    EXPECT_EQ(properties.windowTitle(), QStringLiteral("foto.jpg Eigenschappen"));
+    TDriveInfo info = {};
+    info.Letter = 'E';
+    TDrivePropertiesForm drive;
+    drive.FillFrom(info);
+    EXPECT_EQ(drive.windowTitle(), QStringLiteral("E: Stationseigenschappen"));
+    CurrentLanguageFile.reset();
 }

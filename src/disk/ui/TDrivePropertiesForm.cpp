@@ -87,6 +87,7 @@ TDrivePropertiesForm::TDrivePropertiesForm(QWidget* parent) : QDialog(parent)
     PageControl->setCurrentIndex(0);
     // The chosen language replaces the built-in texts.
     UpdateLanguage(this);
+    m_title = windowTitle(); // the drive's letter and label go with it
 }
 
 QLineEdit* TDrivePropertiesForm::addValue(QFormLayout* layout, const QString& caption, const QString& name)
@@ -110,7 +111,7 @@ QLineEdit* TDrivePropertiesForm::addValue(QFormLayout* layout, const QString& ca
 
 void TDrivePropertiesForm::FillFrom(const TDriveInfo& info)
 {
-    setWindowTitle(TDriveProperties::Caption(info, baseCaption));
+    setWindowTitle(TDriveProperties::Caption(info, m_title));
     const TDriveProperties texts(info);
     GeneralLetterEdit->setText(texts.Letter);
     GeneralFileSystemEdit->setText(texts.FileSystem);

@@ -32,6 +32,7 @@ protected:
 private:
     QLineEdit* addValue(class QFormLayout* layout, const QString& caption, const QString& name);
 
+    QString m_title;
     QTabWidget* PageControl;
     QLineEdit* GeneralLetterEdit;
     QLineEdit* GeneralFileSystemEdit;

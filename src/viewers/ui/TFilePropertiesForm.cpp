@@ -123,6 +123,7 @@ TFilePropertiesForm::TFilePropertiesForm(QWidget* parent) : QDialog(parent)
     // The size the user left the window with.
     TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
+    m_title = windowTitle(); // the file's name goes before it
 }
 
 QLineEdit* TFilePropertiesForm::newValue(const QString& name)
@@ -139,7 +140,7 @@ QLineEdit* TFilePropertiesForm::newValue(const QString& name)
 
 void TFilePropertiesForm::FillFrom(const TFileProperties& properties)
 {
-    setWindowTitle(properties.Caption);
+    setWindowTitle(properties.Name + QLatin1Char(' ') + m_title);
     for (int i = 0; i < ImageCount; ++i)
         GeneralFileImage[i]->setVisible(i == properties.ImageIndex);
     GeneralFileNameEdit->setText(properties.Name);

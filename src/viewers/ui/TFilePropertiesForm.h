@@ -61,6 +61,7 @@ private:
 
 private:
     int m_recoveryIndex = -1;
+    QString m_title;
     std::shared_ptr<const TFileInfo> m_ownersRecord;
 };
 

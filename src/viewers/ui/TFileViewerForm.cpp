@@ -163,6 +163,7 @@ TFileViewerForm::TFileViewerForm(QWidget* parent) : QDialog(parent)
     // The size the user left the window with.
     TWindowSizeMemory::Keep(this);
     UpdateLanguage(this);
+    m_title = windowTitle(); // the file's name goes before it
 }
 
 TFileViewerForm::~TFileViewerForm()
@@ -207,7 +208,7 @@ void TFileViewerForm::Open(TFileViewMode mode, TBaseElement* element, std::share
     else if (!m_source)
         m_problem = Messages::ViewUnreadable.Text();
     if (element)
-        setWindowTitle(element->GetName() + QLatin1Char(' ') + QStringLiteral("File Viewer"));
+        setWindowTitle(element->GetName() + QLatin1Char(' ') + m_title);
     if (m_source && m_problem.isEmpty()) {
         HexDump->SetSource(m_source.get());
         m_pager = std::make_unique<TTextPager>(*m_source);

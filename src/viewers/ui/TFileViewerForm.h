@@ -106,6 +106,7 @@ private:
     bool m_pictureChecked = false;
     bool m_isPicture = false;
     QString m_problem;
+    QString m_title;
 };
 
 // Opens the viewer on element in the given mode, modally; true once it was shown.
