@@ -79,7 +79,7 @@ TFileViewerForm::TFileViewerForm(QWidget* parent) : QDialog(parent)
     TextView = new QPlainTextEdit(textPage);
     TextView->setObjectName(QStringLiteral("TextView"));
     TextView->setReadOnly(true);
-    TextView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    TextView->setFont(FixedPitchFont());
     TextView->setLineWrapMode(QPlainTextEdit::NoWrap);
     TextPreviousButton = new QPushButton(QStringLiteral("< &Previous page"), textPage);
     TextPreviousButton->setObjectName(QStringLiteral("TextPreviousButton"));

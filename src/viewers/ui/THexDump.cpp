@@ -3,6 +3,7 @@
 #include "viewers/TByteSource.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -318,10 +319,29 @@ void THexDump::paintEvent(QPaintEvent* event)
     }
 }
 
+QFont FixedPitchFont()
+{
+    // The desktop's monospace font may resolve to a font whose glyphs are not all of one
+    // width (some mark themselves dual-width); columns of bytes would then not line up.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    QStringList families = QFontDatabase::families();
+    families.prepend(QStringLiteral("DejaVu Sans Mono"));
+    for (const QString& family : families) {
+        if (!QFontDatabase::isFixedPitch(family))
+            continue;
+        QFont candidate(family, font.pointSize());
+        if (QFontInfo(candidate).fixedPitch())
+            return candidate;
+    }
+    return font;
+}
+
 THexDump* CreateHexDump(QWidget* parent)
 {
     auto* dump = new THexDump(parent);
-    dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    dump->setFont(FixedPitchFont());
     dump->SetShowCharacters(true);
     if (parent) {
         QLayout* layout = parent->layout();

@@ -5,6 +5,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QFont>
 #include <QPointer>
 
 #include <cstdint>
@@ -108,6 +109,9 @@ private:
     BorderStyle FBorder = BorderStyle::Single;
     bool FAdjustingScrollBar = false;
 };
+
+// The system's fixed-pitch font, or another font of one width when the system's is not.
+QFont FixedPitchFont();
 
 // A hex view filling parent (added to its layout, or to a new margin-free one) in the
 // system's fixed-pitch font, showing characters.
