@@ -171,11 +171,8 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
     const int folder = request.folder.get();
     const std::string& shown = request.shown;
     // Only a regular file receives data. A symbolic link at the target is replaced, never
-    // written through: following it could put recovered data anywhere on the machine. A
-    // regular file that shares its data with other names (hard links) is replaced by a
-    // new file, so the other names keep what they had. Anything else (pipe, device,
-    // socket, folder) stays as it is and the copy is refused.
-    bool replace = false;
+    // written through: following it could put recovered data anywhere on the machine.
+    // Anything else (pipe, device, socket, folder) stays as it is and the copy is refused.
     struct stat existing
     {
     };
@@ -188,28 +185,23 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         } else if (!S_ISREG(existing.st_mode)) {
             message = notRegularText(shown);
             return VANTREL_RECOVERY_WRITE_ERROR;
-        } else if (existing.st_nlink > 1) {
-            replace = true;
         }
     } else if (errno != ENOENT) {
         message = errnoText(("Cannot create " + shown).c_str(), errno);
         return VANTREL_RECOVERY_WRITE_ERROR;
     }
-    const std::string written = replace ? temporaryName() : request.target;
-    // O_NOFOLLOW: a link planted since the check is not followed. O_NONBLOCK: a pipe planted
-    // since the check fails the open instead of blocking the worker for good.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (replace ? O_EXCL : 0);
-    const int fd = ::openat(folder, written.c_str(), flags, 0644);
+    // The data goes to a new file under a name that marks it partial and takes the target's
+    // name only when complete: a run killed outright leaves that partial file, never a
+    // short file under the real name that a later run would take for a recovered one. A
+    // file already under the name (the user agreed to replace it) stays whole until then,
+    // and other names of it (hard links) keep what they have.
+    const std::string written = temporaryName();
+    // O_EXCL and O_NOFOLLOW: nothing planted under the name is opened. O_NONBLOCK: nor
+    // could a pipe block the worker for good.
+    const int fd = ::openat(folder, written.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
         message = errnoText(("Cannot create " + shown).c_str(), errno);
-        return VANTREL_RECOVERY_WRITE_ERROR;
-    }
-    struct stat status
-    {
-    };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || (!replace && status.st_nlink > 1)) {
-        ::close(fd);
-        message = notRegularText(shown);
         return VANTREL_RECOVERY_WRITE_ERROR;
     }
     // A copy that fails is removed, so no half-written file passes for a recovered one.
@@ -218,10 +210,6 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         ::unlinkat(folder, written.c_str(), 0);
         return result;
     };
-    if (!replace && ::ftruncate(fd, 0) != 0) {
-        message = errnoText(("Writing " + shown + " failed").c_str(), errno);
-        return fail(VANTREL_RECOVERY_WRITE_ERROR);
-    }
 
     if (request.progress != nullptr) {
         request.progress(request.window, total, 0);
@@ -278,7 +266,7 @@ int32_t TRecoveryJob::copy(const TRequest& request, std::vector<char>& buffer, s
         message = errnoText(("Writing " + shown + " failed").c_str(), error);
         return VANTREL_RECOVERY_WRITE_ERROR;
     }
-    if (replace && ::renameat(folder, written.c_str(), folder, request.target.c_str()) != 0) {
+    if (::renameat(folder, written.c_str(), folder, request.target.c_str()) != 0) {
         const int error = errno;
         ::unlinkat(folder, written.c_str(), 0);
         message = errnoText(("Cannot replace " + shown).c_str(), error);

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -372,3 +373,50 @@ TEST_F(EngineRecoveryNtfs, QueuedCopiesFinishIndependently)
 }
 
 } // namespace
+
+namespace {
+
+void killAfterTheFirstChunk(void*, int64_t, int64_t position)
+{
+    if (position > 0)
+        ::raise(SIGKILL);
+}
+
+} // namespace
+
+// Run in a child process by the test below: copies a file and is killed outright once its
+// first chunk is written.
+TEST_F(EngineRecoveryNtfs, DISABLED_KilledCopyChild)
+{
+    const QByteArray folder = qgetenv("BREVANT_KILLED_COPY_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP();
+    VantrelSetProgressCallback(killAfterTheFirstChunk);
+    TEngineSession::recover(entry("Data/replacement.bin"), QString::fromLocal8Bit(folder) + "/big.bin");
+}
+
+TEST_F(EngineRecoveryNtfs, ACopyKilledOutrightLeavesOnlyItsPartialFile)
+{
+    const QString target = m_dir.filePath("big.bin");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the file the user agreed to replace");
+    old.close();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("BREVANT_KILLED_COPY_DIR", QFile::encodeName(m_dir.path()).constData(), 1);
+        ::execl("/proc/self/exe", "child", "--gtest_also_run_disabled_tests",
+                "--gtest_filter=EngineRecoveryNtfs.DISABLED_KilledCopyChild", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "child status " << status;
+    QStringList partial =
+        QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(partial.size(), 1) << partial.join(QLatin1Char(' ')).toStdString();
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("the file the user agreed to replace"));
+}
