@@ -2,6 +2,7 @@
 
 #include "settings/TRegistryKey.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -304,6 +305,8 @@ bool TRegistryStore::Save()
     for (const TChange& change : std::as_const(m_pending))
         apply(merged, change);
     const QByteArray bytes = Serialize(merged);
+    if (!keepAsideWhatWouldBeLost())
+        return false;
 
     // Unbuffered, so that a short write (disk full, size limit) shows in the result of
     // write(): an error in the buffer's final flush would not stop commit() from replacing
@@ -326,6 +329,29 @@ bool TRegistryStore::Save()
     m_data = std::move(merged);
     m_pending.clear();
     return true;
+}
+
+bool TRegistryStore::keepAsideWhatWouldBeLost()
+{
+    const QFileInfo info(m_filePath);
+    if (!info.isFile() || info.size() == 0)
+        return true;
+    if (info.size() <= MaxFileSize) {
+        QFile current(m_filePath);
+        if (current.open(QIODevice::ReadOnly)) {
+            const QByteArray text = current.readAll();
+            if (Serialize(Parse(text)) == text)
+                return true;
+        }
+    }
+    const QString backup = m_filePath +
+                           QDateTime::currentDateTime().toString(QStringLiteral(".yyyyMMdd-hhmmss")) +
+                           QStringLiteral(".bak");
+    if (QFile::rename(m_filePath, backup))
+        return true;
+    m_error =
+        QStringLiteral("Cannot keep the unreadable settings file \"%1\" as \"%2\".").arg(m_filePath, backup);
+    return false;
 }
 
 TRegistryStore::TData TRegistryStore::Parse(const QByteArray& text)

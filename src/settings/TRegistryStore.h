@@ -79,7 +79,10 @@ public:
 
     // Writes the store to its file atomically. On failure (folder not writable, disk full)
     // the previous file stays as it was, the changes stay pending and false is returned;
-    // ErrorString() says why.
+    // ErrorString() says why. A file that holds more than the store read from it
+    // (damaged or binary text, an oversized file, lines edited by hand that it drops) is
+    // first kept aside as "<file>.<date>-<time>.bak", so the user's old settings are not
+    // silently destroyed.
     bool Save();
     QString ErrorString() const { return m_error; }
     const QString& StoreFilePath() const { return m_filePath; }
@@ -105,6 +108,8 @@ private:
     };
 
     static TData load(const QString& filePath);
+    // Renames the file away when saving over it would lose some of it; false when it cannot.
+    bool keepAsideWhatWouldBeLost();
     static TKeyData* findKey(TData& data, const QString& normalizedPath);
     static const TKeyData* findKey(const TData& data, const QString& normalizedPath);
     static void apply(TData& data, const TChange& change);

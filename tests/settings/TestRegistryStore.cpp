@@ -261,3 +261,26 @@ TEST_F(RegistryStoreTest, SaveFailsCleanlyWhenTheFolderCannotBeWritten)
     EXPECT_FALSE(saved);
     EXPECT_EQ(readAll(file), before);
 }
+
+TEST_F(RegistryStoreTest, AFileThatDoesNotReadWhollyIsKeptAsideBeforeItIsReplaced)
+{
+    const QByteArray damaged = "[\\K]\n\"Good\"=dword:00000001\n\x01\xff binary tail\n";
+    writeAll(file, damaged);
+    TRegistryStore store(file);
+    store.OpenKey("\\K").WriteInteger("Other", 2);
+    ASSERT_TRUE(store.Save()) << store.ErrorString().toStdString();
+    const QStringList backups =
+        QFileInfo(file).dir().entryList({QFileInfo(file).fileName() + QStringLiteral(".*.bak")}, QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(readAll(QFileInfo(file).dir().filePath(backups[0])), damaged);
+    const TRegistryStore reread(file);
+    EXPECT_EQ(reread.ReadInteger("\\K", "Good"), 1);
+    EXPECT_EQ(reread.ReadInteger("\\K", "Other"), 2);
+
+    // A file the store wrote itself is replaced without a copy.
+    QFile::remove(QFileInfo(file).dir().filePath(backups[0]));
+    TRegistryStore again(file);
+    again.OpenKey("\\K").WriteInteger("Other", 3);
+    ASSERT_TRUE(again.Save());
+    EXPECT_TRUE(QFileInfo(file).dir().entryList({QStringLiteral("*.bak")}, QDir::Files).isEmpty());
+}
