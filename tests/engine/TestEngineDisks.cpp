@@ -3,9 +3,13 @@
 #include "support/TManifest.h"
 #include "support/TTempDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -143,3 +147,39 @@ TEST(EngineDisks, NewInitialisationEndsThePreviousStream)
 }
 
 } // namespace
+
+// Every descriptor the engine holds on a source is opened for reading only, whatever it
+// did with it: listing, initialising, enumerating, copying a file out.
+TEST(EngineDisks, SourcesAreOpenedForReadingOnly)
+{
+    const char* names[] = {"fat12", "fat16", "fat32", "exfat", "ntfs", "mbr-fat32-ntfs"};
+    TEngineSession session;
+    TTempDir out;
+    int opened = 0;
+    for (const char* name : names) {
+        const QString image = QFileInfo(imagePath(name)).canonicalFilePath();
+        const int32_t volume = session.openImage(image);
+        ASSERT_GE(volume, 0) << name;
+        ASSERT_TRUE(session.enumerate(volume)) << name;
+        for (const TEngineSession::TEntry& entry : session.entries()) {
+            if (!(entry.Info.Flags & flag_IS_DIRECTORY) && entry.Info.Size > 0) {
+                TEngineSession::recover(entry.Info, out.filePath(QStringLiteral("copy")));
+                break;
+            }
+        }
+        for (const QFileInfo& fd :
+             QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+            if (fd.symLinkTarget() != image)
+                continue;
+            ++opened;
+            QFile info(QStringLiteral("/proc/self/fdinfo/") + fd.fileName());
+            ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+            const QByteArray text = info.readAll();
+            const qsizetype at = text.indexOf("flags:");
+            ASSERT_GE(at, 0);
+            const int flags = text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().toInt(nullptr, 8);
+            EXPECT_EQ(flags & O_ACCMODE, O_RDONLY) << name << " is open with flags " << std::oct << flags;
+        }
+    }
+    EXPECT_GT(opened, 0) << "no descriptor on a source was found to check";
+}
