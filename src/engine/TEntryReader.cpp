@@ -1,5 +1,7 @@
 #include "engine/TEntryReader.h"
 
+#include "engine/TReadFaults.h"
+
 #include "engine/TExfatVolume.h"
 #include "engine/TTskVolume.h"
 
@@ -174,12 +176,22 @@ ssize_t TEntryReader::readContiguous(int64_t position, char* buffer, size_t leng
 ssize_t TEntryReader::attempt(int64_t position, char* buffer, size_t length)
 {
     tsk_error_reset();
+    TReadFaults::clearUnreadable();
     ssize_t got = m_exfatRun.used
                       ? readExfatRun(position, buffer, length)
                       : tsk_fs_file_read(m_file, position, buffer, length, TSK_FS_FILE_READ_FLAG_NONE);
     if (got <= 0 && m_deletedFat && !m_exfatRun.used) {
         tsk_error_reset();
+        TReadFaults::clearUnreadable();
         got = readContiguous(position, buffer, length);
+    }
+    // The library gives zeros for what it could not read and may still count it as read:
+    // the data is not the file's, and the read fails.
+    if (TReadFaults::unreadableSeen()) {
+        tsk_error_reset();
+        tsk_error_set_errno(TSK_ERR_IMG_READ);
+        tsk_error_set_errstr("the disk has an unreadable sector there");
+        return -1;
     }
     return got;
 }

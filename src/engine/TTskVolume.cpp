@@ -1,5 +1,7 @@
 #include "engine/TTskVolume.h"
 
+#include "engine/TReadFaults.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -98,7 +100,7 @@ TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
     if (image == nullptr) {
         error = takeLibraryError("unknown image format");
     }
-    return image;
+    return TReadFaults::wrap(path, image);
 }
 
 std::mutex& TTskVolume::libraryLock()

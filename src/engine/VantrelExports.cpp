@@ -1,5 +1,6 @@
 // The engine's C entry points; each forwards to the engine state. None lets an exception
 // out: what a call throws becomes its failure value and the thread's last error.
+#include "engine/TReadFaults.h"
 #include "engine/TVantrelEngine.h"
 #include "engine/VantrelLib.h"
 
@@ -106,6 +107,16 @@ VANTREL_API void VantrelSetOptions(int32_t options) VANTREL_NOEXCEPT
 VANTREL_API int32_t VantrelRegisterImage(const char* path) VANTREL_NOEXCEPT
 {
     return guarded(int32_t{-1}, [&] { return TVantrelEngine::instance().registerImage(path); });
+}
+VANTREL_API int32_t VantrelSetReadFaults(const char* path, const TVantrelReadFault* faults,
+                                         int32_t count) VANTREL_NOEXCEPT
+{
+    return guarded(int32_t{-1}, [&] {
+        if (path == nullptr || count < 0 || (count > 0 && faults == nullptr))
+            return int32_t{-1};
+        TReadFaults::set(path, std::vector<TVantrelReadFault>(faults, faults + count));
+        return int32_t{0};
+    });
 }
 VANTREL_API void VantrelClearImages(void) VANTREL_NOEXCEPT
 {

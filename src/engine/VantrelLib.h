@@ -258,6 +258,25 @@ VANTREL_API int64_t VantrelFileRead(const TFileInfo* record, int64_t offset, voi
 VANTREL_API int32_t VantrelClusterOwners(const TFileInfo* record, char16_t* text,
                                          int32_t textUnits) VANTREL_NOEXCEPT;
 
+// Read faults laid over an image, as a failing disk gives them, so that the handling of
+// bad regions can be tried: every read of the image that touches [Offset, Offset + Length)
+// fails (VANTREL_FAULT_READ_ERROR) or ends before the range (VANTREL_FAULT_SHORT_READ).
+enum
+{
+    VANTREL_FAULT_READ_ERROR = 0,
+    VANTREL_FAULT_SHORT_READ = 1
+};
+typedef struct TVantrelReadFault
+{
+    int64_t Offset;
+    int64_t Length;
+    int32_t Kind;
+} TVantrelReadFault;
+// Sets the faults of the image at path (as it will be registered) for every opening of it
+// from now on; count 0 clears them. Result: 0, or -1 for a NULL path or a negative count.
+VANTREL_API int32_t VantrelSetReadFaults(const char* path, const TVantrelReadFault* faults,
+                                         int32_t count) VANTREL_NOEXCEPT;
+
 #ifdef __cplusplus
 } // extern "C"
 
