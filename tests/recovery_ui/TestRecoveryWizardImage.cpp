@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -195,6 +196,41 @@ TEST_P(WizardImage, AHostileNameStaysInsideTheDestination)
     EXPECT_EQ(sha256(written), report->sha256);
     EXPECT_FALSE(QFileInfo::exists(QDir(out).absoluteFilePath(QStringLiteral("../../escape.txt"))));
     EXPECT_FALSE(QFileInfo::exists(QDir(out).absoluteFilePath(QStringLiteral("../escape.txt"))));
+}
+
+TEST_P(WizardImage, AFileOnAnUnreadablePartFailsAndTheRunGoesOn)
+{
+    TBaseElement* report = findNamed(CurDisk->RootElement, QStringLiteral("Deleted report.txt"));
+    ASSERT_NE(report, nullptr);
+    recover({report});
+    QFile copy(out + QStringLiteral("/Deleted report.txt"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    QFile image(manifest.imagePath());
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    const int64_t at = image.readAll().indexOf(copy.readAll().left(512));
+    ASSERT_GE(at, 0);
+    copy.remove();
+
+    // The disk now fails to read the file's first sector.
+    const QByteArray path = QFile::encodeName(manifest.imagePath());
+    const TVantrelReadFault fault{at & ~int64_t{511}, 512, VANTREL_FAULT_READ_ERROR};
+    ASSERT_EQ(VantrelSetReadFaults(path.constData(), &fault, 1), 0);
+    const int id = CurDisk->DriveId;
+    CloseCurDisk();
+    CurDisk = CreateDisk(id);
+    ASSERT_TRUE(CurDisk->AnalyzeDisk(nullptr, false));
+    recover({CurDisk->RootElement});
+    VantrelSetReadFaults(path.constData(), nullptr, 0);
+
+    EXPECT_EQ(logLines
+                  .filter(QRegularExpression(
+                      QStringLiteral("^Can't recover file: .*/Deleted report.txt \\(.+\\)$")))
+                  .size(),
+              1)
+        << logLines.join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral("/Deleted report.txt")));
+    EXPECT_EQ(logLines.last(), QStringLiteral("Recovery finished."));
+    EXPECT_GT(recovered + damaged, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, WizardImage, ::testing::Values("fat16", "ntfs", "exfat"));
