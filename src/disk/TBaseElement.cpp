@@ -1,6 +1,7 @@
 #include "disk/TBaseElement.h"
 
 #include "disk/TBaseDisk.h"
+#include "settings/Messages.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -31,7 +32,7 @@ QString TBaseElement::GetName() const
 QString TBaseElement::GetFileType() const
 {
     if (IsFolder())
-        return QStringLiteral("Folder");
+        return Messages::TypeFolder.Text();
     QString typeName;
     if (!ShellGetFileType(GetName(), 128, typeName))
         return QString();
@@ -41,10 +42,10 @@ QString TBaseElement::GetFileType() const
 QString TBaseElement::GetCondition() const
 {
     if (IsDeleted())
-        return QStringLiteral("Deleted");
+        return Messages::ConditionDeleted.Text();
     if (ContainDeleted())
-        return QStringLiteral("Contain Deleted");
-    return QStringLiteral("Live");
+        return Messages::ConditionContainsDeleted.Text();
+    return Messages::ConditionLive.Text();
 }
 
 std::vector<const TBaseElement*> TBaseElement::ChainFromTop() const

@@ -1,5 +1,6 @@
 #include "disk/TDriveListLogic.h"
 
+#include "settings/Messages.h"
 #include "util/Utils.h"
 
 #include <QByteArray>
@@ -129,8 +130,8 @@ QString TDriveListLogic::NotReadyHint(const QString& openError, bool runsAsRoot)
     const QString rights = QStringLiteral(
         "Reading disks needs administrator rights: start the program as root or open a disk image.");
     if (openError.isEmpty())
-        return runsAsRoot ? QStringLiteral("The disk cannot be opened for reading.") : rights;
-    const QString failed = QStringLiteral("The disk cannot be opened for reading: %1.").arg(openError);
+        return runsAsRoot ? Messages::DriveUnreadable.Text() : rights;
+    const QString failed = Messages::DriveUnreadableBecause.Text().arg(openError);
     const bool refused = openError == QString::fromLocal8Bit(std::strerror(EACCES)) ||
                          openError == QString::fromLocal8Bit(std::strerror(EPERM));
     return refused && !runsAsRoot ? failed + QLatin1Char(' ') + rights : failed;
@@ -149,6 +150,6 @@ TDriveListLogic::TDriveInfoTexts TDriveListLogic::InfoTexts(const TDriveInfo& in
     texts.TotalSpace = FormatSize(info.SpaceTotal) + QStringLiteral(" (") + FormatBytes(info.SpaceTotal) +
                        QStringLiteral(" bytes)");
     texts.Ready = info.Status != 0;
-    texts.Status = texts.Ready ? QStringLiteral("Status") : QStringLiteral("Not ready");
+    texts.Status = texts.Ready ? QStringLiteral("Status") : Messages::DriveNotReady.Text();
     return texts;
 }

@@ -1,5 +1,6 @@
 #include "disk/TDriveProperties.h"
 
+#include "settings/Messages.h"
 #include "util/Utils.h"
 
 #include <cstring>
@@ -32,18 +33,18 @@ TDriveProperties::TDriveProperties(const TDriveInfo& info, const QLocale& locale
     };
     Letter = LetterText(info) + QStringLiteral(":  (") + QString::number(info.ID) + QLatin1Char(')');
     FileSystem = FieldText(info.FileSystemName, sizeof(info.FileSystemName));
-    Status = info.Status != 0 ? QStringLiteral("Ready") : QStringLiteral("Not ready");
+    Status = info.Status != 0 ? Messages::DriveReady.Text() : Messages::DriveNotReady.Text();
     VolumeLabel = FieldText(info.VolumeLabel, sizeof(info.VolumeLabel));
     OEMId = FieldText(info.OEM_ID, sizeof(info.OEM_ID));
     SerialNumber = SerialText(info.SerialNumber);
     TotalSpace = spaceText(info.SpaceTotal);
     // The engine reports -1 for a file system whose free space it cannot read at once.
-    FreeSpace = info.SpaceFree >= 0 ? spaceText(info.SpaceFree) : QStringLiteral("Unknown");
+    FreeSpace = info.SpaceFree >= 0 ? spaceText(info.SpaceFree) : Messages::Unknown.Text();
     SectorsPerCluster = QString::number(info.SectorsPerCluster);
     BytesPerSector = QString::number(info.BytesPerSector);
     BytesPerCluster = QString::number(info.BytesPerCluster);
     OffsetInPhysical =
-        info.OffsetInPhysical > 0 ? QString::number(info.OffsetInPhysical) : QStringLiteral("Unknown");
+        info.OffsetInPhysical > 0 ? QString::number(info.OffsetInPhysical) : Messages::Unknown.Text();
     const uint32_t flags = static_cast<uint32_t>(info.FileSystemFlags);
     for (const TDriveCapability& capability : Capabilities())
         CapabilityValues.append(YesNo(flags & capability.Bit));
@@ -56,7 +57,7 @@ QString TDriveProperties::Caption(const TDriveInfo& info, const QString& caption
 
 QString TDriveProperties::YesNo(bool value)
 {
-    return value ? QStringLiteral("Yes") : QStringLiteral("No");
+    return value ? Messages::Yes.Text() : Messages::No.Text();
 }
 
 QString TDriveProperties::FieldText(const char* field, size_t size)

@@ -58,6 +58,46 @@ inline const TMessage ManifestWritten{"ManifestWritten", "Manifest written: %1"}
 inline const TMessage ManifestNotWritten{"ManifestNotWritten", "Can't write manifest into %1 (%2)"};
 inline const TMessage LogFileNotWritten{"LogFileNotWritten", "Can't write the log file %1 (%2)"};
 
+// What the lists tell of an entry.
+inline const TMessage ConditionDeleted{"ConditionDeleted", "Deleted"};
+inline const TMessage ConditionContainsDeleted{"ConditionContainsDeleted", "Contain Deleted"};
+inline const TMessage ConditionLive{"ConditionLive", "Live"};
+inline const TMessage TypeFolder{"TypeFolder", "Folder"};
+
+// The drive selection and drive properties.
+inline const TMessage DriveReady{"DriveReady", "Ready"};
+inline const TMessage DriveNotReady{"DriveNotReady", "Not ready"};
+inline const TMessage DriveUnreadable{"DriveUnreadable", "The disk cannot be opened for reading."};
+inline const TMessage DriveUnreadableBecause{"DriveUnreadableBecause",
+                                             "The disk cannot be opened for reading: %1."};
+inline const TMessage Unknown{"Unknown", "Unknown"};
+inline const TMessage Yes{"Yes", "Yes"};
+inline const TMessage No{"No", "No"};
+
+// The file properties.
+inline const TMessage RecoveryPossible{"RecoveryPossible", "Possible"};
+inline const TMessage RecoveryPartiallyPossible{"RecoveryPartiallyPossible", "Partially possible"};
+inline const TMessage RecoveryImpossible{"RecoveryImpossible", "Impossible"};
+inline const TMessage OwnersNotFound{"OwnersNotFound",
+                                     "Which files hold its clusters could not be found: %1"};
+inline const TMessage NoOwners{"NoOwners", "No live file was found holding its clusters."};
+inline const TMessage FoundPlaceholder{"FoundPlaceholder", "Stands in for a folder that was not found"};
+inline const TMessage FoundInIndex{"FoundInIndex", "Only in its folder's index"};
+inline const TMessage FoundInRebuiltFolder{"FoundInRebuiltFolder",
+                                           "In a deleted folder rebuilt from free clusters"};
+inline const TMessage FoundWithoutFolder{"FoundWithoutFolder", "On the disk, with no folder leading to it"};
+inline const TMessage FoundInReusedRecord{
+    "FoundInReusedRecord", "In the file system's records; its folder's record now holds another entry"};
+inline const TMessage FoundInRecords{"FoundInRecords", "In the file system's records"};
+inline const TMessage ContentGone{"ContentGone", "; its content cannot be read back"};
+inline const TMessage StateLiveContainsDeleted{"StateLiveContainsDeleted", "Live, but contain deleted"};
+
+// The wizard's Finish page.
+inline const TMessage FinishDamaged{"FinishDamaged", "Recovered, damaged: %1"};
+inline const TMessage FinishFailed{"FinishFailed", "Failed: %1"};
+inline const TMessage FinishSkipped{"FinishSkipped", "Skipped: %1"};
+inline const TMessage FinishNoManifest{"FinishNoManifest", "The manifest could not be written (%1)."};
+
 // Find.
 inline const TMessage FoundCount{"FoundCount", "Found %1 files and %2 folders."};
 
@@ -76,6 +116,8 @@ inline const TMessage ViewFolder{"ViewFolder", "A folder has no content to show.
 inline const TMessage ViewNameOnly{"ViewNameOnly",
                                    "Only the name of this file was found; its content cannot be read back."};
 inline const TMessage ViewUnreadable{"ViewUnreadable", "The file's content cannot be read."};
+inline const TMessage ViewPage{"ViewPage", "Bytes %1 to %2 of %3, %4"};
+inline const TMessage ViewUnreadableFrom{"ViewUnreadableFrom", "[The bytes from %1 on cannot be read.]"};
 inline const TMessage ViewEmpty{"ViewEmpty", "The file is empty."};
 inline const TMessage PictureTooLarge{
     "PictureTooLarge", "The picture is larger than %1 MB and is not shown; view it as Hex instead."};

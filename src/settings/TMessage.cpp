@@ -13,19 +13,17 @@ std::vector<const TMessage*>& registry()
 
 } // namespace
 
-TMessage::TMessage(const char* name, const char* original) : m_name(name), m_original(original)
+TMessage::TMessage(const char* name, const char* original)
+    : m_key(QStringLiteral("Messages.") + QLatin1String(name)), m_original(QString::fromUtf8(original))
 {
     registry().push_back(this);
 }
 
-QString TMessage::Key() const
-{
-    return QStringLiteral("Messages.") + QLatin1String(m_name);
-}
-
 QString TMessage::Text() const
 {
-    return LanguageText(QStringLiteral("Messages"), Key(), Original());
+    if (!CurrentLanguageFile)
+        return m_original; // shared, not copied: cheap enough for every row of a list
+    return LanguageText(QStringLiteral("Messages"), m_key, m_original);
 }
 
 const std::vector<const TMessage*>& TMessage::All()

@@ -19,13 +19,13 @@ public:
     // The text of the current language, or the original.
     QString Text() const;
     // The key of the message in the "Messages" section.
-    QString Key() const;
-    QString Original() const { return QString::fromUtf8(m_original); }
+    const QString& Key() const { return m_key; }
+    const QString& Original() const { return m_original; }
 
     // Every message defined, in the order of their definitions.
     static const std::vector<const TMessage*>& All();
 
 private:
-    const char* m_name;
-    const char* m_original;
+    QString m_key;
+    QString m_original;
 };

@@ -4,6 +4,7 @@
 #include "disk/TElementKind.h"
 #include "disk/TEngineRecord.h"
 #include "disk/TVantrelApi.h"
+#include "settings/Messages.h"
 
 #include <QDate>
 #include <QTime>
@@ -57,9 +58,9 @@ TFileProperties::TOwners TFileProperties::FindOwners(const TFileInfo& record)
 QString TFileProperties::OwnersText(const TOwners& owners)
 {
     if (owners.Count < 0)
-        return QStringLiteral("Which files hold its clusters could not be found: ") + owners.Error;
+        return Messages::OwnersNotFound.Text().arg(owners.Error);
     if (owners.Count == 0 || owners.Paths.isEmpty())
-        return QStringLiteral("No live file was found holding its clusters.");
+        return Messages::NoOwners.Text();
     return QStringLiteral("Its clusters now belong to:\n") + owners.Paths.join(QLatin1Char('\n'));
 }
 
@@ -69,14 +70,14 @@ QString TFileProperties::VerdictOf(const TBaseElement& element)
     switch (element.Recovery) {
     case R::Intact:
     case R::DataInRecord:
-        return QStringLiteral("Possible");
+        return Messages::RecoveryPossible.Text();
     case R::Partial:
     case R::Guess:
     case R::Mismatch:
-        return QStringLiteral("Partially possible");
+        return Messages::RecoveryPartiallyPossible.Text();
     case R::Overwritten:
     case R::NoData:
-        return QStringLiteral("Impossible");
+        return Messages::RecoveryImpossible.Text();
     case R::None:
         break;
     }
@@ -93,29 +94,29 @@ QString TFileProperties::FoundOf(const TBaseElement& element)
     const int64_t flags = element.Flags;
     QString text;
     if (flags & flag_EMPTY)
-        text = QStringLiteral("Stands in for a folder that was not found");
+        text = Messages::FoundPlaceholder.Text();
     else if (flags & flag_FOUND_INDEX)
-        text = QStringLiteral("Only in its folder's index");
+        text = Messages::FoundInIndex.Text();
     else if (flags & flag_FOUND_REBUILT)
-        text = QStringLiteral("In a deleted folder rebuilt from free clusters");
+        text = Messages::FoundInRebuiltFolder.Text();
     else if (flags & flag_FOUND_ORPHAN)
-        text = QStringLiteral("On the disk, with no folder leading to it");
+        text = Messages::FoundWithoutFolder.Text();
     else if (flags & flag_PARENT_REUSED)
-        text = QStringLiteral("In the file system's records; its folder's record now holds another entry");
+        text = Messages::FoundInReusedRecord.Text();
     else
-        text = QStringLiteral("In the file system's records");
+        text = Messages::FoundInRecords.Text();
     if (flags & flag_NO_DATA)
-        text += QStringLiteral("; its content cannot be read back");
+        text += Messages::ContentGone.Text();
     return text;
 }
 
 QString TFileProperties::StatusOf(const TBaseElement& element)
 {
     if (element.IsDeleted())
-        return QStringLiteral("Deleted");
+        return Messages::ConditionDeleted.Text();
     if (element.ContainDeleted())
-        return QStringLiteral("Live, but contain deleted");
-    return QStringLiteral("Live");
+        return Messages::StateLiveContainsDeleted.Text();
+    return Messages::ConditionLive.Text();
 }
 
 QString TFileProperties::LocationOf(const TBaseElement& element)

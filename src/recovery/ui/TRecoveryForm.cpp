@@ -1,22 +1,22 @@
 #include "recovery/ui/TRecoveryForm.h"
 
-#include "settings/Messages.h"
-#include "settings/ui/LanguageForms.h"
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TElementsList.h"
+#include "periphery/ExecModal.h"
 #include "periphery/TFolderBrowse.h"
 #include "periphery/THelpWindow.h"
-#include "periphery/ExecModal.h"
 #include "periphery/TImageLists.h"
+#include "periphery/TWindowSizeMemory.h"
 #include "recovery/TRecoveryRun.h"
 #include "recovery/ui/TFileRecoveryLoadForm.h"
 #include "recovery/ui/TStateTreeView.h"
 #include "recovery/ui/TWizardTreeBuilder.h"
+#include "settings/Messages.h"
 #include "settings/Settings.h"
+#include "settings/ui/LanguageForms.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
-#include "periphery/TWindowSizeMemory.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -452,11 +452,11 @@ QString TRecoveryForm::finishDetails() const
 {
     QStringList lines;
     if (m_counters.DamagedFiles != 0)
-        lines << QStringLiteral("Recovered, damaged: %1").arg(m_counters.DamagedFiles);
+        lines << Messages::FinishDamaged.Text().arg(m_counters.DamagedFiles);
     if (m_counters.FailedFiles != 0)
-        lines << QStringLiteral("Failed: %1").arg(m_counters.FailedFiles);
+        lines << Messages::FinishFailed.Text().arg(m_counters.FailedFiles);
     if (m_counters.SkippedFiles != 0)
-        lines << QStringLiteral("Skipped: %1").arg(m_counters.SkippedFiles);
+        lines << Messages::FinishSkipped.Text().arg(m_counters.SkippedFiles);
     if (!m_refusal.isEmpty())
         lines << m_refusal;
     if (!m_manifestProblem.isEmpty())
@@ -586,8 +586,7 @@ void TRecoveryForm::StartRecovery()
     m_keepRunLog = false;
     m_counters = run.Counters();
     if (!run.ManifestError().isEmpty())
-        m_manifestProblem =
-            QStringLiteral("The manifest could not be written (%1).").arg(run.ManifestError());
+        m_manifestProblem = Messages::FinishNoManifest.Text().arg(run.ManifestError());
     // A refused run logs its reason between its opening and its closing line, before
     // anything else happens.
     if (!completed && !run.Stopped() && m_runLog.size() > 2)

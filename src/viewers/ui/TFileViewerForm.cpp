@@ -1,17 +1,17 @@
 #include "viewers/ui/TFileViewerForm.h"
 
+#include "disk/TBaseElement.h"
+#include "periphery/ExecModal.h"
+#include "periphery/THelpWindow.h"
+#include "periphery/TWindowSizeMemory.h"
 #include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
-#include "disk/TBaseElement.h"
-#include "periphery/THelpWindow.h"
-#include "periphery/ExecModal.h"
 #include "util/Utils.h"
 #include "viewers/TByteSource.h"
 #include "viewers/TFileByteSource.h"
 #include "viewers/TTextPager.h"
 #include "viewers/ui/THexDump.h"
 #include "viewers/ui/TPictureLoader.h"
-#include "periphery/TWindowSizeMemory.h"
 
 #include <QActionGroup>
 #include <QFontDatabase>
@@ -266,17 +266,17 @@ void TFileViewerForm::showTextPage()
     }
     QString text = m_pager->Text();
     if (m_pager->UnreadableAt() >= 0)
-        text += QStringLiteral("\n[The bytes from %1 on cannot be read.]")
-                    .arg(InsertSeparator(m_pager->UnreadableAt()));
+        text += QLatin1Char('\n') +
+                Messages::ViewUnreadableFrom.Text().arg(InsertSeparator(m_pager->UnreadableAt()));
     TextView->setPlainText(text);
     TextPreviousButton->setEnabled(m_pager->HasPrevious());
     TextNextButton->setEnabled(m_pager->HasNext());
-    TextPageLabel->setText(paged ? QStringLiteral("Bytes %1 to %2 of %3, %4")
-                                       .arg(InsertSeparator(m_pager->PageStart()),
-                                            InsertSeparator(std::max<int64_t>(m_pager->PageEnd() - 1, 0)),
-                                            InsertSeparator(m_source->size()),
-                                            TTextDecoder::Name(m_pager->Encoding()))
-                                 : TTextDecoder::Name(m_pager->Encoding()));
+    TextPageLabel->setText(
+        paged ? Messages::ViewPage.Text().arg(InsertSeparator(m_pager->PageStart()),
+                                              InsertSeparator(std::max<int64_t>(m_pager->PageEnd() - 1, 0)),
+                                              InsertSeparator(m_source->size()),
+                                              TTextDecoder::Name(m_pager->Encoding()))
+              : TTextDecoder::Name(m_pager->Encoding()));
 }
 
 void TFileViewerForm::showPicture()
