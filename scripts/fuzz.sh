@@ -54,7 +54,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brevant-fuzz.XXXXXX")
-export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0
+# Full stacks on allocation, so that a suppression can name the library function that leaked.
+export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0:fast_unwind_on_malloc=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp:print_suppressions=0
 failed=()
