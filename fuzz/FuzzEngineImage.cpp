@@ -8,7 +8,7 @@
 // zero. The sparse form keeps seeds of volumes whose structures lie megabytes apart small.
 //
 // The engine opens every image by path (the catalog probes it, the volume reopens it), so
-// each input is written to one file in /dev/shm (or $TMPDIR) made anew for every input.
+// each input is written to one file, in /dev/shm where there is one, made anew for every input.
 #include "disk/TBaseDisk.h"
 #include "disk/TScanProgress.h"
 #include "disk/TScanReport.h"
@@ -161,7 +161,12 @@ void enumerateAndRead(int32_t id)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     static QCoreApplication application(*argc, *argv);
-    const QString base = QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    // $BREVANT_FUZZ_IMAGE_DIR when set (scripts/fuzz.sh points it at a folder it removes,
+    // since a crash skips the clean-up here), else memory, else the temporary folder.
+    const QString given = qEnvironmentVariable("BREVANT_FUZZ_IMAGE_DIR");
+    const QString base = !given.isEmpty()            ? given
+                         : QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm")
+                                                     : QDir::tempPath();
     g_imagePath =
         QFile::encodeName(base + QStringLiteral("/brevant-fuzz-%1.img").arg(::getpid())).toStdString();
     // Settings are read from a folder of this run only, never the user's.

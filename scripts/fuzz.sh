@@ -54,8 +54,15 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brevant-fuzz.XXXXXX")
-# Full stacks on allocation, so that a suppression can name the library function that leaked.
-export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0:fast_unwind_on_malloc=0
+# The whole-engine target writes each input to a file here; memory where there is some.
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm=$work
+images=$(mktemp -d "$shm/brevant-fuzz-images.XXXXXX")
+trap 'rm -rf "$images"' EXIT
+export BREVANT_FUZZ_IMAGE_DIR=$images
+# Full stacks on allocation, so that a suppression can name the library function that leaked;
+# fuzz/asan.supp and fuzz/lsan.supp list the image library's own faults, nothing of ours.
+export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=0:fast_unwind_on_malloc=0:suppressions=$root/fuzz/asan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp:print_suppressions=0
 failed=()
