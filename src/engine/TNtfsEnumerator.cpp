@@ -418,8 +418,17 @@ void TNtfsEnumerator::loadAllocation()
         tsk_error_reset();
         return;
     }
-    const uint64_t clusters = fs->block_count;
+    // The map covers what the $Bitmap describes, whatever the boot sector claims, and only
+    // a bitmap the image can hold is read: a damaged sector count would otherwise size it
+    // at petabytes.
+    const uint64_t bitmapBytes =
+        bitmap->meta != nullptr ? static_cast<uint64_t>(std::max<TSK_OFF_T>(bitmap->meta->size, 0)) : 0;
+    const uint64_t clusters = std::min<uint64_t>(fs->block_count, bitmapBytes * 8);
     const uint64_t bytes = (clusters + 7) / 8;
+    if (bytes > static_cast<uint64_t>(std::max<TSK_OFF_T>(m_volume->image()->size, 0))) {
+        tsk_fs_file_close(bitmap);
+        return;
+    }
     m_allocation.reset(0, clusters);
     std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(kBitmapChunk, bytes)));
     for (uint64_t offset = 0; offset < bytes; offset += chunk.size()) {

@@ -1,6 +1,6 @@
 #include "search/TMask.h"
 
-#include <array>
+#include <utility>
 
 namespace {
 
@@ -154,10 +154,11 @@ bool TMask::accepts(const TMaskState& s, const QString& name, qsizetype pos) con
 
 bool TMask::Matches(const QString& name) const
 {
-    // Resumption points, one per state after a "*" at most (the stack only ever holds
-    // increasing state indexes).
-    std::array<std::pair<qsizetype, int>, MaxCards + 2> stack;
-    int top = 0;
+    // Only the last "*" met is ever resumed: when the states after it cannot match from
+    // any later position, no other length given to an earlier "*" can help, since the last
+    // one absorbs whatever the earlier ones would leave. Resuming every "*" in turn would
+    // try every split of the name among them, which grows as a power of its length.
+    std::pair<qsizetype, int> resume{0, -1};
     const qsizetype length = name.size();
     qsizetype pos = 0;
     int first = 0;
@@ -172,8 +173,8 @@ bool TMask::Matches(const QString& name) const
                     while (pos < length && !accepts(s, name, pos))
                         pos += charWidth(name, pos);
                 }
-                if (pos < length)
-                    stack[size_t(top++)] = {pos + charWidth(name, pos), i};
+                resume = pos < length ? std::pair<qsizetype, int>{pos + charWidth(name, pos), i}
+                                      : std::pair<qsizetype, int>{0, -1};
             }
             if (!accepts(s, name, pos)) {
                 failed = true;
@@ -183,11 +184,10 @@ bool TMask::Matches(const QString& name) const
         }
         if (!failed)
             return true;
-        if (top == 0)
+        if (resume.second < 0)
             return false;
-        --top;
-        pos = stack[size_t(top)].first;
-        first = stack[size_t(top)].second;
+        pos = resume.first;
+        first = resume.second;
     }
 }
 

@@ -49,6 +49,30 @@ TEST(EngineHostileImage, HugeNtfsSectorCountGivesSaneSizes)
     EXPECT_GE(info->SpaceTotal, 0) << "the size saturates instead of wrapping around";
 }
 
+TEST(EngineHostileImage, HugeNtfsSectorCountStillListsEveryRecord)
+{
+    TTempDir dir;
+    const QString image = changedCopy(dir, "ntfs", [](QByteArray& bytes) {
+        const uint64_t huge = 0x7FFFFFFFFFFFFFFFULL;
+        std::memcpy(bytes.data() + 40, &huge, sizeof huge);
+    });
+    ASSERT_FALSE(image.isEmpty());
+    size_t intact = 0;
+    {
+        TEngineSession session;
+        const int32_t id = session.openImage(TManifest::load(QStringLiteral("ntfs")).imagePath());
+        ASSERT_TRUE(session.enumerate(id));
+        intact = session.entries().size();
+    }
+    TEngineSession session;
+    const int32_t id = session.openImage(image);
+    ASSERT_GE(id, 0);
+    // The cluster map of the deleted files' ratings is sized by the volume's $Bitmap, not
+    // by a cluster count of petabytes that no allocation can hold.
+    ASSERT_TRUE(session.enumerate(id));
+    EXPECT_EQ(session.entries().size(), intact);
+}
+
 TEST(EngineHostileImage, UnknownAttributeTypesInRecordsAreSkipped)
 {
     TTempDir dir;

@@ -96,6 +96,22 @@ TEST(TMask, LimitsTheNumberOfStarPositions)
     EXPECT_NO_THROW(TMask{QStringLiteral("***a")});
 }
 
+TEST(TMask, ManyStarsAgainstALongNameAnswerWithoutTryingEverySplit)
+{
+    // Every split of 200 letters among 29 stars is more than could be tried in a lifetime;
+    // the answer comes from resuming only the last star.
+    QString stars;
+    for (int i = 0; i < TMask::MaxCards - 1; ++i)
+        stars += QStringLiteral("*a");
+    const QString letters(200, QLatin1Char('a'));
+    EXPECT_FALSE(TMask(stars + QStringLiteral("b")).Matches(letters));
+    EXPECT_TRUE(TMask(stars + QStringLiteral("b")).Matches(letters + QStringLiteral("b")));
+    // The last star has to give back what it first took, within one later segment.
+    EXPECT_TRUE(MatchesMask(QStringLiteral("xabyabac"), QStringLiteral("*ab*ac")));
+    EXPECT_TRUE(MatchesMask(QStringLiteral("aab[c]d"), QStringLiteral("*a?[[]c]*d")));
+    EXPECT_FALSE(MatchesMask(QStringLiteral("abcabd"), QStringLiteral("*abc*abc")));
+}
+
 TEST(TMask, CompiledMaskIsReusable)
 {
     const TMask mask(QStringLiteral("*.jp[e]g"));

@@ -7,9 +7,11 @@
 
 void TAllocationMap::reset(uint64_t base, uint64_t count)
 {
+    // The words first: when they cannot be had, the map stays as it was, never with a
+    // count its words do not cover.
+    m_words.assign(static_cast<size_t>((count + 63) / 64), 0);
     m_base = base;
     m_count = count;
-    m_words.assign(static_cast<size_t>((count + 63) / 64), 0);
 }
 
 void TAllocationMap::setBitmap(uint64_t cluster, std::span<const uint8_t> bytes)
