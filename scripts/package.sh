@@ -25,6 +25,7 @@ fi
 # CMake reads CFLAGS, CXXFLAGS and LDFLAGS when it first configures; the preprocessor flags
 # go in with the compiler flags. Debian's flags set the optimisation (-O2), so the Release
 # type adds only NDEBUG: at -O3 GCC 12 warns falsely (-Wrestrict) inside std::string.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
 export CFLAGS="$CPPFLAGS $CFLAGS" CXXFLAGS="$CPPFLAGS $CXXFLAGS"
 launcher=()
