@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libtsk-dev sleuthkit shared-mime-info fonts-dejavu-core xdg-utils
     libgtest-dev libgmock-dev libbenchmark-dev
+    desktop-file-utils appstream
 )
 
 missing=()

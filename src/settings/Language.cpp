@@ -7,12 +7,30 @@
 
 std::unique_ptr<TLanguageFile> CurrentLanguageFile;
 
+namespace {
+
+bool holdsLanguageFiles(const QString& folder)
+{
+    return !QDir(folder).entryList({QStringLiteral("*.lng")}, QDir::Files).isEmpty();
+}
+
+} // namespace
+
 QString LanguageFolder()
 {
     const QString& folder = TLanguageFolder::Get();
-    if (folder.isEmpty())
-        return GetProgramDir();
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (!folder.isEmpty())
+        return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    // Beside the program in the build folder or an unpacked copy; in the shared data folder
+    // of the prefix when installed (<prefix>/bin beside <prefix>/share/brevant-pro).
+    const QString programDir = GetProgramDir();
+    if (holdsLanguageFiles(programDir))
+        return programDir;
+    const QString installed =
+        QDir::cleanPath(programDir + QStringLiteral(BREVANT_DATA_DIR_FROM_PROGRAM)) + QLatin1Char('/');
+    if (holdsLanguageFiles(installed))
+        return installed;
+    return programDir;
 }
 
 std::unique_ptr<TLanguageFile> LoadLanguage(const QString& fileName)

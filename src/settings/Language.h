@@ -11,8 +11,10 @@
 // as it is created. Null while the built-in texts are in use.
 extern std::unique_ptr<TLanguageFile> CurrentLanguageFile;
 
-// The folder language files are found in: the program's folder, or the folder a scope of
-// TLanguageFolder names.
+// The folder language files are found in, ending in '/': the folder a scope of
+// TLanguageFolder names; else the program's folder when it holds a language file; else the
+// installed data folder relative to the program (../share/brevant-pro) when that holds one;
+// else the program's folder.
 using TLanguageFolder = TOverride<struct TLanguageFolderTag, QString>;
 QString LanguageFolder();
 

@@ -3,7 +3,9 @@
 #include "settings/TLanguageFile.h"
 
 #include "support/TTempDir.h"
+#include "util/TFakePlatform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSet>
 
@@ -94,6 +96,32 @@ TEST(LanguageFile, MissingHugeAndOutsideFilesLoadNoTable)
     ASSERT_NE(CurrentLanguageFile, nullptr);
     EXPECT_EQ(LoadLanguage(QStringLiteral("missing.lng")), nullptr);
     EXPECT_EQ(CurrentLanguageFile, nullptr);
+}
+
+TEST(LanguageFile, FolderIsBesideTheProgramElseInTheInstalledDataFolder)
+{
+    // An installed layout: <prefix>/bin/brevant-pro and <prefix>/share/brevant-pro/*.lng.
+    TTempDir prefix;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/brevant-pro")));
+    TFakePlatform platform;
+    platform.executable = prefix.filePath("bin/brevant-pro");
+    const QString bin = prefix.filePath("bin/");
+    const QString data = prefix.filePath("share/brevant-pro/");
+
+    EXPECT_EQ(LanguageFolder(), bin); // no language files anywhere
+    write(data + QStringLiteral("Dutch.lng"), "[F]\nK=installed\n");
+    EXPECT_EQ(LanguageFolder(), data);
+    const std::unique_ptr<TLanguageFile> installed = LoadLanguage(QStringLiteral("dutch.lng"));
+    ASSERT_NE(installed, nullptr);
+    EXPECT_EQ(value(*installed, "F", "K"), QStringLiteral("installed"));
+
+    // Files beside the program, as in the build folder, come first.
+    write(bin + QStringLiteral("Dutch.lng"), "[F]\nK=beside\n");
+    EXPECT_EQ(LanguageFolder(), bin);
+    const std::unique_ptr<TLanguageFile> beside = LoadLanguage(QStringLiteral("Dutch.lng"));
+    ASSERT_NE(beside, nullptr);
+    EXPECT_EQ(value(*beside, "F", "K"), QStringLiteral("beside"));
 }
 
 TEST(LanguageFile, PlaceholdersMustMatchTheOriginal)
