@@ -10,6 +10,7 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -206,7 +207,9 @@ TSK_WALK_RET_ENUM TClusterOwners::visit(TSK_FS_FILE* file, const char* path)
     if (owns) {
         ++m_result.Count;
         if (m_result.Paths.size() < m_listed) {
-            m_result.Paths.push_back("/" + std::string(path != nullptr ? path : "") + name);
+            std::string shown = "/";
+            shown.append(path != nullptr ? path : "").append(name);
+            m_result.Paths.push_back(std::move(shown));
         }
     }
     return m_left.empty() ? TSK_WALK_STOP : TSK_WALK_CONT;
