@@ -6,7 +6,9 @@ bash "$root/scripts/deps.sh"
 if [ "${1:-}" = "--sanitize" ]; then
     dir="$root/build-asan"
     bash "$root/scripts/build.sh" --sanitize "$dir"
-    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    # Leaks are checked; tests/lsan.supp lists the libraries' own, each with its reason.
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
     dir="$root/build"
