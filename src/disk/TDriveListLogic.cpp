@@ -127,8 +127,7 @@ bool TDriveListLogic::ValidSelection(const QString& nodeText)
 
 QString TDriveListLogic::NotReadyHint(const QString& openError, bool runsAsRoot)
 {
-    const QString rights = QStringLiteral(
-        "Reading disks needs administrator rights: start the program as root or open a disk image.");
+    const QString rights = Messages::NeedsRights.Text();
     if (openError.isEmpty())
         return runsAsRoot ? Messages::DriveUnreadable.Text() : rights;
     const QString failed = Messages::DriveUnreadableBecause.Text().arg(openError);

@@ -70,6 +70,10 @@ inline const TMessage DriveNotReady{"DriveNotReady", "Not ready"};
 inline const TMessage DriveUnreadable{"DriveUnreadable", "The disk cannot be opened for reading."};
 inline const TMessage DriveUnreadableBecause{"DriveUnreadableBecause",
                                              "The disk cannot be opened for reading: %1."};
+inline const TMessage NeedsRights{"NeedsRights",
+                                  "Reading disks needs administrator rights: start the program with \"pkexec "
+                                  "brevant-pro\" or \"sudo brevant-pro\", or add your user to the \"disk\" "
+                                  "group and log in again; or open a disk image instead."};
 inline const TMessage Unknown{"Unknown", "Unknown"};
 inline const TMessage Yes{"Yes", "Yes"};
 inline const TMessage No{"No", "No"};

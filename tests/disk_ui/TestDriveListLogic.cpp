@@ -147,7 +147,7 @@ TEST(DriveListLogic, ReadDrivesWithNoDisks)
 TEST(DriveListLogic, NotReadyHintTellsWhatFailed)
 {
     const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
-    const QString rights = QStringLiteral("start the program as root");
+    const QString rights = QStringLiteral("\"sudo brevant-pro\"");
     EXPECT_FALSE(Logic::NotReadyHint(denied, true).contains(rights));
     EXPECT_TRUE(Logic::NotReadyHint(denied, true).contains(denied));
     EXPECT_TRUE(Logic::NotReadyHint(denied, false).contains(rights));

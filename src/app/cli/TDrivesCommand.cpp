@@ -7,6 +7,7 @@
 #include "disk/TVantrelApi.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 int TDrivesCommand::run(const QStringList& images)
 {
@@ -27,6 +28,13 @@ int TDrivesCommand::run(const QStringList& images)
         }
         const char* path = api.DiskPath ? api.DiskPath(id) : nullptr;
         out += driveLine(info, path ? QString::fromUtf8(path) : QString());
+        // Why a device cannot be read, and what helps, goes to standard error: standard
+        // output stays one line per drive.
+        if (info.Status == 0 && info.ParentID < 0 && path && *path) {
+            const QString error = api.DiskError ? QString::fromUtf8(api.DiskError(id)) : QString();
+            const QString hint = TDriveListLogic::NotReadyHint(error, ::geteuid() == 0);
+            std::fprintf(stderr, "%s: %s\n", path, hint.toUtf8().constData());
+        }
     }
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
     return std::fflush(stdout) == 0 ? TCliApplication::ExitOk : TCliApplication::ExitFailed;

@@ -1,5 +1,6 @@
 #include "disk/ui/TDiskSelectForm.h"
 
+#include "settings/Messages.h"
 #include "settings/ui/LanguageForms.h"
 #include "disk/TDriveListLogic.h"
 #include "disk/TImageRegistration.h"
@@ -222,10 +223,7 @@ void TDiskSelectForm::buildControls()
     }
     page1Layout->addWidget(panelInfo, 1, 1);
 
-    m_hint = makeLabel(
-        page1, "Page1LabelHint",
-        QStringLiteral("Reading disks needs administrator rights: start the program as root or open "
-                       "a disk image."));
+    m_hint = makeLabel(page1, "Page1LabelHint", Messages::NeedsRights.Text());
     m_hint->setWordWrap(true);
     m_hint->setVisible(false);
     page1Layout->addWidget(m_hint, 2, 1);
