@@ -1,16 +1,18 @@
 #include "disk/TBaseDisk.h"
 
-#include "settings/Messages.h"
 #include "disk/TBaseElement.h"
 #include "disk/TFATDisk.h"
+#include "disk/TMountCheck.h"
 #include "disk/TNTFSDisk.h"
 #include "disk/TScanProgress.h"
 #include "disk/TVantrelApi.h"
+#include "settings/Messages.h"
 #include "settings/Settings.h"
 #include "util/TUserPrompt.h"
 #include "util/Utils.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <algorithm>
 #include <cstddef>
@@ -91,6 +93,15 @@ void TBaseDisk::WarnLogDrive() const
 bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
 {
     const TVantrelApi& api = TVantrelApi::Current();
+    // A file system in use changes while it is read, and what the system writes there
+    // may overwrite deleted files: the user is told, and the scan goes on.
+    if (api.DiskPath) {
+        const QString device = QFile::decodeName(api.DiskPath(DriveId));
+        if (const QString mountPoint = TMountCheck::WritableMountOf(device); !mountPoint.isEmpty())
+            TUserPrompt::Current().Ask(Messages::LiveFileSystem.Text().arg(device, mountPoint),
+                                       Messages::Warning.Text(), TUserPrompt::Buttons::Ok,
+                                       TUserPrompt::Icon::Warning);
+    }
     TotalFiles = TVantrelApi::Guarded(api.DiskInitialize, int64_t{-1}, DriveId, AFullScan ? 1 : 0);
     if (TotalFiles < 0) {
         // The engine's reason (a device that does not open, no file system) follows.

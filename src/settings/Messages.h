@@ -16,6 +16,11 @@ inline const TMessage QuitQuestion{"QuitQuestion", "Are you sure you want to qui
 inline const TMessage StopScanQuestion{"StopScanQuestion", "Are you sure you want to stop drive opening?"};
 inline const TMessage StopLoadQuestion{"StopLoadQuestion", "Are you sure you want to stop file list load?"};
 inline const TMessage SettingsNotSaved{"SettingsNotSaved", "Can't save the settings to %1: %2"};
+inline const TMessage LiveFileSystem{
+    "LiveFileSystem",
+    "%1 is mounted for writing at %2: what is found may change while it is read, and whatever "
+    "the system writes there may overwrite deleted files. Unmount it or mount it read-only "
+    "first for the best results."};
 inline const TMessage DiskNotInitialized{"DiskNotInitialized", "Can't initialize disk!"};
 inline const TMessage LogOnSourceDrive{
     "LogOnSourceDrive", "Log file located on the same drive as selected for recovery. To prevent "
