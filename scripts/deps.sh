@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project needs to build, run and test.
+# Installs the Debian 12 packages the project needs to build, run and test, and the extra
+# packages named as arguments (the packaging and fuzzing scripts name theirs):
+#   scripts/deps.sh [PACKAGE...]
 # Packages already present are skipped, so a second run only checks.
 set -euo pipefail
 
@@ -9,6 +11,7 @@ packages=(
     libtsk-dev sleuthkit shared-mime-info fonts-dejavu-core xdg-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream
+    "$@"
 )
 
 missing=()

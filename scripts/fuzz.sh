@@ -17,21 +17,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-bash "$root/scripts/deps.sh"
 # clang with its libFuzzer and sanitizer runtimes (Debian 12: clang 14).
-missing=()
-for p in clang libclang-rt-14-dev; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/deps.sh" clang libclang-rt-14-dev
 
 launcher=()
 if command -v ccache >/dev/null; then

@@ -6,21 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir="$root/build-package"
 
-bash "$root/scripts/deps.sh"
-packages=(dpkg-dev file desktop-file-utils appstream lintian)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/deps.sh" dpkg-dev file lintian
 
 # CMake reads CFLAGS, CXXFLAGS and LDFLAGS when it first configures; the preprocessor flags
 # go in with the compiler flags. Debian's flags set the optimisation (-O2), so the Release
