@@ -26,8 +26,8 @@ bool TImageRegistration::Register(const QString& path, QString* problem)
         *problem = Messages::ImageNotOpened.Text().arg(QDir::toNativeSeparators(path));
         if (!reason.isEmpty())
             *problem += QLatin1Char('\n') + reason;
-        *problem +=
-            QStringLiteral("\nChoose a raw, split raw, E01, AFF, VHD or VMDK image file that you can read.");
+        *problem += QStringLiteral(
+            "\nChoose a raw, split raw, E01, AFF, VHD, VMDK or qcow2 image file that you can read.");
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "engine/TTskVolume.h"
 
+#include "engine/TQcowImage.h"
 #include "engine/TReadFaults.h"
 
 #include <cerrno>
@@ -42,11 +43,18 @@ TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, std::string& error)
         } else if ((got >= 8 && std::memcmp(head, "conectix", 8) == 0) ||
                    (haveFooter && std::memcmp(footer, "conectix", 8) == 0)) {
             type = TSK_IMG_TYPE_VHD_VHD;
+        } else if (TQcowImage::hasSignature(head, got > 0 ? size_t(got) : 0)) {
+            type = TSK_IMG_TYPE_EXTERNAL; // read through libqcow
+        } else if (got >= 8 && std::memcmp(head, "vhdxfile", 8) == 0) {
+            error = "VHDX images cannot be read; convert it first with \"qemu-img convert -O raw\"";
+            ::close(fd);
+            return TSK_IMG_TYPE_UNSUPP;
         } else if ((got >= 4 && std::memcmp(head, "KDMV", 4) == 0) ||
                    (got >= 21 && std::memcmp(head, "# Disk DescriptorFile", 21) == 0)) {
             type = TSK_IMG_TYPE_VMDK_VMDK;
         }
-        if (type != TSK_IMG_TYPE_RAW && (tsk_img_type_supported() & type) == 0) {
+        if (type != TSK_IMG_TYPE_RAW && type != TSK_IMG_TYPE_EXTERNAL &&
+            (tsk_img_type_supported() & type) == 0) {
             error = "this image format is not supported by the installed library";
             type = TSK_IMG_TYPE_UNSUPP;
         }
@@ -95,6 +103,9 @@ TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
     const TSK_IMG_TYPE_ENUM type = sniffFormat(path, error);
     if (type == TSK_IMG_TYPE_UNSUPP) {
         return nullptr;
+    }
+    if (type == TSK_IMG_TYPE_EXTERNAL) {
+        return TReadFaults::wrap(path, TQcowImage::open(path, error));
     }
     TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), type, 0);
     if (image == nullptr) {
