@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config xz-utils
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libtsk-dev libqcow-dev sleuthkit shared-mime-info fonts-dejavu-core xdg-utils
+    libtsk-dev libqcow-dev libvhdi-dev sleuthkit shared-mime-info fonts-dejavu-core xdg-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream
     "$@"

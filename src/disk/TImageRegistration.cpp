@@ -27,7 +27,7 @@ bool TImageRegistration::Register(const QString& path, QString* problem)
         if (!reason.isEmpty())
             *problem += QLatin1Char('\n') + reason;
         *problem += QStringLiteral(
-            "\nChoose a raw, split raw, E01, AFF, VHD, VMDK or qcow2 image file that you can read.");
+            "\nChoose a raw, split raw, E01, AFF, VHD, VHDX, VMDK or qcow2 image file that you can read.");
     }
     return false;
 }

@@ -1,6 +1,6 @@
 #include "engine/TTskVolume.h"
 
-#include "engine/TQcowImage.h"
+#include "engine/TExternalImage.h"
 #include "engine/TReadFaults.h"
 
 #include <cerrno>
@@ -14,8 +14,9 @@ namespace {
 // Tells the image format from its signature. The library's own detection tries
 // every format in turn and leaks memory on each format that does not match, on
 // every open; naming the format avoids that.
-TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, std::string& error)
+TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, TExternalImage::Format& external, std::string& error)
 {
+    external = TExternalImage::Format::None;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = std::strerror(errno);
@@ -43,12 +44,9 @@ TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, std::string& error)
         } else if ((got >= 8 && std::memcmp(head, "conectix", 8) == 0) ||
                    (haveFooter && std::memcmp(footer, "conectix", 8) == 0)) {
             type = TSK_IMG_TYPE_VHD_VHD;
-        } else if (TQcowImage::hasSignature(head, got > 0 ? size_t(got) : 0)) {
-            type = TSK_IMG_TYPE_EXTERNAL; // read through libqcow
-        } else if (got >= 8 && std::memcmp(head, "vhdxfile", 8) == 0) {
-            error = "VHDX images cannot be read; convert it first with \"qemu-img convert -O raw\"";
-            ::close(fd);
-            return TSK_IMG_TYPE_UNSUPP;
+        } else if ((external = TExternalImage::FromSignature(head, got > 0 ? size_t(got) : 0)) !=
+                   TExternalImage::Format::None) {
+            type = TSK_IMG_TYPE_EXTERNAL; // read through the format's own library
         } else if ((got >= 4 && std::memcmp(head, "KDMV", 4) == 0) ||
                    (got >= 21 && std::memcmp(head, "# Disk DescriptorFile", 21) == 0)) {
             type = TSK_IMG_TYPE_VMDK_VMDK;
@@ -100,12 +98,13 @@ std::shared_ptr<TTskVolume> TTskVolume::open(const std::string& path, int64_t of
 
 TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
 {
-    const TSK_IMG_TYPE_ENUM type = sniffFormat(path, error);
+    TExternalImage::Format external = TExternalImage::Format::None;
+    const TSK_IMG_TYPE_ENUM type = sniffFormat(path, external, error);
     if (type == TSK_IMG_TYPE_UNSUPP) {
         return nullptr;
     }
     if (type == TSK_IMG_TYPE_EXTERNAL) {
-        return TReadFaults::wrap(path, TQcowImage::open(path, error));
+        return TReadFaults::wrap(path, TExternalImage::open(external, path, error));
     }
     TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), type, 0);
     if (image == nullptr) {

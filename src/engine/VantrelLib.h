@@ -208,7 +208,7 @@ VANTREL_API TVantrelHandle FileRecovery(const char16_t* target, void* window,
 // ---- Calls of this platform ----------------------------------------------------------
 
 VANTREL_API void VantrelSetOptions(int32_t options) VANTREL_NOEXCEPT;
-// Registers a disk image (raw, split raw, E01, AFF, VHD, VMDK, qcow/qcow2).
+// Registers a disk image (raw, split raw, E01, AFF, VHD, VHDX, VMDK, qcow/qcow2).
 // Result: 0, or -1 when the file cannot be opened as an image.
 VANTREL_API int32_t VantrelRegisterImage(const char* path) VANTREL_NOEXCEPT;
 VANTREL_API void VantrelClearImages(void) VANTREL_NOEXCEPT;

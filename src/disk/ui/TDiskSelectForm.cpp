@@ -45,8 +45,9 @@ QString chooseImageFile(QWidget* parent)
 {
     return QFileDialog::getOpenFileName(
         parent, QStringLiteral("Add Disk Image"), QString(),
-        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.001 *.E01 *.aff *.vhd *.vmdk *.qcow2 "
-                       "*.qcow);;All files (*)"));
+        QStringLiteral(
+            "Disk images (*.img *.dd *.raw *.bin *.iso *.001 *.E01 *.aff *.vhd *.vhdx *.vmdk *.qcow2 "
+            "*.qcow);;All files (*)"));
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false)

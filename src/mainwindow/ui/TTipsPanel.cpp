@@ -48,7 +48,7 @@ const char* const BuiltInTips[] = {
     "/files/howto.get-file-information.html Alt+Enter shows the properties of the selected file; for a "
     "deleted file the Recovery page says how intact its data is and which files now hold its clusters.",
     "/files/basics.open-drive.html Work from a disk image when you can: the original disk is then read only "
-    "once. Add Image... in the drive selection window opens raw, E01, AFF, VHD, VMDK and qcow2 images.",
+    "once. Add Image... in the drive selection window opens raw, E01, AFF, VHD, VHDX, VMDK and qcow2 images.",
     "/files/basics.command-line.html brevant-cli scan card.img prints every file found on an image, with "
     "its condition and how intact its data is; add --deleted-only to list only the deleted ones.",
     "/files/basics.command-line.html brevant-cli find SOURCE --mask *.jpg --deleted-only searches a drive "
