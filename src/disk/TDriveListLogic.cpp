@@ -1,5 +1,6 @@
 #include "disk/TDriveListLogic.h"
 
+#include "disk/TDeviceModel.h"
 #include "settings/Messages.h"
 #include "util/Utils.h"
 
@@ -50,6 +51,8 @@ QList<TDriveListLogic::TDriveNode> TDriveListLogic::ReadDrives(const TVantrelApi
         node.Text = FillNodeData(info);
         node.Lettered = info.Letter >= 'A' && info.Letter <= 'Z';
         node.Path = TVantrelApi::GuardedText(api.DiskPath, info.ID);
+        if (info.ParentID == -1 && node.Path.startsWith(QStringLiteral("/dev/")))
+            node.Text = DeviceNodeText(info, node.Path, TDeviceModel::Of(node.Path));
         return node;
     };
 
@@ -67,6 +70,17 @@ QList<TDriveListLogic::TDriveNode> TDriveListLogic::ReadDrives(const TVantrelApi
         devices.append(node);
     }
     return devices;
+}
+
+QString TDriveListLogic::DeviceNodeText(const TDriveInfo& info, const QString& path, const QString& model)
+{
+    QStringList parts{path};
+    if (!model.isEmpty())
+        parts << model;
+    if (info.SpaceTotal > 0)
+        parts << FormatSize(info.SpaceTotal);
+    return QStringLiteral("DEVICE_") + QString::number(info.ID) + QStringLiteral(" (") +
+           parts.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString TDriveListLogic::FillNodeData(const TDriveInfo& info)

@@ -54,6 +54,9 @@ public:
 
     // "C: (SYSTEM)", "D:", "DEVICE_0", "DEVICE_3 (DATA)".
     static QString FillNodeData(const TDriveInfo& info);
+    // A whole device's node: "DEVICE_<id> (<path>, <model>, <size>)", parts the system does
+    // not report left out. It keeps "DEVICE", so it is never taken for a volume.
+    static QString DeviceNodeText(const TDriveInfo& info, const QString& path, const QString& model);
     static QString GetDriveTypeStr(int32_t driveType);
     // Upper-case hexadecimal of the 64-bit value, at least eight digits.
     static QString SerialText(int64_t serialNumber);

@@ -1,7 +1,13 @@
 
+#include "disk/TDeviceModel.h"
 #include "disk/TDriveListLogic.h"
 #include "support/TScriptedEngine.h"
+#include "support/TTempDir.h"
 #include "util/Utils.h"
+
+#include <QDir>
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -105,7 +111,9 @@ TEST(DriveListLogic, ReadDrivesNestsDrivesUnderTheirDevices)
     const QList<Logic::TDriveNode> devices = Logic::ReadDrives(TVantrelApi::Current());
     ASSERT_EQ(devices.size(), 2);
     EXPECT_EQ(devices[0].Id, 1);
-    EXPECT_EQ(devices[0].Text, "DEVICE_1");
+    // A device is named by its path (and its model, where this machine's sysfs has one).
+    EXPECT_TRUE(devices[0].Text.startsWith(QStringLiteral("DEVICE_1 (/dev/sda")))
+        << devices[0].Text.toStdString();
     EXPECT_EQ(devices[0].Path, "/dev/sda");
     ASSERT_EQ(devices[0].Drives.size(), 2);
     EXPECT_EQ(devices[0].Drives[0].Text, "C: (SYSTEM)");
@@ -155,4 +163,27 @@ TEST(DriveListLogic, NotReadyHintTellsWhatFailed)
               QStringLiteral("The disk cannot be opened for reading: No medium found."));
     EXPECT_FALSE(Logic::NotReadyHint(QString(), true).contains(rights));
     EXPECT_TRUE(Logic::NotReadyHint(QString(), false).contains(rights));
+}
+
+TEST(DriveListLogic, DeviceNodesNameThePathModelAndSize)
+{
+    TTempDir sys;
+    QDir().mkpath(sys.filePath(QStringLiteral("class/block/sdz/device")));
+    const auto write = [&](const char* name, const QByteArray& text) {
+        QFile file(sys.filePath(QStringLiteral("class/block/sdz/device/") + QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    write("vendor", "ATA     \n");
+    write("model", "Samsung SSD 870\n");
+    const QString model = TDeviceModel::Of(QStringLiteral("/dev/sdz"), sys.path());
+    EXPECT_EQ(model, QStringLiteral("ATA Samsung SSD 870"));
+    EXPECT_EQ(TDeviceModel::Of(QStringLiteral("/dev/sdy"), sys.path()), QString());
+    EXPECT_EQ(TDeviceModel::Of(QStringLiteral("/tmp/disk.img"), sys.path()), QString());
+
+    const TDriveInfo device = TScriptedEngine::MakeDrive(2, -1, 0, "sdz", "", int64_t(500) << 30);
+    const QString text = Logic::DeviceNodeText(device, QStringLiteral("/dev/sdz"), model);
+    EXPECT_EQ(text, QStringLiteral("DEVICE_2 (/dev/sdz, ATA Samsung SSD 870, ") +
+                        FormatSize(int64_t(500) << 30) + QLatin1Char(')'));
+    EXPECT_FALSE(Logic::ValidSelection(text));
 }
