@@ -5,9 +5,6 @@
 
 #include <cstring>
 
-// Exported by the image library, though not declared in its headers.
-extern "C" void tsk_deinit_lock(tsk_lock_t* lock);
-
 namespace {
 
 // The calls of one format's library, which all have the same shape.
@@ -82,20 +79,11 @@ template<typename Calls> std::string errorText(typename Calls::Error* error, con
     return printed ? std::string(text) : std::string(fallback);
 }
 
-// The image library's external-image record: its own header first, then the open file.
-template<typename Calls> struct TRecord
+template<typename Calls> ssize_t readFile(void* context, TSK_OFF_T offset, char* buffer, size_t length)
 {
-    TSK_IMG_INFO info;
-    typename Calls::File* file;
-};
-
-template<typename Calls> ssize_t readImage(TSK_IMG_INFO* img, TSK_OFF_T offset, char* buffer, size_t length)
-{
-    auto* record = reinterpret_cast<TRecord<Calls>*>(img);
-    if (offset < 0 || offset >= img->size)
-        return 0;
     typename Calls::Error* error = nullptr;
-    const ssize_t got = Calls::read(record->file, buffer, length, offset, &error);
+    const ssize_t got =
+        Calls::read(static_cast<typename Calls::File*>(context), buffer, length, offset, &error);
     if (got < 0) {
         tsk_error_reset();
         tsk_error_set_errno(TSK_ERR_IMG_READ);
@@ -104,46 +92,37 @@ template<typename Calls> ssize_t readImage(TSK_IMG_INFO* img, TSK_OFF_T offset, 
     return got;
 }
 
-template<typename Calls> void closeImage(TSK_IMG_INFO* img)
+template<typename Calls> void closeFile(void* context)
 {
-    auto* record = reinterpret_cast<TRecord<Calls>*>(img);
-    Calls::close(record->file);
-    tsk_deinit_lock(&record->info.cache_lock);
-    delete record;
+    auto* file = static_cast<typename Calls::File*>(context);
+    Calls::close(file);
 }
 
-void statImage(TSK_IMG_INFO*, FILE*) {}
-
-template<typename Calls> TSK_IMG_INFO* openWith(const std::string& path, std::string& error)
+template<typename Calls>
+bool openWith(const std::string& path, TReadFaults::TSource& source, std::string& error)
 {
     typename Calls::File* file = nullptr;
     typename Calls::Error* failure = nullptr;
     if (Calls::initialize(&file, &failure) != 1) {
         error = errorText<Calls>(failure, "cannot set up the image reader");
-        return nullptr;
+        return false;
     }
     if (Calls::openFile(file, path.c_str(), &failure) != 1) {
         error = errorText<Calls>(failure, "not a readable image of its format");
         Calls::free(file);
-        return nullptr;
+        return false;
     }
     size64_t size = 0;
     if (Calls::mediaSize(file, &size, &failure) != 1 || size == 0) {
         error = errorText<Calls>(failure, "the image has no size");
         Calls::close(file);
-        return nullptr;
+        return false;
     }
-    auto* record = new TRecord<Calls>{};
-    record->file = file;
-    TSK_IMG_INFO* image = tsk_img_open_external(&record->info, static_cast<TSK_OFF_T>(size), 512,
-                                                readImage<Calls>, closeImage<Calls>, statImage);
-    if (image == nullptr) {
-        error = "the image library refused the image";
-        Calls::close(record->file);
-        delete record;
-        return nullptr;
-    }
-    return image;
+    source.context = file;
+    source.read = readFile<Calls>;
+    source.close = closeFile<Calls>;
+    source.size = static_cast<TSK_OFF_T>(size);
+    return true;
 }
 
 } // namespace
@@ -157,16 +136,17 @@ TExternalImage::Format TExternalImage::FromSignature(const unsigned char* head, 
     return Format::None;
 }
 
-TSK_IMG_INFO* TExternalImage::open(Format format, const std::string& path, std::string& error)
+bool TExternalImage::open(Format format, const std::string& path, TReadFaults::TSource& source,
+                          std::string& error)
 {
     switch (format) {
     case Format::Qcow:
-        return openWith<TQcowCalls>(path, error);
+        return openWith<TQcowCalls>(path, source, error);
     case Format::Vhdx:
-        return openWith<TVhdiCalls>(path, error);
+        return openWith<TVhdiCalls>(path, source, error);
     case Format::None:
         break;
     }
     error = "not an image format read through its own library";
-    return nullptr;
+    return false;
 }

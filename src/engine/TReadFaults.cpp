@@ -26,16 +26,15 @@ std::map<std::string, std::vector<TVantrelReadFault>>& faultsByPath()
 thread_local bool t_unreadable = false;
 
 // The library's external-image record: its own header first, so the library sees a plain
-// image, then the image read through and the faults.
+// image, then the source read through and the faults.
 struct TLayeredImage
 {
     TSK_IMG_INFO info;
-    TSK_IMG_INFO* inner;
+    TReadFaults::TSource source;
     std::vector<TVantrelReadFault> faults;
 };
 
-// A read of the image below, faults applied. The image's own read function is called,
-// not its cached read: the library caches above this layer already.
+// A read of the source, faults applied.
 ssize_t readBelow(const TLayeredImage& image, TSK_OFF_T offset, char* buffer, size_t length)
 {
     const int64_t end = offset + static_cast<int64_t>(length);
@@ -52,7 +51,7 @@ ssize_t readBelow(const TLayeredImage& image, TSK_OFF_T offset, char* buffer, si
     }
     if (allowed == 0)
         return 0;
-    return image.inner->read(image.inner, offset, buffer, allowed);
+    return image.source.read(image.source.context, offset, buffer, allowed);
 }
 
 ssize_t layeredRead(TSK_IMG_INFO* img, TSK_OFF_T offset, char* buffer, size_t length)
@@ -83,12 +82,45 @@ ssize_t layeredRead(TSK_IMG_INFO* img, TSK_OFF_T offset, char* buffer, size_t le
 void layeredClose(TSK_IMG_INFO* img)
 {
     auto* image = reinterpret_cast<TLayeredImage*>(img);
-    tsk_img_close(image->inner);
+    image->source.close(image->source.context);
     tsk_deinit_lock(&image->info.cache_lock);
     delete image;
 }
 
+// A library image below the layer: its own read function is called, not its cached read,
+// because the library caches above the layer already.
+ssize_t readLibraryImage(void* context, TSK_OFF_T offset, char* buffer, size_t length)
+{
+    auto* image = static_cast<TSK_IMG_INFO*>(context);
+    return image->read(image, offset, buffer, length);
+}
+
+void closeLibraryImage(void* context)
+{
+    tsk_img_close(static_cast<TSK_IMG_INFO*>(context));
+}
+
 void layeredStat(TSK_IMG_INFO*, FILE*) {}
+
+// The layered image over source with the faults set for path; nullptr, the source left
+// open, when the library refuses the record.
+TSK_IMG_INFO* layerOver(const std::string& path, const TReadFaults::TSource& source)
+{
+    auto* layered = new TLayeredImage{};
+    layered->source = source;
+    {
+        std::lock_guard<std::mutex> guard(faultsLock());
+        if (const auto found = faultsByPath().find(path); found != faultsByPath().end())
+            layered->faults = found->second;
+    }
+    TSK_IMG_INFO* opened = tsk_img_open_external(&layered->info, source.size, source.sectorSize, layeredRead,
+                                                 layeredClose, layeredStat);
+    if (opened == nullptr) {
+        delete layered;
+        tsk_error_reset();
+    }
+    return opened;
+}
 
 } // namespace
 
@@ -101,25 +133,27 @@ void TReadFaults::set(const std::string& path, std::vector<TVantrelReadFault> fa
         faultsByPath()[path] = std::move(faults);
 }
 
+TSK_IMG_INFO* TReadFaults::open(const std::string& path, const TSource& source)
+{
+    TSK_IMG_INFO* opened = layerOver(path, source);
+    if (opened == nullptr)
+        source.close(source.context);
+    return opened;
+}
+
 TSK_IMG_INFO* TReadFaults::wrap(const std::string& path, TSK_IMG_INFO* image)
 {
     if (image == nullptr || image->read == nullptr)
         return image;
-    auto* layered = new TLayeredImage{};
-    layered->inner = image;
-    {
-        std::lock_guard<std::mutex> guard(faultsLock());
-        if (const auto found = faultsByPath().find(path); found != faultsByPath().end())
-            layered->faults = found->second;
-    }
-    TSK_IMG_INFO* opened = tsk_img_open_external(&layered->info, image->size, image->sector_size, layeredRead,
-                                                 layeredClose, layeredStat);
-    if (opened == nullptr) {
-        delete layered;
-        tsk_error_reset();
-        return image;
-    }
-    return opened;
+    TSource source;
+    source.context = image;
+    source.read = readLibraryImage;
+    source.close = closeLibraryImage;
+    source.size = image->size;
+    source.sectorSize = image->sector_size;
+    // Without the layer the image is still read, plainly.
+    TSK_IMG_INFO* opened = layerOver(path, source);
+    return opened != nullptr ? opened : image;
 }
 
 void TReadFaults::clearUnreadable()

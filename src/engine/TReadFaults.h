@@ -26,9 +26,22 @@ class TReadFaults
 public:
     // Faults for the image at path (compared as given); an empty list clears them.
     static void set(const std::string& path, std::vector<TVantrelReadFault> faults);
+    // What the layer reads from: an image the library opened, or a format's own reader.
+    struct TSource
+    {
+        void* context = nullptr;
+        ssize_t (*read)(void* context, TSK_OFF_T offset, char* buffer, size_t length) = nullptr;
+        void (*close)(void* context) = nullptr;
+        TSK_OFF_T size = 0;
+        unsigned int sectorSize = 512;
+    };
+
     // The image read through the layer, with the faults set for path. The returned image
-    // owns image and closes it with itself; image itself when the layer cannot be set up.
-    // Called under the library lock.
+    // owns the source and closes it with itself; on failure the source is closed and
+    // nullptr returned. Called under the library lock.
+    static TSK_IMG_INFO* open(const std::string& path, const TSource& source);
+    // The same over an image the library opened; image itself when the layer cannot be set
+    // up (or nullptr for nullptr).
     static TSK_IMG_INFO* wrap(const std::string& path, TSK_IMG_INFO* image);
 
     // Whether a read on this thread found an unreadable sector since the last clear.

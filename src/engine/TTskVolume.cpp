@@ -104,7 +104,15 @@ TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
         return nullptr;
     }
     if (type == TSK_IMG_TYPE_EXTERNAL) {
-        return TReadFaults::wrap(path, TExternalImage::open(external, path, error));
+        TReadFaults::TSource source;
+        if (!TExternalImage::open(external, path, source, error)) {
+            return nullptr;
+        }
+        TSK_IMG_INFO* image = TReadFaults::open(path, source);
+        if (image == nullptr) {
+            error = "the image library refused the image";
+        }
+        return image;
     }
     TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), type, 0);
     if (image == nullptr) {
