@@ -301,11 +301,12 @@ bool TRegistryStore::Save()
     }
     // Another store may have saved since this one was read: apply this one's changes on
     // top of the file as it is now.
-    TData merged = load(m_filePath);
+    bool whole = true;
+    TData merged = load(m_filePath, &whole);
     for (const TChange& change : std::as_const(m_pending))
         apply(merged, change);
     const QByteArray bytes = Serialize(merged);
-    if (!keepAsideWhatWouldBeLost())
+    if (!whole && !keepAside())
         return false;
 
     // Unbuffered, so that a short write (disk full, size limit) shows in the result of
@@ -331,19 +332,8 @@ bool TRegistryStore::Save()
     return true;
 }
 
-bool TRegistryStore::keepAsideWhatWouldBeLost()
+bool TRegistryStore::keepAside()
 {
-    const QFileInfo info(m_filePath);
-    if (!info.isFile() || info.size() == 0)
-        return true;
-    if (info.size() <= MaxFileSize) {
-        QFile current(m_filePath);
-        if (current.open(QIODevice::ReadOnly)) {
-            const QByteArray text = current.readAll();
-            if (Serialize(Parse(text)) == text)
-                return true;
-        }
-    }
     const QString backup = m_filePath +
                            QDateTime::currentDateTime().toString(QStringLiteral(".yyyyMMdd-hhmmss")) +
                            QStringLiteral(".bak");
@@ -419,14 +409,22 @@ QByteArray TRegistryStore::Serialize(const TData& data)
     return FileHeader + out.toUtf8();
 }
 
-TRegistryStore::TData TRegistryStore::load(const QString& filePath)
+TRegistryStore::TData TRegistryStore::load(const QString& filePath, bool* whole)
 {
+    // Nothing to lose: no file, an empty one, or something that is no file at all.
+    const QFileInfo info(filePath);
+    if (whole)
+        *whole = filePath.isEmpty() || !info.isFile() || info.size() == 0;
     QFile file(filePath);
     if (filePath.isEmpty() || !file.open(QIODevice::ReadOnly))
         return {};
     if (file.size() > MaxFileSize)
         return {};
-    return Parse(file.read(MaxFileSize));
+    const QByteArray text = file.read(MaxFileSize);
+    TData data = Parse(text);
+    if (whole && !*whole)
+        *whole = Serialize(data) == text;
+    return data;
 }
 
 TRegistryStore::TKeyData* TRegistryStore::findKey(TData& data, const QString& normalizedPath)

@@ -107,9 +107,11 @@ private:
         TValue Value;
     };
 
-    static TData load(const QString& filePath);
-    // Renames the file away when saving over it would lose some of it; false when it cannot.
-    bool keepAsideWhatWouldBeLost();
+    // The file's keys; with whole, also whether the store would write the file back as it
+    // is (false for damaged, binary or oversized text, or lines the store drops).
+    static TData load(const QString& filePath, bool* whole = nullptr);
+    // Renames the file to its backup name before it is replaced; false when it cannot.
+    bool keepAside();
     static TKeyData* findKey(TData& data, const QString& normalizedPath);
     static const TKeyData* findKey(const TData& data, const QString& normalizedPath);
     static void apply(TData& data, const TChange& change);
