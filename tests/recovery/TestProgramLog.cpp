@@ -22,16 +22,20 @@ QStringList texts(const QString& path)
     return lines;
 }
 
+// A log left by an earlier run.
+bool writeEarlierLog(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("from an earlier run\n") > 0;
+}
+
 } // namespace
 
 TEST(ProgramLog, RecyclesOncePerRunAppendsAndRotatesAtItsLimit)
 {
     TTempDir temp;
     const QString path = temp.filePath(QStringLiteral("run.log"));
-    QFile old(path);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("from an earlier run\n");
-    old.close();
+    ASSERT_TRUE(writeEarlierLog(path));
 
     TProgramLog::Options options;
     options.Path = path;
@@ -50,10 +54,7 @@ TEST(ProgramLog, RecyclesOncePerRunAppendsAndRotatesAtItsLimit)
     options.Path = temp.filePath(QStringLiteral("kept.log"));
     options.Recycle = false;
     options.MaxBytes = 70;
-    QFile kept(options.Path);
-    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
-    kept.write("from an earlier run\n");
-    kept.close();
+    ASSERT_TRUE(writeEarlierLog(options.Path));
     TProgramLog log(options);
     EXPECT_TRUE(log.Add(TProgramLog::Kind::Status, QStringLiteral("appended")));
     EXPECT_TRUE(log.Add(TProgramLog::Kind::Status, QStringLiteral("past the limit")));
