@@ -46,6 +46,24 @@ constexpr size_t kLargestBitmap = 1 << 20;
 // The record of the volume's cluster bitmap, and how much of it is read at a time.
 constexpr TSK_INUM_T kBitmapRecord = 6;
 constexpr size_t kBitmapChunk = size_t{1} << 20;
+// How much of the MFT is read at a time, and the stride of its update sequence.
+constexpr size_t kMftChunk = size_t{2} << 20;
+constexpr size_t kSectorSize = TMftRecord::kSectorStride;
+// The 100-nanosecond intervals between 1601 and 1970.
+constexpr uint64_t kUnixEpoch = 116444736000000000ULL;
+
+// A FILETIME as the library turns it into seconds and nanoseconds (seconds held in 32
+// bits), so records read either way carry the same times.
+time_t librarySeconds(uint64_t fileTime)
+{
+    return static_cast<time_t>(static_cast<uint32_t>((fileTime - kUnixEpoch) / 10000000));
+}
+
+TFileTime libraryTime(uint64_t fileTime)
+{
+    return TFileTimeCodec::fromUtc(librarySeconds(fileTime),
+                                   static_cast<uint32_t>(fileTime % 10000000) * 100);
+}
 
 // A bitmap byte that marks blocks unused.
 const uint8_t kUnusedBits = 0;
@@ -176,7 +194,7 @@ TChosenName chooseName(TSK_FS_FILE* file)
 
 } // namespace
 
-TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan)
+TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan, bool ownReader)
     : TEntryEnumerator(std::move(volume)), m_fullScan(fullScan)
 {
     // The library adds one virtual folder after the last MFT record.
@@ -212,8 +230,13 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullSc
             const uint64_t held = blocks * fs->block_size / static_cast<uint64_t>(m_recordSize);
             if (held > 0 && held < static_cast<uint64_t>(m_count))
                 m_count = m_records = static_cast<int64_t>(held);
+            m_mftData = data;
         }
     }
+    // The records are read in chunks where their layout is the usual one: whole sectors,
+    // at most 4 KiB each.
+    m_ownReader = ownReader && m_mftData != nullptr && m_recordSize >= static_cast<int64_t>(kSectorSize) &&
+                  m_recordSize <= 4096 && m_recordSize % static_cast<int64_t>(kSectorSize) == 0;
     tsk_error_reset();
 }
 
@@ -277,6 +300,13 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
     std::memcpy(&sequence, header + kHeaderSequence, sizeof sequence);
     std::memcpy(&flags, header + kHeaderFlags, sizeof flags);
     std::memcpy(&base, header + kHeaderBase, sizeof base);
+    rememberHeader(recordNumber, flags, sequence);
+    extension = (base & kRecordNumberMask) != 0;
+    return true;
+}
+
+void TNtfsEnumerator::rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence)
+{
     if (recordNumber >= 0 && recordNumber < m_records) {
         if (m_headers.empty()) {
             m_headers.resize(static_cast<size_t>(m_records));
@@ -285,8 +315,119 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
             kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
             sequence;
     }
-    extension = (base & kRecordNumberMask) != 0;
-    return true;
+}
+
+uint8_t* TNtfsEnumerator::chunkRecord(int64_t recordNumber)
+{
+    if (recordNumber < m_chunkFirst || recordNumber >= m_chunkFirst + m_chunkRecords) {
+        // The chunk starts with this record and ends where the MFT's run ends.
+        m_chunkFirst = recordNumber;
+        m_chunkRecords = 0;
+        m_chunkFailed = false;
+        TSK_FS_INFO* fs = m_volume->fs();
+        const uint64_t clusterSize = fs->block_size;
+        const uint64_t offset = static_cast<uint64_t>(recordNumber) * static_cast<uint64_t>(m_recordSize);
+        size_t runs = 0;
+        for (const TSK_FS_ATTR_RUN* run = m_mftData->nrd.run; run != nullptr && runs < kLargestRunCount;
+             run = run->next, ++runs) {
+            const uint64_t start = run->offset * clusterSize;
+            const uint64_t end = (run->offset + run->len) * clusterSize;
+            if (offset < start || offset >= end) {
+                continue;
+            }
+            if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
+                break;
+            }
+            const uint64_t fit =
+                std::min<uint64_t>(end - offset, kMftChunk) / static_cast<uint64_t>(m_recordSize);
+            const int64_t records = std::min<int64_t>(static_cast<int64_t>(fit), m_records - recordNumber);
+            if (records <= 0) {
+                break; // the record spans two runs
+            }
+            const size_t bytes = static_cast<size_t>(records * m_recordSize);
+            m_chunk.resize(std::max(m_chunk.size(), bytes));
+            m_chunkRecords = records;
+            if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(run->addr * clusterSize + (offset - start)),
+                            reinterpret_cast<char*>(m_chunk.data()), bytes) != static_cast<ssize_t>(bytes)) {
+                // Its records are read one by one, so an unreadable sector costs only its own.
+                tsk_error_reset();
+                m_chunkFailed = true;
+            }
+            break;
+        }
+    }
+    if (m_chunkFailed || recordNumber >= m_chunkFirst + m_chunkRecords) {
+        return nullptr;
+    }
+    return m_chunk.data() +
+           static_cast<size_t>(recordNumber - m_chunkFirst) * static_cast<size_t>(m_recordSize);
+}
+
+TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
+{
+    if (recordNumber < static_cast<int64_t>(kFirstUserRecord)) {
+        return TOwnRead::Library;
+    }
+    uint8_t* bytes = chunkRecord(recordNumber);
+    if (bytes == nullptr || std::memcmp(bytes, "FILE", 4) != 0) {
+        return TOwnRead::Library;
+    }
+    uint16_t flags = 0;
+    uint16_t sequence = 0;
+    uint64_t base = 0;
+    std::memcpy(&sequence, bytes + kHeaderSequence, sizeof sequence);
+    std::memcpy(&flags, bytes + kHeaderFlags, sizeof flags);
+    std::memcpy(&base, bytes + kHeaderBase, sizeof base);
+    rememberHeader(recordNumber, flags, sequence);
+    if ((base & kRecordNumberMask) != 0) {
+        return TOwnRead::Empty; // an extension record: its file is listed from its base record
+    }
+    // Folders are read through the library, which also reads their indexes.
+    if (flags & kRecordIsDirectory) {
+        return TOwnRead::Library;
+    }
+    TMftRecord& record = m_parsed;
+    const TMftRecord::TResult result =
+        record.parse(bytes, static_cast<size_t>(m_recordSize), m_volume->fs()->block_count);
+    if (result == TMftRecord::TResult::Refused) {
+        return TOwnRead::Library;
+    }
+    m_newestSeconds =
+        std::max({m_newestSeconds, librarySeconds(record.created), librarySeconds(record.modified),
+                  librarySeconds(record.accessed), librarySeconds(record.changed)});
+    const uint64_t parent = record.parent & kRecordNumberMask;
+    const uint16_t parentSequence = static_cast<uint16_t>(record.parent >> kSequenceShift);
+    const bool deleted = !record.inUse();
+    std::memset(&m_record, 0, offsetof(TFileInfo, WideFileName));
+    m_record.TrueId = recordNumber;
+    m_record.TrueParentId = static_cast<int64_t>(parent);
+    m_record.Flags = deleted ? flag_IS_DELETED : 0;
+    if (deleted && parent != static_cast<uint64_t>(recordNumber) &&
+        !parentStillHolds(parent, parentSequence)) {
+        m_record.Flags |= flag_PARENT_REUSED;
+    }
+    m_record.Size = record.hasData ? std::max<int64_t>(0, static_cast<int64_t>(record.dataSize)) : 0;
+    m_record.DateCreated = libraryTime(record.created);
+    m_record.DateAccessed = libraryTime(record.accessed);
+    m_record.DateModified = libraryTime(record.modified);
+    m_record.Attributes = recordNumber;
+    m_record.Reserve = record.sequence;
+    const size_t length = std::min<size_t>(record.nameLength, VANTREL_MAX_NAME - 1);
+    for (size_t i = 0; i < length; ++i) {
+        m_record.WideFileName[i] = static_cast<char16_t>(record.name[i * 2] | (record.name[i * 2 + 1] << 8));
+    }
+    m_record.WideFileName[length] = u'\0';
+    if (result == TMftRecord::TResult::Torn) {
+        // A record that was being written when the disk stopped: its name and times lie in
+        // sectors that passed their checks, but nothing says its data is where it says.
+        m_record.Flags |= flag_NO_DATA | (deleted ? flag_RATING_NO_DATA : 0);
+    } else if (deleted) {
+        m_record.Flags |= rateRuns(record);
+    }
+    if (deleted) {
+        m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
+    }
+    return TOwnRead::Filled;
 }
 
 bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
@@ -316,6 +457,12 @@ bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
 bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    if (m_ownReader) {
+        const TOwnRead own = fillOwnRecord(recordNumber);
+        if (own != TOwnRead::Library) {
+            return own == TOwnRead::Filled;
+        }
+    }
     bool extension = false;
     if (readHeader(recordNumber, extension) && extension) {
         return false;
@@ -445,6 +592,40 @@ void TNtfsEnumerator::loadAllocation()
     tsk_fs_file_close(bitmap);
 }
 
+void TNtfsEnumerator::countRun(uint64_t address, uint64_t length, bool lost, uint64_t& total, uint64_t& used)
+{
+    if (length == 0) {
+        return;
+    }
+    const uint64_t clusters = std::min<uint64_t>(length, m_allocation.count());
+    total += clusters;
+    used += lost ? clusters : m_allocation.countUsed(address, clusters);
+}
+
+int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
+{
+    if (!record.hasData) {
+        return flag_RATING_NO_DATA;
+    }
+    if (record.dataResident) {
+        return flag_RATING_DATA_IN_RECORD;
+    }
+    if (!m_allocationRead) {
+        loadAllocation();
+    }
+    if (m_allocation.empty()) {
+        return 0;
+    }
+    uint64_t total = 0;
+    uint64_t used = 0;
+    for (size_t i = 0; i < record.runCount; ++i) {
+        if (!record.runs[i].sparse) {
+            countRun(record.runs[i].address, record.runs[i].length, false, total, used);
+        }
+    }
+    return TRecoveryRating::knownClusters(used, total);
+}
+
 int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
 {
     // The attribute a recovery copies.
@@ -465,7 +646,6 @@ int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
     if (m_allocation.empty()) {
         return 0;
     }
-    const uint64_t clusters = m_allocation.count();
     uint64_t total = 0;
     uint64_t used = 0;
     size_t runs = 0;
@@ -473,13 +653,9 @@ int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
          run = run->next, ++runs) {
         // Sparse parts have no clusters. A filler stands for runs kept in a record that
         // could not be read: they are lost, as good as overwritten.
-        if (run->len == 0 || (run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
-            continue;
+        if (!(run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
+            countRun(run->addr, run->len, (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) != 0, total, used);
         }
-        const uint64_t length = std::min<uint64_t>(run->len, clusters);
-        total += length;
-        used +=
-            (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) ? length : m_allocation.countUsed(run->addr, length);
     }
     return TRecoveryRating::knownClusters(used, total);
 }

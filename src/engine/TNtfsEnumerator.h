@@ -5,6 +5,7 @@
 #include <tsk/libtsk.h>
 
 #include "engine/format/TAllocationMap.h"
+#include "engine/format/TMftRecord.h"
 #include "engine/format/TNtfsIndex.h"
 
 #include <cstdint>
@@ -30,7 +31,11 @@ class TNtfsEnumerator : public TEntryEnumerator
 public:
     // fullScan: read the slack of every live folder's index blocks too (a quick scan reads
     // deleted folders' indexes whole, and of live ones the root and the unused blocks).
-    explicit TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan = false);
+    // ownReader: file records are read from the MFT in large chunks and parsed in place
+    // (TMftRecord); records that parser refuses, folders and the file system's own files
+    // are still read through the library. Off: every record through the library.
+    explicit TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullScan = false,
+                             bool ownReader = true);
     ~TNtfsEnumerator() override;
 
     int64_t count() const override { return m_count; }
@@ -52,9 +57,25 @@ private:
     };
 
     bool fillRecord(int64_t recordNumber);
+    enum class TOwnRead
+    {
+        Filled,
+        Empty,
+        Library,
+    };
+    // Fills m_record from the chunk of the MFT that holds the record, or says that the
+    // record is no entry or must be read through the library.
+    TOwnRead fillOwnRecord(int64_t recordNumber);
+    // The record's bytes in the chunk buffer, reading the chunk that starts with it when
+    // needed; nullptr when they could not be read in one piece.
+    uint8_t* chunkRecord(int64_t recordNumber);
+    void rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence);
     // The rating bits of a deleted file's record: its data in the record, or how many of
     // the clusters its data runs name are in use now.
     int64_t rateData(TSK_FS_FILE* file);
+    int64_t rateRuns(const TMftRecord& record);
+    // Counted runs: clusters and how many of them are in use now.
+    void countRun(uint64_t address, uint64_t length, bool lost, uint64_t& total, uint64_t& used);
     // Reads $Bitmap into m_allocation, once; the map stays empty when it cannot be read.
     void loadAllocation();
     // Reads a folder's index attributes and keeps the stale entries.
@@ -107,6 +128,14 @@ private:
     int64_t m_recordSize = 0;
     // Per record: kHeaderKnown | in-use and directory flags << 16 | sequence number.
     std::vector<uint32_t> m_headers;
+    // The MFT read in chunks: its $DATA runs, the chunk buffer and the records it holds.
+    const TSK_FS_ATTR* m_mftData = nullptr;
+    bool m_ownReader = false;
+    std::vector<uint8_t> m_chunk;
+    int64_t m_chunkFirst = 0;
+    int64_t m_chunkRecords = 0;
+    bool m_chunkFailed = false;
+    TMftRecord m_parsed;
     TAllocationMap m_allocation;
     bool m_allocationRead = false;
 };

@@ -132,7 +132,8 @@ int64_t TVantrelEngine::initialize(int32_t id, bool fullScan)
         return -1;
     }
     if (volume->isNtfs()) {
-        m_enumerator = std::make_unique<TNtfsEnumerator>(volume, fullScan);
+        m_enumerator = std::make_unique<TNtfsEnumerator>(volume, fullScan,
+                                                         (m_options & VANTREL_OPTION_LIBRARY_RECORDS) == 0);
     } else {
         m_enumerator = std::make_unique<TTreeEnumerator>(volume);
     }

@@ -173,13 +173,15 @@ enum
     VANTREL_RECOVERY_CANCELLED = 5,
 };
 
-// Engine options (VantrelSetOptions).
 // Options of VantrelSetOptions.
 enum
 {
     // DisksRescan lists only the registered images, not the machine's block devices
     // (a program given images to work on, or a run that must not touch devices).
-    VANTREL_OPTION_IMAGES_ONLY = 1
+    VANTREL_OPTION_IMAGES_ONLY = 1,
+    // NTFS file records are read one at a time through the file system library instead of
+    // by the engine's own reader of the MFT (slower; the same entries).
+    VANTREL_OPTION_LIBRARY_RECORDS = 2
 };
 
 // Progress of a running recovery: total bytes and bytes copied so far. Called on the

@@ -1,5 +1,7 @@
 #include "TEngineSession.h"
 
+#include "support/TTestEngineOptions.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -10,7 +12,7 @@
 
 TEngineSession::TEngineSession()
 {
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
+    VantrelSetOptions(TTestEngineOptions::value());
     VantrelClearImages();
 }
 

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One NTFS file record read in place, without allocating: what a listing needs of a file
+// (header, $STANDARD_INFORMATION times, the preferred $FILE_NAME, the unnamed $DATA's size
+// and data runs).
+//
+// The parser only accepts records it can read completely and unambiguously. Anything it
+// does not read itself (attribute lists, extension records, named or compressed streams,
+// non-resident attributes besides $DATA, any bound that does not hold) makes it answer
+// Refused, and the caller reads that record another way. The bytes come from a disk that
+// may be damaged or hostile: every offset and length is checked against the record.
+class TMftRecord
+{
+public:
+    enum class TResult
+    {
+        Parsed,  // every field below is valid
+        Torn,    // a sector other than the first failed its update-sequence check; the
+                 // fields are valid and lie in intact sectors, but the record's data
+                 // description is not to be trusted
+        Refused, // read this record another way
+    };
+
+    struct TRun
+    {
+        uint64_t address = 0; // first cluster
+        uint64_t length = 0;  // clusters
+        bool sparse = false;  // no clusters on disk
+    };
+
+    static constexpr size_t kMaxRuns = 24;
+    static constexpr size_t kSectorStride = 512;
+
+    uint16_t sequence = 0;
+    uint16_t flags = 0;   // 0x01 in use, 0x02 folder
+    uint64_t base = 0;    // base record reference; nonzero for an extension record
+    uint64_t created = 0; // FILETIME values of $STANDARD_INFORMATION
+    uint64_t modified = 0;
+    uint64_t changed = 0; // the record's last change
+    uint64_t accessed = 0;
+    const uint8_t* name = nullptr; // UTF-16LE inside the record
+    uint8_t nameLength = 0;        // in characters
+    uint64_t parent = 0;           // whole reference: sequence number in the top 16 bits
+    bool hasData = false;
+    bool dataResident = false;
+    uint64_t dataSize = 0;
+    TRun runs[kMaxRuns];
+    size_t runCount = 0;
+
+    bool inUse() const { return flags & 0x01; }
+    bool isDirectory() const { return flags & 0x02; }
+
+    // Checks the record's update sequence and puts the saved bytes back in place (the
+    // buffer is changed), then reads it. size: the record size, a multiple of 512;
+    // blockCount: the volume's clusters, which every data run must lie within.
+    TResult parse(uint8_t* record, size_t size, uint64_t blockCount);
+
+private:
+    // Bit i set: sector i failed its check.
+    uint32_t m_tornSectors = 0;
+
+    bool applyFixups(uint8_t* record, size_t size);
+    bool intact(size_t begin, size_t end) const;
+    bool readRuns(const uint8_t* list, size_t length, uint64_t blockCount);
+};
