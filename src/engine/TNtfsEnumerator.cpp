@@ -1,6 +1,7 @@
 #include "engine/TNtfsEnumerator.h"
 
 #include "engine/TFileTimeCodec.h"
+#include "engine/TReadFaults.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 #include "engine/format/TRecoveryRating.h"
@@ -10,9 +11,12 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 #include <span>
+#include <type_traits>
 #include <unordered_set>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -237,6 +241,9 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullSc
     // at most 4 KiB each.
     m_ownReader = ownReader && m_mftData != nullptr && m_recordSize >= static_cast<int64_t>(kSectorSize) &&
                   m_recordSize <= 4096 && m_recordSize % static_cast<int64_t>(kSectorSize) == 0;
+    if (m_ownReader) {
+        startReadAhead();
+    }
     tsk_error_reset();
 }
 
@@ -317,8 +324,57 @@ void TNtfsEnumerator::rememberHeader(int64_t recordNumber, uint16_t flags, uint1
     }
 }
 
+void TNtfsEnumerator::startReadAhead()
+{
+    // Faults laid over an image for tests apply to the library's reads only.
+    if (!m_volume->isRawFile() || TReadFaults::faultsSet(m_volume->path())) {
+        return;
+    }
+    const int fd = ::open(m_volume->path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    // The descriptor must see the bytes the library sees: the same size.
+    if (::lseek(fd, 0, SEEK_END) != m_volume->image()->size) {
+        ::close(fd);
+        return;
+    }
+    const uint64_t clusterSize = m_volume->fs()->block_size;
+    const uint64_t recordSize = static_cast<uint64_t>(m_recordSize);
+    std::vector<TMftReadAhead::TExtent> extents;
+    size_t runs = 0;
+    for (const TSK_FS_ATTR_RUN* run = m_mftData->nrd.run; run != nullptr && runs < kLargestRunCount;
+         run = run->next, ++runs) {
+        if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
+            continue;
+        }
+        // The whole records inside the run; one that spans two runs is read by the library.
+        const uint64_t start = run->offset * clusterSize;
+        const uint64_t end = (run->offset + run->len) * clusterSize;
+        const uint64_t first = (start + recordSize - 1) / recordSize;
+        const uint64_t last = std::min<uint64_t>(end / recordSize, static_cast<uint64_t>(m_records));
+        if (first >= last) {
+            continue;
+        }
+        TMftReadAhead::TExtent extent;
+        extent.offset = static_cast<uint64_t>(m_volume->offset()) + run->addr * clusterSize +
+                        (first * recordSize - start);
+        extent.firstRecord = static_cast<int64_t>(first);
+        extent.records = static_cast<int64_t>(last - first);
+        if (!extents.empty() && extent.firstRecord < extents.back().firstRecord + extents.back().records) {
+            ::close(fd);
+            return; // runs out of order: a damaged $MFT, read the slow way
+        }
+        extents.push_back(extent);
+    }
+    m_readAhead = std::make_unique<TMftReadAhead>(fd, std::move(extents), static_cast<size_t>(m_recordSize));
+}
+
 uint8_t* TNtfsEnumerator::chunkRecord(int64_t recordNumber)
 {
+    if (m_readAhead != nullptr) {
+        return m_readAhead->record(recordNumber);
+    }
     if (recordNumber < m_chunkFirst || recordNumber >= m_chunkFirst + m_chunkRecords) {
         // The chunk starts with this record and ends where the MFT's run ends.
         m_chunkFirst = recordNumber;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/TEntryEnumerator.h"
+#include "engine/TMftReadAhead.h"
 
 #include <tsk/libtsk.h>
 
@@ -70,6 +71,8 @@ private:
     // needed; nullptr when they could not be read in one piece.
     uint8_t* chunkRecord(int64_t recordNumber);
     void rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence);
+    // On a raw image or device, starts reading the MFT ahead on a thread of its own.
+    void startReadAhead();
     // The rating bits of a deleted file's record: its data in the record, or how many of
     // the clusters its data runs name are in use now.
     int64_t rateData(TSK_FS_FILE* file);
@@ -136,6 +139,7 @@ private:
     int64_t m_chunkRecords = 0;
     bool m_chunkFailed = false;
     TMftRecord m_parsed;
+    std::unique_ptr<TMftReadAhead> m_readAhead;
     TAllocationMap m_allocation;
     bool m_allocationRead = false;
 };

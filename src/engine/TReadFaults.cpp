@@ -124,6 +124,12 @@ TSK_IMG_INFO* layerOver(const std::string& path, const TReadFaults::TSource& sou
 
 } // namespace
 
+bool TReadFaults::faultsSet(const std::string& path)
+{
+    std::lock_guard<std::mutex> guard(faultsLock());
+    return faultsByPath().count(path) != 0;
+}
+
 void TReadFaults::set(const std::string& path, std::vector<TVantrelReadFault> faults)
 {
     std::lock_guard<std::mutex> guard(faultsLock());

@@ -26,6 +26,8 @@ class TReadFaults
 public:
     // Faults for the image at path (compared as given); an empty list clears them.
     static void set(const std::string& path, std::vector<TVantrelReadFault> faults);
+    // Whether faults are set for the image at path.
+    static bool faultsSet(const std::string& path);
     // What the layer reads from: an image the library opened, or a format's own reader.
     struct TSource
     {

@@ -82,7 +82,7 @@ std::shared_ptr<TTskVolume> TTskVolume::open(const std::string& path, int64_t of
     std::lock_guard<std::mutex> guard(libraryLock());
     tsk_error_reset();
     std::string reason;
-    volume->m_image = openImage(path, reason);
+    volume->m_image = openImage(path, reason, &volume->m_rawFile);
     if (volume->m_image == nullptr) {
         error = "Cannot open " + path + ": " + reason;
         return nullptr;
@@ -96,7 +96,7 @@ std::shared_ptr<TTskVolume> TTskVolume::open(const std::string& path, int64_t of
     return volume;
 }
 
-TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
+TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error, bool* raw)
 {
     TExternalImage::Format external = TExternalImage::Format::None;
     const TSK_IMG_TYPE_ENUM type = sniffFormat(path, external, error);
@@ -117,6 +117,9 @@ TSK_IMG_INFO* TTskVolume::openImage(const std::string& path, std::string& error)
     TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), type, 0);
     if (image == nullptr) {
         error = takeLibraryError("unknown image format");
+    }
+    if (raw != nullptr) {
+        *raw = image != nullptr && type == TSK_IMG_TYPE_RAW;
     }
     return TReadFaults::wrap(path, image);
 }

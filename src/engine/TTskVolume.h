@@ -22,7 +22,7 @@ public:
 
     // Opens an image or device read-only, its format told by its first and last bytes.
     // The caller holds libraryLock(). On failure error says why.
-    static TSK_IMG_INFO* openImage(const std::string& path, std::string& error);
+    static TSK_IMG_INFO* openImage(const std::string& path, std::string& error, bool* raw = nullptr);
 
     // The library keeps per-handle caches that are not safe to share between
     // threads; every call into it holds this lock.
@@ -35,6 +35,8 @@ public:
     const std::string& path() const { return m_path; }
     int64_t offset() const { return m_offset; }
     bool isNtfs() const;
+    // Whether the image is one plain file or device, byte for byte the volume's disk.
+    bool isRawFile() const { return m_rawFile; }
     // FAT12/16/32 and exFAT: their times are local calendar fields.
     bool isFatFamily() const;
 
@@ -45,4 +47,5 @@ private:
     TSK_FS_INFO* m_fs = nullptr;
     std::string m_path;
     int64_t m_offset = 0;
+    bool m_rawFile = false;
 };

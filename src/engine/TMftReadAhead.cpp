@@ -1,0 +1,106 @@
+#include "engine/TMftReadAhead.h"
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace {
+
+// Three chunks of 1 MiB: one parsed, two read ahead.
+constexpr size_t kChunkBytes = size_t{1} << 20;
+constexpr size_t kChunkCount = 3;
+
+} // namespace
+
+TMftReadAhead::TMftReadAhead(int fd, std::vector<TExtent> extents, size_t recordSize)
+    : m_fd(fd), m_extents(std::move(extents)), m_recordSize(recordSize), m_chunks(kChunkCount)
+{
+    for (TChunk& chunk : m_chunks) {
+        chunk.data.resize(std::max(kChunkBytes / recordSize, size_t{1}) * recordSize);
+    }
+    m_thread = std::thread([this] { run(); });
+}
+
+TMftReadAhead::~TMftReadAhead()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+    ::close(m_fd);
+}
+
+void TMftReadAhead::run()
+{
+    const int64_t perChunk = static_cast<int64_t>(m_chunks.front().data.size() / m_recordSize);
+    for (const TExtent& extent : m_extents) {
+        for (int64_t done = 0; done < extent.records; done += perChunk) {
+            TChunk* chunk = nullptr;
+            {
+                std::unique_lock<std::mutex> guard(m_lock);
+                // The slot is free once the parser has moved past it.
+                m_changed.wait(guard, [&] { return m_stop || !m_chunks[m_reading].filled; });
+                if (m_stop) {
+                    return;
+                }
+                chunk = &m_chunks[m_reading];
+            }
+            chunk->firstRecord = extent.firstRecord + done;
+            chunk->records = std::min(perChunk, extent.records - done);
+            const size_t bytes = static_cast<size_t>(chunk->records) * m_recordSize;
+            const off_t at = static_cast<off_t>(extent.offset + static_cast<uint64_t>(done) * m_recordSize);
+            size_t got = 0;
+            while (got < bytes) {
+                const ssize_t n =
+                    ::pread(m_fd, chunk->data.data() + got, bytes - got, at + static_cast<off_t>(got));
+                if (n <= 0) {
+                    break;
+                }
+                got += static_cast<size_t>(n);
+            }
+            chunk->failed = got != bytes;
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                chunk->filled = true;
+                m_reading = (m_reading + 1) % m_chunks.size();
+            }
+            m_changed.notify_all();
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_finished = true;
+    m_changed.notify_all();
+}
+
+uint8_t* TMftReadAhead::record(int64_t number)
+{
+    for (;;) {
+        if (m_haveCurrent) {
+            TChunk& chunk = m_chunks[m_current];
+            if (number < chunk.firstRecord) {
+                return nullptr; // between two extents
+            }
+            if (number < chunk.firstRecord + chunk.records) {
+                return chunk.failed ? nullptr
+                                    : chunk.data.data() +
+                                          static_cast<size_t>(number - chunk.firstRecord) * m_recordSize;
+            }
+            // Past this chunk: give it back.
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                chunk.filled = false;
+                m_haveCurrent = false;
+                m_current = (m_current + 1) % m_chunks.size();
+            }
+            m_changed.notify_all();
+        }
+        std::unique_lock<std::mutex> guard(m_lock);
+        m_changed.wait(guard, [&] { return m_chunks[m_current].filled || m_finished; });
+        if (!m_chunks[m_current].filled) {
+            return nullptr; // every chunk is read and given back
+        }
+        m_haveCurrent = true;
+    }
+}
