@@ -173,6 +173,12 @@ def ntfs_seeds():
             seed("ntfs_index", f"{name}-alloc{at // BLOCK}",
                  bytes([2]) + owner + bytes([0, 0, 0x10, 1, 0x01]) + block)
             blocks += 1
+        # File records as they lie on disk (update sequence in place), the cluster count first.
+        clusters = struct.unpack_from("<Q", image, 0x28)[0] // image[13]
+        for number in range(24, 48, 3):
+            record = image[mft + number * 1024:mft + (number + 1) * 1024]
+            if record[:4] == b"FILE":
+                seed("mft_record", f"{name}-{number}", struct.pack("<I", clusters) + record)
         # The first MFT records, as an allocation map would take the $Bitmap after them.
         header = bytes([0]) + struct.pack("<I", 16383 // 8)[:3] + struct.pack("<HH", 0, 900) + bytes([0])
         seed("allocation_map", f"{name}-records", header + image[mft:mft + 512])

@@ -1,0 +1,37 @@
+// One NTFS file record as the engine's MFT reader parses it. Bytes 0-3 give the volume's
+// cluster count; the rest is the record, cut to whole 512-byte sectors (at most 4 KiB).
+#include "engine/format/TMftRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 4 + TMftRecord::kSectorStride) {
+        return 0;
+    }
+    uint32_t clusters = 0;
+    std::memcpy(&clusters, data, sizeof clusters);
+    const size_t length = std::min<size_t>((size - 4) / TMftRecord::kSectorStride, 8) * TMftRecord::kSectorStride;
+    std::vector<uint8_t> record(data + 4, data + 4 + length);
+    TMftRecord parsed;
+    if (parsed.parse(record.data(), record.size(), clusters) == TMftRecord::TResult::Refused) {
+        return 0;
+    }
+    // What a parsed record hands out lies inside it and inside the volume.
+    if (parsed.name == nullptr || parsed.name < record.data() ||
+        parsed.name + size_t{parsed.nameLength} * 2 > record.data() + record.size() ||
+        parsed.runCount > TMftRecord::kMaxRuns) {
+        std::abort();
+    }
+    for (size_t i = 0; i < parsed.runCount; ++i) {
+        const TMftRecord::TRun& run = parsed.runs[i];
+        if (!run.sparse && (run.address > clusters || run.length > clusters - run.address)) {
+            std::abort();
+        }
+    }
+    return 0;
+}
