@@ -18,7 +18,6 @@ constexpr size_t kAttrType = 0x00;
 constexpr size_t kAttrLength = 0x04;
 constexpr size_t kAttrNonResident = 0x08;
 constexpr size_t kAttrNameLength = 0x09;
-constexpr size_t kAttrFlags = 0x0C;
 constexpr size_t kResidentLength = 0x10;
 constexpr size_t kResidentOffset = 0x14;
 constexpr size_t kResidentHeader = 0x18;
@@ -27,6 +26,7 @@ constexpr size_t kRunOffset = 0x20;
 constexpr size_t kCompressionUnit = 0x22;
 constexpr size_t kRealSize = 0x30;
 constexpr size_t kNonResidentHeader = 0x40;
+constexpr uint16_t kLargestCompressionUnit = 16; // a power of two of clusters
 
 constexpr uint32_t kTypeStandardInformation = 0x10;
 constexpr uint32_t kTypeAttributeList = 0x20;
@@ -86,9 +86,9 @@ bool TMftRecord::intact(size_t begin, size_t end) const
     return true;
 }
 
-bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCount)
+bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCount, TRun* out, size_t& count)
 {
-    runCount = 0;
+    count = 0;
     int64_t previous = 0;
     size_t at = 0;
     while (at < length) {
@@ -101,10 +101,10 @@ bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCoun
         // Offsets wider than four bytes are read differently by different readers: such a
         // record is left to the library.
         if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 4 ||
-            at + 1 + lengthBytes + offsetBytes > length || runCount == kMaxRuns) {
+            at + 1 + lengthBytes + offsetBytes > length || count == kMaxRuns) {
             return false;
         }
-        TRun& run = runs[runCount++];
+        TRun& run = out[count++];
         run = {};
         for (size_t i = 0; i < lengthBytes; ++i) {
             run.length |= uint64_t{list[at + 1 + i]} << (i * 8);
@@ -150,6 +150,7 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
     base = read<uint64_t>(record + kBase);
     bool standard = false;
     bool dosName = false;
+    bool namedData = false;
     size_t at = read<uint16_t>(record + kFirstAttribute);
     if (at < kHeaderEnd || base != 0) {
         return TResult::Refused;
@@ -173,18 +174,30 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
             return TResult::Refused;
         }
         if (nonResident) {
-            if (type != kTypeData || named || hasData || length < kNonResidentHeader ||
-                read<uint16_t>(attr + kAttrFlags) != 0 || read<uint16_t>(attr + kCompressionUnit) != 0 ||
-                read<uint64_t>(attr + kStartVcn) != 0) {
+            // Compressed and sparse streams keep their holes as runs without clusters.
+            if (type != kTypeData || length < kNonResidentHeader ||
+                read<uint16_t>(attr + kCompressionUnit) > kLargestCompressionUnit ||
+                read<uint64_t>(attr + kStartVcn) != 0 || (!named && hasData)) {
                 return TResult::Refused;
             }
-            const size_t runs = read<uint16_t>(attr + kRunOffset);
-            dataSize = read<uint64_t>(attr + kRealSize);
-            if (runs < kNonResidentHeader || runs >= length || dataSize == 0 ||
-                !readRuns(attr + runs, length - runs, blockCount)) {
+            const size_t list = read<uint16_t>(attr + kRunOffset);
+            if (list < kNonResidentHeader || list >= length) {
                 return TResult::Refused;
             }
-            hasData = true;
+            if (named) {
+                TRun scratch[kMaxRuns];
+                size_t count = 0;
+                if (!readRuns(attr + list, length - list, blockCount, scratch, count)) {
+                    return TResult::Refused;
+                }
+                namedData = true;
+            } else {
+                dataSize = read<uint64_t>(attr + kRealSize);
+                if (dataSize == 0 || !readRuns(attr + list, length - list, blockCount, runs, runCount)) {
+                    return TResult::Refused;
+                }
+                hasData = true;
+            }
         } else {
             const size_t contentLength = read<uint32_t>(attr + kResidentLength);
             const size_t contentOffset = read<uint16_t>(attr + kResidentOffset);
@@ -215,8 +228,10 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
                         dosName = dos;
                     }
                 }
+            } else if (type == kTypeData && named) {
+                namedData = true;
             } else if (type == kTypeData) {
-                if (named || hasData) {
+                if (hasData) {
                     return TResult::Refused;
                 }
                 hasData = true;
@@ -226,7 +241,8 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
         }
         at += length;
     }
-    if (!standard || name == nullptr) {
+    // Without an unnamed stream, a named one would stand for the file's data.
+    if (!standard || name == nullptr || (namedData && !hasData)) {
         return TResult::Refused;
     }
     return m_tornSectors != 0 ? TResult::Torn : TResult::Parsed;

@@ -8,9 +8,10 @@
 // and data runs).
 //
 // The parser only accepts records it can read completely and unambiguously. Anything it
-// does not read itself (attribute lists, extension records, named or compressed streams,
-// non-resident attributes besides $DATA, any bound that does not hold) makes it answer
-// Refused, and the caller reads that record another way. The bytes come from a disk that
+// does not read itself (attribute lists, extension records, a $DATA that continues from
+// another record, non-resident attributes besides $DATA, any bound that does not hold)
+// makes it answer Refused, and the caller reads that record another way. Named streams are
+// checked and passed over: the size and the runs are the unnamed stream's. The bytes come from a disk that
 // may be damaged or hostile: every offset and length is checked against the record.
 class TMftRecord
 {
@@ -64,5 +65,6 @@ private:
 
     bool applyFixups(uint8_t* record, size_t size);
     bool intact(size_t begin, size_t end) const;
-    bool readRuns(const uint8_t* list, size_t length, uint64_t blockCount);
+    // Decodes a run list into out (kMaxRuns places); false when it does not decode whole.
+    static bool readRuns(const uint8_t* list, size_t length, uint64_t blockCount, TRun* out, size_t& count);
 };
