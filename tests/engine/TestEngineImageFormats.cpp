@@ -89,7 +89,7 @@ TEST_P(EngineImageFormat, ScansAndRecoversLikeTheRawImage)
 // A split image is named by its first part; the other parts are found beside it.
 INSTANTIATE_TEST_SUITE_P(Fat16, EngineImageFormat,
                          testing::Values("fat16-split.001", "fat16-dynamic.vhd", "fat16-fixed.vhd",
-                                         "fat16.vmdk", "fat16.E01", "fat16.qcow2", "fat16.vhdx"),
+                                         "fat16.vmdk", "fat16.E01", "fat16.aff", "fat16.qcow2", "fat16.vhdx"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              for (char& c : name) {
