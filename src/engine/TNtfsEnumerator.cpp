@@ -101,61 +101,6 @@ bool isI30(const TSK_FS_ATTR* attr)
     return attr->name != nullptr && std::strcmp(attr->name, "$I30") == 0;
 }
 
-// A non-resident attribute's content, read a run at a time: one large read per run
-// instead of one per block. Parts no run maps (sparse, lost) stay zero.
-bool readRuns(const TSK_FS_ATTR* attr, std::vector<uint8_t>& out)
-{
-    if (!(attr->flags & TSK_FS_ATTR_NONRES) || attr->size <= 0 ||
-        static_cast<uint64_t>(attr->size) > kLargestIndex) {
-        return false;
-    }
-    TSK_FS_INFO* fs = attr->fs_file->fs_info;
-    const uint64_t blockSize = fs->block_size;
-    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * blockSize;
-    const uint64_t size = static_cast<uint64_t>(attr->size);
-    out.assign(static_cast<size_t>(size), 0);
-    size_t runs = 0;
-    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr && runs < kLargestRunCount;
-         run = run->next, ++runs) {
-        if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE) || run->len == 0 ||
-            run->offset > size / blockSize || run->len > size / blockSize + 1) {
-            continue;
-        }
-        const uint64_t start = run->offset * blockSize;
-        if (start >= size) {
-            continue;
-        }
-        const uint64_t length = std::min<uint64_t>(run->len * blockSize, size - start);
-        const uint64_t source = run->addr * blockSize;
-        if (run->addr > volumeEnd / blockSize || source + length > volumeEnd) {
-            continue;
-        }
-        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(out.data() + start),
-                        static_cast<size_t>(length)) != static_cast<ssize_t>(length)) {
-            tsk_error_reset();
-            std::memset(out.data() + start, 0, static_cast<size_t>(length));
-        }
-    }
-    return true;
-}
-
-// An attribute's content, at most limit bytes, read through the library.
-bool readAttribute(const TSK_FS_ATTR* attr, uint64_t limit, std::vector<uint8_t>& out)
-{
-    if (attr->size <= 0 || static_cast<uint64_t>(attr->size) > limit) {
-        return false;
-    }
-    out.resize(static_cast<size_t>(attr->size));
-    const ssize_t got = tsk_fs_attr_read(attr, 0, reinterpret_cast<char*>(out.data()), out.size(),
-                                         TSK_FS_FILE_READ_FLAG_NONE);
-    if (got <= 0) {
-        tsk_error_reset();
-        return false;
-    }
-    out.resize(static_cast<size_t>(got));
-    return true;
-}
-
 struct TChosenName
 {
     const uint8_t* text = nullptr; // UTF-16LE
@@ -438,16 +383,15 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
     if ((base & kRecordNumberMask) != 0) {
         return TOwnRead::Empty; // an extension record: its file is listed from its base record
     }
-    // Folders are read through the library, which also reads their indexes.
-    if (flags & kRecordIsDirectory) {
-        return TOwnRead::Library;
-    }
     TMftRecord& record = m_parsed;
     const TMftRecord::TResult result =
         record.parse(bytes, static_cast<size_t>(m_recordSize), m_volume->fs()->block_count);
-    if (result == TMftRecord::TResult::Refused) {
+    // A torn folder's index description is not to be trusted: the library decides on it.
+    if (result == TMftRecord::TResult::Refused ||
+        (result == TMftRecord::TResult::Torn && record.isDirectory())) {
         return TOwnRead::Library;
     }
+    const bool directory = record.isDirectory();
     m_newestSeconds =
         std::max({m_newestSeconds, librarySeconds(record.created), librarySeconds(record.modified),
                   librarySeconds(record.accessed), librarySeconds(record.changed)});
@@ -457,12 +401,13 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
     std::memset(&m_record, 0, offsetof(TFileInfo, WideFileName));
     m_record.TrueId = recordNumber;
     m_record.TrueParentId = static_cast<int64_t>(parent);
-    m_record.Flags = deleted ? flag_IS_DELETED : 0;
+    m_record.Flags = (directory ? flag_IS_DIRECTORY : 0) | (deleted ? flag_IS_DELETED : 0);
     if (deleted && parent != static_cast<uint64_t>(recordNumber) &&
         !parentStillHolds(parent, parentSequence)) {
         m_record.Flags |= flag_PARENT_REUSED;
     }
-    m_record.Size = record.hasData ? std::max<int64_t>(0, static_cast<int64_t>(record.dataSize)) : 0;
+    m_record.Size =
+        record.hasData && !directory ? std::max<int64_t>(0, static_cast<int64_t>(record.dataSize)) : 0;
     m_record.DateCreated = libraryTime(record.created);
     m_record.DateAccessed = libraryTime(record.accessed);
     m_record.DateModified = libraryTime(record.modified);
@@ -477,11 +422,18 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
         // A record that was being written when the disk stopped: its name and times lie in
         // sectors that passed their checks, but nothing says its data is where it says.
         m_record.Flags |= flag_NO_DATA | (deleted ? flag_RATING_NO_DATA : 0);
-    } else if (deleted) {
+    } else if (deleted && !directory) {
         m_record.Flags |= rateRuns(record);
     }
     if (deleted) {
         m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
+    }
+    if (directory) {
+        TIndexParts parts;
+        if (!deleted) {
+            indexPartsOf(record, parts);
+        }
+        noteFolderIndex(parts, recordNumber, record.sequence, deleted);
     }
     return TOwnRead::Filled;
 }
@@ -604,7 +556,13 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
             m_nameless.push_back(nameless);
         }
         if (meta->type == TSK_FS_META_TYPE_DIR) {
-            noteFolderIndex(file, recordNumber, (meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0);
+            // A deleted folder's index is read after the walk, if at all.
+            TIndexParts parts;
+            if (!(meta->flags & TSK_FS_META_FLAG_UNALLOC)) {
+                indexPartsOf(file, parts);
+            }
+            noteFolderIndex(parts, recordNumber, static_cast<uint16_t>(meta->seq),
+                            (meta->flags & TSK_FS_META_FLAG_UNALLOC) != 0);
         }
     }
     m_file = file;
@@ -716,8 +674,7 @@ int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
     return TRecoveryRating::knownClusters(used, total);
 }
 
-void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
-                                      std::vector<TNtfsIndex::TEntry>& out)
+void TNtfsEnumerator::indexPartsOf(TSK_FS_FILE* file, TIndexParts& parts)
 {
     const TSK_FS_ATTR* root = nullptr;
     const TSK_FS_ATTR* allocation = nullptr;
@@ -737,71 +694,157 @@ void TNtfsEnumerator::readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFold
             bitmap = attr;
         }
     }
-    if (root == nullptr || !(root->flags & TSK_FS_ATTR_RES) || root->rd.buf == nullptr) {
+    if (root != nullptr && (root->flags & TSK_FS_ATTR_RES) && root->rd.buf != nullptr) {
+        parts.root = root->rd.buf;
+        parts.rootLength =
+            std::min<size_t>(root->rd.buf_size, static_cast<size_t>(std::max<int64_t>(0, root->size)));
+    }
+    if (allocation != nullptr && (allocation->flags & TSK_FS_ATTR_NONRES)) {
+        parts.allocation = true;
+        parts.allocationSize = static_cast<uint64_t>(std::max<int64_t>(0, allocation->size));
+        size_t runs = 0;
+        for (const TSK_FS_ATTR_RUN* run = allocation->nrd.run; run != nullptr && runs < kLargestRunCount;
+             run = run->next, ++runs) {
+            parts.runs.push_back(
+                {run->offset, run->addr, run->len,
+                 (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE)) != 0});
+        }
+    }
+    if (bitmap != nullptr) {
+        parts.bitmap = true;
+        // Its content, when it is no larger than a bitmap can sensibly be.
+        if (bitmap->size > 0 && static_cast<uint64_t>(bitmap->size) <= kLargestBitmap) {
+            parts.bits.resize(static_cast<size_t>(bitmap->size));
+            const ssize_t got = tsk_fs_attr_read(bitmap, 0, reinterpret_cast<char*>(parts.bits.data()),
+                                                 parts.bits.size(), TSK_FS_FILE_READ_FLAG_NONE);
+            if (got <= 0) {
+                tsk_error_reset();
+                parts.bits.clear();
+            } else {
+                parts.bits.resize(static_cast<size_t>(got));
+            }
+        }
+    }
+}
+
+void TNtfsEnumerator::indexPartsOf(const TMftRecord& record, TIndexParts& parts)
+{
+    parts.root = record.indexRoot;
+    parts.rootLength = record.indexRootLength;
+    if (record.hasIndexAllocation) {
+        parts.allocation = true;
+        parts.allocationSize = std::max<int64_t>(0, static_cast<int64_t>(record.indexAllocationSize));
+        uint64_t offset = 0;
+        for (size_t i = 0; i < record.indexRunCount; ++i) {
+            const TMftRecord::TRun& run = record.indexRuns[i];
+            parts.runs.push_back({offset, run.address, run.length, run.sparse});
+            offset += run.length;
+        }
+    }
+    if (record.indexBitmap != nullptr) {
+        parts.bitmap = true;
+        if (record.indexBitmapLength > 0 && record.indexBitmapLength <= kLargestBitmap) {
+            parts.bits.assign(record.indexBitmap, record.indexBitmap + record.indexBitmapLength);
+        }
+    }
+}
+
+bool TNtfsEnumerator::readAllocation(const TIndexParts& parts)
+{
+    if (!parts.allocation || parts.allocationSize == 0 || parts.allocationSize > kLargestIndex) {
+        return false;
+    }
+    // One large read per run instead of one per block. Parts no run maps stay zero.
+    TSK_FS_INFO* fs = m_volume->fs();
+    const uint64_t blockSize = fs->block_size;
+    const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * blockSize;
+    const uint64_t size = parts.allocationSize;
+    m_indexBuffer.assign(static_cast<size_t>(size), 0);
+    for (const TIndexRun& run : parts.runs) {
+        if (run.unmapped || run.length == 0 || run.offset > size / blockSize ||
+            run.length > size / blockSize + 1) {
+            continue;
+        }
+        const uint64_t start = run.offset * blockSize;
+        if (start >= size) {
+            continue;
+        }
+        const uint64_t length = std::min<uint64_t>(run.length * blockSize, size - start);
+        const uint64_t source = run.address * blockSize;
+        if (run.address > volumeEnd / blockSize || source + length > volumeEnd) {
+            continue;
+        }
+        if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source),
+                        reinterpret_cast<char*>(m_indexBuffer.data() + start),
+                        static_cast<size_t>(length)) != static_cast<ssize_t>(length)) {
+            tsk_error_reset();
+            std::memset(m_indexBuffer.data() + start, 0, static_cast<size_t>(length));
+        }
+    }
+    return true;
+}
+
+void TNtfsEnumerator::readFolderIndex(const TIndexParts& parts, const TNtfsIndex::TFolder& folder,
+                                      bool wholeIndex, std::vector<TNtfsIndex::TEntry>& out)
+{
+    if (parts.root == nullptr) {
         return;
     }
     uint32_t blockSize = 0;
-    const size_t rootSize =
-        std::min<size_t>(root->rd.buf_size, static_cast<size_t>(std::max<int64_t>(0, root->size)));
-    TNtfsIndex::parseRoot(root->rd.buf, rootSize, folder, out, blockSize);
-    if (allocation == nullptr || blockSize == 0 || allocation->size <= 0 ||
-        static_cast<uint64_t>(allocation->size) > kLargestIndex) {
+    TNtfsIndex::parseRoot(parts.root, parts.rootLength, folder, out, blockSize);
+    if (!parts.allocation || blockSize == 0 || parts.allocationSize == 0 ||
+        parts.allocationSize > kLargestIndex) {
         return;
     }
-    std::vector<uint8_t> bits;
-    if (bitmap != nullptr && !readAttribute(bitmap, kLargestBitmap, bits)) {
-        bits.clear();
-    }
     if (!wholeIndex) {
-        if (!bits.empty()) {
-            readUnusedBlocks(allocation, blockSize, bits, folder, out);
+        if (!parts.bits.empty()) {
+            readUnusedBlocks(parts, blockSize, folder, out);
         }
         return;
     }
-    if (!readRuns(allocation, m_indexBuffer)) {
+    if (!readAllocation(parts)) {
         return;
     }
     // Bits past the bitmap's end count as unused; a missing bitmap as all in use.
-    const uint8_t* bitData = bits.empty() ? (bitmap != nullptr ? &kUnusedBits : nullptr) : bits.data();
+    const std::vector<uint8_t>& bits = parts.bits;
+    const uint8_t* bitData = bits.empty() ? (parts.bitmap ? &kUnusedBits : nullptr) : bits.data();
     TNtfsIndex::parseAllocation(m_indexBuffer.data(), m_indexBuffer.size(), blockSize, bitData,
-                                bits.empty() ? (bitmap != nullptr ? 1 : 0) : bits.size(), folder, out);
+                                bits.empty() ? (parts.bitmap ? 1 : 0) : bits.size(), folder, out);
 }
 
-void TNtfsEnumerator::readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize,
-                                       const std::vector<uint8_t>& bits, const TNtfsIndex::TFolder& folder,
+void TNtfsEnumerator::readUnusedBlocks(const TIndexParts& parts, uint32_t blockSize,
+                                       const TNtfsIndex::TFolder& folder,
                                        std::vector<TNtfsIndex::TEntry>& out)
 {
-    if (!(allocation->flags & TSK_FS_ATTR_NONRES)) {
-        return;
-    }
-    TSK_FS_INFO* fs = allocation->fs_file->fs_info;
+    TSK_FS_INFO* fs = m_volume->fs();
     const uint64_t clusterSize = fs->block_size;
     const uint64_t volumeEnd = static_cast<uint64_t>(fs->last_block_act + 1) * clusterSize;
-    const uint64_t blocks = static_cast<uint64_t>(allocation->size) / blockSize;
+    const uint64_t blocks = parts.allocationSize / blockSize;
+    const std::vector<uint8_t>& bits = parts.bits;
     m_indexBuffer.resize(blockSize);
     // Blocks and runs both go up in offset: one pass over the runs serves every block.
-    const TSK_FS_ATTR_RUN* run = allocation->nrd.run;
-    size_t runs = 0;
+    size_t run = 0;
     for (uint64_t block = 0; block < blocks; ++block) {
         if (block / 8 < bits.size() && ((bits[block / 8] >> (block % 8)) & 1)) {
             continue;
         }
         const uint64_t start = block * blockSize;
-        while (run != nullptr && runs < kLargestRunCount && (run->offset + run->len) * clusterSize <= start) {
-            run = run->next;
-            ++runs;
+        while (run < parts.runs.size() &&
+               (parts.runs[run].offset + parts.runs[run].length) * clusterSize <= start) {
+            ++run;
         }
-        if (run == nullptr || runs >= kLargestRunCount) {
+        if (run >= parts.runs.size()) {
             return;
         }
         // A block split over two runs, or in a run with no place on disk, is passed over.
-        const uint64_t runStart = run->offset * clusterSize;
-        if (start < runStart || start + blockSize > (run->offset + run->len) * clusterSize ||
-            (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE))) {
+        const TIndexRun& current = parts.runs[run];
+        const uint64_t runStart = current.offset * clusterSize;
+        if (start < runStart || start + blockSize > (current.offset + current.length) * clusterSize ||
+            current.unmapped) {
             continue;
         }
-        const uint64_t source = run->addr * clusterSize + (start - runStart);
-        if (run->addr > volumeEnd / clusterSize || source + blockSize > volumeEnd) {
+        const uint64_t source = current.address * clusterSize + (start - runStart);
+        if (current.address > volumeEnd / clusterSize || source + blockSize > volumeEnd) {
             continue;
         }
         if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(source), reinterpret_cast<char*>(m_indexBuffer.data()),
@@ -813,11 +856,12 @@ void TNtfsEnumerator::readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t b
     }
 }
 
-void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted)
+void TNtfsEnumerator::noteFolderIndex(const TIndexParts& parts, int64_t recordNumber, uint16_t sequence,
+                                      bool deleted)
 {
     TNtfsIndex::TFolder folder;
     folder.record = static_cast<uint64_t>(recordNumber);
-    folder.sequence = static_cast<uint16_t>(file->meta->seq);
+    folder.sequence = sequence;
     folder.deleted = deleted;
     if (deleted) {
         // Read after the walk, when it is known whether that is needed.
@@ -828,7 +872,7 @@ void TNtfsEnumerator::noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, b
     // Of a live folder a quick scan reads the root and the blocks the index bitmap marks
     // unused, a full scan every block's slack as well.
     std::vector<TNtfsIndex::TEntry> entries;
-    readFolderIndex(file, folder, m_fullScan, entries);
+    readFolderIndex(parts, folder, m_fullScan, entries);
     for (TNtfsIndex::TEntry& entry : entries) {
         if (entry.stale) {
             m_stale.push_back(std::move(entry));
@@ -863,7 +907,9 @@ bool TNtfsEnumerator::readWholeIndex(uint64_t record, bool deleted, std::vector<
     folder.record = record;
     folder.sequence = static_cast<uint16_t>(file->meta->seq);
     folder.deleted = deleted;
-    readFolderIndex(file, folder, true, entries);
+    TIndexParts parts;
+    indexPartsOf(file, parts);
+    readFolderIndex(parts, folder, true, entries);
     return true;
 }
 

@@ -81,15 +81,37 @@ private:
     void countRun(uint64_t address, uint64_t length, bool lost, uint64_t& total, uint64_t& used);
     // Reads $Bitmap into m_allocation, once; the map stays empty when it cannot be read.
     void loadAllocation();
-    // Reads a folder's index attributes and keeps the stale entries.
-    // wholeIndex false: the root and the blocks the index bitmap marks unused only.
+    // A folder's $I30 index as its record describes it, read by either reader.
+    struct TIndexRun
+    {
+        uint64_t offset = 0; // in clusters from the attribute's start
+        uint64_t address = 0;
+        uint64_t length = 0;
+        bool unmapped = false; // sparse, or lost with a record that could not be read
+    };
+    struct TIndexParts
+    {
+        const uint8_t* root = nullptr; // $INDEX_ROOT's content
+        size_t rootLength = 0;
+        bool allocation = false; // a non-resident $INDEX_ALLOCATION
+        uint64_t allocationSize = 0;
+        std::vector<TIndexRun> runs;
+        bool bitmap = false;
+        std::vector<uint8_t> bits; // $BITMAP's content; empty when it could not be read
+    };
+    static void indexPartsOf(TSK_FS_FILE* file, TIndexParts& parts);
+    static void indexPartsOf(const TMftRecord& record, TIndexParts& parts);
     // Opens a folder's record and reads its whole index; false when the record does not open.
     bool readWholeIndex(uint64_t record, bool deleted, std::vector<TNtfsIndex::TEntry>& entries);
-    void readFolderIndex(TSK_FS_FILE* file, const TNtfsIndex::TFolder& folder, bool wholeIndex,
+    // Reads a folder's index and keeps its entries. wholeIndex false: the root and the
+    // blocks the index bitmap marks unused only.
+    void readFolderIndex(const TIndexParts& parts, const TNtfsIndex::TFolder& folder, bool wholeIndex,
                          std::vector<TNtfsIndex::TEntry>& out);
-    void readUnusedBlocks(const TSK_FS_ATTR* allocation, uint32_t blockSize, const std::vector<uint8_t>& bits,
-                          const TNtfsIndex::TFolder& folder, std::vector<TNtfsIndex::TEntry>& out);
-    void noteFolderIndex(TSK_FS_FILE* file, int64_t recordNumber, bool deleted);
+    void readUnusedBlocks(const TIndexParts& parts, uint32_t blockSize, const TNtfsIndex::TFolder& folder,
+                          std::vector<TNtfsIndex::TEntry>& out);
+    // The whole allocation into m_indexBuffer, a run at a time; false when there is none to read.
+    bool readAllocation(const TIndexParts& parts);
+    void noteFolderIndex(const TIndexParts& parts, int64_t recordNumber, uint16_t sequence, bool deleted);
     // Turns what the walk gathered into the entries served after the records.
     void finishWalk();
     // Whether any record held another entry before its present one.

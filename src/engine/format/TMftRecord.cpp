@@ -18,6 +18,7 @@ constexpr size_t kAttrType = 0x00;
 constexpr size_t kAttrLength = 0x04;
 constexpr size_t kAttrNonResident = 0x08;
 constexpr size_t kAttrNameLength = 0x09;
+constexpr size_t kAttrNameOffset = 0x0A;
 constexpr size_t kResidentLength = 0x10;
 constexpr size_t kResidentOffset = 0x14;
 constexpr size_t kResidentHeader = 0x18;
@@ -32,6 +33,9 @@ constexpr uint32_t kTypeStandardInformation = 0x10;
 constexpr uint32_t kTypeAttributeList = 0x20;
 constexpr uint32_t kTypeFileName = 0x30;
 constexpr uint32_t kTypeData = 0x80;
+constexpr uint32_t kTypeIndexRoot = 0x90;
+constexpr uint32_t kTypeIndexAllocation = 0xA0;
+constexpr uint32_t kTypeBitmap = 0xB0;
 constexpr uint32_t kTypeEnd = 0xFFFFFFFF;
 
 // $STANDARD_INFORMATION: four times; $FILE_NAME: parent, then the name.
@@ -46,6 +50,15 @@ template<typename T> T read(const uint8_t* at)
     T value;
     std::memcpy(&value, at, sizeof value);
     return value;
+}
+
+// Whether the attribute is named $I30, the name of a folder's index of file names.
+bool namedI30(const uint8_t* attr, size_t length)
+{
+    static const uint8_t kName[] = {'$', 0, 'I', 0, '3', 0, '0', 0};
+    const size_t offset = read<uint16_t>(attr + kAttrNameOffset);
+    return attr[kAttrNameLength] == 4 && offset <= length && length - offset >= sizeof kName &&
+           std::memcmp(attr + offset, kName, sizeof kName) == 0;
 }
 
 } // namespace
@@ -173,7 +186,24 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
         if (type == kTypeAttributeList) {
             return TResult::Refused;
         }
-        if (nonResident) {
+        const bool index = type == kTypeIndexRoot || type == kTypeIndexAllocation || type == kTypeBitmap;
+        if (index && (!isDirectory() || !namedI30(attr, length))) {
+            return TResult::Refused;
+        }
+        if (nonResident && type == kTypeIndexAllocation) {
+            const size_t list = read<uint16_t>(attr + kRunOffset);
+            if (hasIndexAllocation || length < kNonResidentHeader || read<uint64_t>(attr + kStartVcn) != 0 ||
+                read<uint16_t>(attr + kCompressionUnit) > kLargestCompressionUnit ||
+                list < kNonResidentHeader || list >= length ||
+                !readRuns(attr + list, length - list, blockCount, indexRuns, indexRunCount)) {
+                return TResult::Refused;
+            }
+            hasIndexAllocation = true;
+            indexAllocationSize = read<uint64_t>(attr + kRealSize);
+            if (indexAllocationSize == 0) {
+                return TResult::Refused; // its size would have to be told from its runs
+            }
+        } else if (nonResident) {
             // Compressed and sparse streams keep their holes as runs without clusters.
             if (type != kTypeData || length < kNonResidentHeader ||
                 read<uint16_t>(attr + kCompressionUnit) > kLargestCompressionUnit ||
@@ -228,6 +258,15 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
                         dosName = dos;
                     }
                 }
+            } else if (type == kTypeIndexRoot || type == kTypeBitmap) {
+                const uint8_t*& where = type == kTypeIndexRoot ? indexRoot : indexBitmap;
+                if (where != nullptr) {
+                    return TResult::Refused;
+                }
+                where = content;
+                (type == kTypeIndexRoot ? indexRootLength : indexBitmapLength) = contentLength;
+            } else if (type == kTypeIndexAllocation) {
+                return TResult::Refused; // an allocation is never resident
             } else if (type == kTypeData && named) {
                 namedData = true;
             } else if (type == kTypeData) {
@@ -241,8 +280,8 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
         }
         at += length;
     }
-    // Without an unnamed stream, a named one would stand for the file's data.
-    if (!standard || name == nullptr || (namedData && !hasData)) {
+    // Without an unnamed stream, a named one would stand for a file's data.
+    if (!standard || name == nullptr || (namedData && !hasData && !isDirectory())) {
         return TResult::Refused;
     }
     return m_tornSectors != 0 ? TResult::Torn : TResult::Parsed;

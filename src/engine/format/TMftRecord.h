@@ -11,7 +11,8 @@
 // does not read itself (attribute lists, extension records, a $DATA that continues from
 // another record, non-resident attributes besides $DATA, any bound that does not hold)
 // makes it answer Refused, and the caller reads that record another way. Named streams are
-// checked and passed over: the size and the runs are the unnamed stream's. The bytes come from a disk that
+// checked and passed over: the size and the runs are the unnamed stream's. Of index
+// attributes only a folder's $I30 is read. The bytes come from a disk that
 // may be damaged or hostile: every offset and length is checked against the record.
 class TMftRecord
 {
@@ -50,6 +51,16 @@ public:
     uint64_t dataSize = 0;
     TRun runs[kMaxRuns];
     size_t runCount = 0;
+    // A folder's $I30 index: the root's content, the allocation's size and runs, the
+    // bitmap's content (resident).
+    const uint8_t* indexRoot = nullptr;
+    size_t indexRootLength = 0;
+    bool hasIndexAllocation = false;
+    uint64_t indexAllocationSize = 0;
+    TRun indexRuns[kMaxRuns];
+    size_t indexRunCount = 0;
+    const uint8_t* indexBitmap = nullptr;
+    size_t indexBitmapLength = 0;
 
     bool inUse() const { return flags & 0x01; }
     bool isDirectory() const { return flags & 0x02; }
