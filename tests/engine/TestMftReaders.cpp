@@ -74,8 +74,8 @@ TEST_P(MftReaders, GiveTheSameStream)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MftReaders,
                          testing::Values("ntfs", "ntfs-rating", "ntfs-orphans", "ntfs-index-names",
-                                         "ntfs-reused-folder", "ntfs-bad-mft", "ntfs-truncated",
-                                         "ntfs-huge"));
+                                         "ntfs-reused-folder", "ntfs-streams", "ntfs-bad-mft",
+                                         "ntfs-truncated", "ntfs-huge"));
 
 // A record whose second sector was not written (its update-sequence check fails): the
 // library refuses the whole record; the engine's reader keeps the entry, whose header, name
