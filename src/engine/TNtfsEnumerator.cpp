@@ -13,6 +13,7 @@
 #include <limits>
 #include <span>
 #include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <fcntl.h>
@@ -616,6 +617,19 @@ void TNtfsEnumerator::countRun(uint64_t address, uint64_t length, bool lost, uin
     used += lost ? clusters : m_allocation.countUsed(address, clusters);
 }
 
+void TNtfsEnumerator::countUndescribed(uint64_t size, uint64_t described, uint64_t& total, uint64_t& used)
+{
+    // The part of the size no run describes: its runs were kept in an extension record that
+    // is gone. Those clusters are lost, as good as overwritten.
+    const uint64_t clusterSize = m_volume->fs()->block_size;
+    const uint64_t needed = clusterSize > 0 ? size / clusterSize + (size % clusterSize != 0 ? 1 : 0) : 0;
+    if (needed > described) {
+        const uint64_t lost = std::min<uint64_t>(needed - described, m_allocation.count());
+        total += lost;
+        used += lost;
+    }
+}
+
 int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
 {
     if (!record.hasData) {
@@ -632,11 +646,14 @@ int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
     }
     uint64_t total = 0;
     uint64_t used = 0;
+    uint64_t described = 0;
     for (size_t i = 0; i < record.runCount; ++i) {
+        described += record.runs[i].length;
         if (!record.runs[i].sparse) {
             countRun(record.runs[i].address, record.runs[i].length, false, total, used);
         }
     }
+    countUndescribed(record.dataSize, described, total, used);
     return TRecoveryRating::knownClusters(used, total);
 }
 
@@ -662,15 +679,18 @@ int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
     }
     uint64_t total = 0;
     uint64_t used = 0;
+    uint64_t described = 0;
     size_t runs = 0;
     for (const TSK_FS_ATTR_RUN* run = data->nrd.run; run != nullptr && runs < kLargestRunCount;
          run = run->next, ++runs) {
+        described += run->len;
         // Sparse parts have no clusters. A filler stands for runs kept in a record that
         // could not be read: they are lost, as good as overwritten.
         if (!(run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
             countRun(run->addr, run->len, (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) != 0, total, used);
         }
     }
+    countUndescribed(static_cast<uint64_t>(std::max<TSK_OFF_T>(0, data->size)), described, total, used);
     return TRecoveryRating::knownClusters(used, total);
 }
 
@@ -1056,6 +1076,7 @@ void TNtfsEnumerator::resolveNameless(const std::vector<TNtfsIndex::TEntry>& can
     for (const TNtfsIndex::TEntry& entry : references) {
         consider(entry);
     }
+    nameByTimeAndSize(candidates, best);
     for (size_t i = 0; i < best.size(); ++i) {
         if (best[i] == nullptr) {
             continue;
@@ -1066,6 +1087,57 @@ void TNtfsEnumerator::resolveNameless(const std::vector<TNtfsIndex::TEntry>& can
         extra.name = best[i]->name;
         m_knownNames.push_back(nameKey(best[i]->parent, extra.name));
         m_extras.push_back(std::move(extra));
+    }
+}
+
+void TNtfsEnumerator::nameByTimeAndSize(const std::vector<TNtfsIndex::TEntry>& candidates,
+                                        std::vector<const TNtfsIndex::TEntry*>& best) const
+{
+    // A stale index entry whose file reference was overwritten still holds its file's
+    // creation time (to 100 ns) and size. A nameless record that nothing else names gets the
+    // entry's name and folder when that pair is one of a kind among both: the nameless
+    // records and the entries without a reference.
+    const auto key = [](TFileTime created, uint64_t size, bool directory) {
+        return (created * 0x9E3779B97F4A7C15ULL) ^ (size * 0xC2B2AE3D27D4EB4FULL) ^ (directory ? 1 : 0);
+    };
+    std::unordered_map<uint64_t, int> records;
+    for (size_t i = 0; i < m_nameless.size(); ++i) {
+        const TFileInfo& info = m_nameless[i].info;
+        if (best[i] == nullptr && info.DateCreated != 0) {
+            ++records[key(info.DateCreated, static_cast<uint64_t>(info.Size),
+                          info.Flags & flag_IS_DIRECTORY)];
+        }
+    }
+    if (records.empty()) {
+        return;
+    }
+    std::unordered_map<uint64_t, std::pair<int, const TNtfsIndex::TEntry*>> entries;
+    for (const TNtfsIndex::TEntry& entry : candidates) {
+        if (entry.record == 0) {
+            const uint64_t size = entry.isDirectory() ? 0 : entry.size;
+            auto& [count, first] = entries[key(entry.created, size, entry.isDirectory())];
+            // The same file's Win32 and DOS names are one entry; the Win32 one is taken.
+            if (first == nullptr ||
+                (first->parent == entry.parent && first->isDosOnly() && !entry.isDosOnly())) {
+                count += first == nullptr ? 1 : 0;
+                first = &entry;
+            } else if (first->parent != entry.parent || first->name != entry.name) {
+                ++count;
+            }
+        }
+    }
+    for (size_t i = 0; i < m_nameless.size(); ++i) {
+        const TFileInfo& info = m_nameless[i].info;
+        if (best[i] != nullptr || info.DateCreated == 0) {
+            continue;
+        }
+        const uint64_t k =
+            key(info.DateCreated, static_cast<uint64_t>(info.Size), info.Flags & flag_IS_DIRECTORY);
+        const auto found = entries.find(k);
+        if (found != entries.end() && found->second.first == 1 && records[k] == 1 &&
+            found->second.second->created == info.DateCreated) {
+            best[i] = found->second.second;
+        }
     }
 }
 

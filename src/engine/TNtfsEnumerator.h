@@ -79,6 +79,8 @@ private:
     int64_t rateRuns(const TMftRecord& record);
     // Counted runs: clusters and how many of them are in use now.
     void countRun(uint64_t address, uint64_t length, bool lost, uint64_t& total, uint64_t& used);
+    // Counts the clusters of size that described clusters of runs do not reach as lost.
+    void countUndescribed(uint64_t size, uint64_t described, uint64_t& total, uint64_t& used);
     // Reads $Bitmap into m_allocation, once; the map stays empty when it cannot be read.
     void loadAllocation();
     // A folder's $I30 index as its record describes it, read by either reader.
@@ -122,6 +124,9 @@ private:
     void readLiveFolders(std::vector<TNtfsIndex::TEntry>& references);
     void resolveNameless(const std::vector<TNtfsIndex::TEntry>& candidates,
                          const std::vector<TNtfsIndex::TEntry>& references);
+    // Names nameless records from stale entries that lost their file reference.
+    void nameByTimeAndSize(const std::vector<TNtfsIndex::TEntry>& candidates,
+                           std::vector<const TNtfsIndex::TEntry*>& best) const;
     void listIndexOnly(const std::vector<TNtfsIndex::TEntry>& candidates);
     // Reads the raw record header: remembers its sequence number and flags, and says
     // whether the record is an extension of another record (its attributes continue a

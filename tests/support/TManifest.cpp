@@ -204,6 +204,7 @@ bool TManifest::parse(const QByteArray& json)
             e.nameFirstCharLost = eo.value(QStringLiteral("name_first_char_lost")).toBool(false);
             e.parentLost = eo.value(QStringLiteral("parent_lost")).toBool(false);
             e.noData = eo.value(QStringLiteral("no_data")).toBool(false);
+            e.readable = eo.value(QStringLiteral("readable")).toInteger(-1);
             e.parentRecord = qint64(eo.value(QStringLiteral("parent_record")).toDouble(-1));
             e.lostFolder = eo.value(QStringLiteral("lost_folder")).toBool(false);
             e.recovery = eo.value(QStringLiteral("recovery")).toString();

@@ -42,6 +42,9 @@ public:
         // Only the entry's name, times, size and folder survive (in its folder's index; its
         // own record holds another file now): listed, but nothing can be recovered.
         bool noData = false;
+        // Bytes of the data the disk still describes when less than the size (the rest was
+        // described by a record freed with the file): reads stop there and a copy fails; -1: all.
+        qint64 readable = -1;
         // The rating word a reader must give a deleted file ("intact", "partial", ...), where
         // the builder recorded it.
         QString recovery;
