@@ -29,25 +29,6 @@ namespace {
 // damaged record and would make Elements allocate gigabytes, so it is refused.
 constexpr int64_t IdHeadroom = 1 << 20;
 
-QString RecordName(const TFileInfo& record)
-{
-    // The record is packed and may sit at any address: the name is read bytewise.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
-    size_t length = 0;
-    while (length < VANTREL_MAX_NAME && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
-        ++length;
-    QString name(qsizetype(length), Qt::Uninitialized);
-    std::memcpy(name.data(), bytes, length * sizeof(char16_t));
-    // "." and ".." would make every path through the entry point elsewhere; a damaged or
-    // hostile volume can still hold an entry of that name. It is shown as the recovery
-    // names it.
-    if (name == QLatin1String("."))
-        return QStringLiteral("_");
-    if (name == QLatin1String(".."))
-        return QStringLiteral("__");
-    return name;
-}
-
 // Whether element can take the record's place. An element holding entries stays a
 // folder: turning it into a file would hide everything below it.
 bool Reusable(const TBaseElement* element, const TFileInfo& record)
@@ -114,10 +95,20 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
     return true;
 }
 
+void TBaseDisk::AppendChild(TBaseElement* parent, TBaseElement* child)
+{
+    m_children.Append(parent, child, child->IsFolder());
+}
+
+void TBaseDisk::SetName(TBaseElement* element, QStringView name)
+{
+    element->Name.Refer(m_names.Store(name));
+}
+
 TBaseElement* TBaseDisk::CreateFolder(const QString& name, int64_t id, int64_t flags)
 {
     TBaseElement* element = CreateElement();
-    element->Name = name;
+    SetName(element, name);
     element->TrueID = id;
     element->Flags = flags;
     return element;
@@ -160,12 +151,8 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
 {
     // An element already filed under another folder (the same id reported again) moves:
     // listing it in both folders would make the model a graph instead of a tree.
-    if (element->Parent && element->Parent != parent) {
-        if (element->IsFolder())
-            element->Parent->ChildrenFolders.Remove(element);
-        else
-            element->Parent->ChildrenFiles.Remove(element);
-    }
+    if (element->Parent && element->Parent != parent)
+        m_children.Remove(element->Parent, element, element->IsFolder());
     element->TrueID = record.TrueId;
     element->TrueParentID = record.TrueParentId;
     element->Flags = TRecoverability::EntryFlags(record.Flags);
@@ -178,8 +165,26 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     element->Attributes = record.Attributes;
     element->Drive = this;
     element->Parent = parent;
-    element->Name = RecordName(record);
+    storeRecordName(element, record);
     Elements.SetItem(int32_t(record.TrueId), element);
+}
+
+void TBaseDisk::storeRecordName(TBaseElement* element, const TFileInfo& record)
+{
+    // The record is packed and may sit at any address: the name is read bytewise.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
+    size_t length = 0;
+    while (length < VANTREL_MAX_NAME && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
+        ++length;
+    // "." and ".." would make every path through the entry point elsewhere; a damaged or
+    // hostile volume can still hold an entry of that name. It is shown as the recovery
+    // names it.
+    const auto isDot = [bytes](size_t i) { return bytes[2 * i] == '.' && bytes[2 * i + 1] == 0; };
+    if ((length == 1 || length == 2) && isDot(0) && (length == 1 || isDot(1))) {
+        SetName(element, length == 1 ? u"_" : u"__");
+        return;
+    }
+    element->Name.Refer(m_names.Store(bytes, length));
 }
 
 TBaseElement* TBaseDisk::createNotFoundYet(int64_t parentId)
@@ -207,10 +212,7 @@ void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
         parentFolder = createNotFoundYet(record.TrueParentId);
     }
     fill(element, record, parentFolder);
-    if (record.Flags & flag_IS_DIRECTORY)
-        parentFolder->ChildrenFolders.Add(element);
-    else
-        parentFolder->ChildrenFiles.Add(element);
+    m_children.Append(parentFolder, element, record.Flags & flag_IS_DIRECTORY);
 }
 
 void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
@@ -250,13 +252,11 @@ void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
         LostFolders.SetItem(parentFolder);
     }
     fill(element, record, parentFolder);
-    if (record.Flags & flag_IS_DIRECTORY) {
-        parentFolder->ChildrenFolders.Add(element);
+    m_children.Append(parentFolder, element, record.Flags & flag_IS_DIRECTORY);
+    if (record.Flags & flag_IS_DIRECTORY)
         LostFolders.SetItem(element);
-    } else {
-        parentFolder->ChildrenFiles.Add(element);
+    else
         LostFiles.SetItem(element);
-    }
     markAncestors(element);
     m_lastDeleted = element;
 }
@@ -282,30 +282,30 @@ void TBaseDisk::markAncestors(TBaseElement* element)
 
 void TBaseDisk::AttachTops(int32_t rootId)
 {
-    if (!RootElement)
-        return;
-    if (TBaseElement* root = Elements.GetItem(rootId)) {
-        root->Name = QString(QLatin1Char(DriveLetter)) + QLatin1Char(':');
-        RootElement->ChildrenFolders.Add(root);
-    }
-    for (TBaseElement* folder : LostFolders) {
-        if (folder && !folder->Parent)
-            RootElement->ChildrenFolders.Add(folder);
-    }
-    // Live entries whose folder never arrived and deleted ones whose folder's id was
-    // reused: shown like lost folders, or nothing but a search would reach them. The root
-    // record's own placeholder holds only the root.
-    for (TBaseElement* placeholder : m_placeholders) {
-        const bool holdsEntries =
-            !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
-        if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
-            placeholder->TrueID != rootId)
-            RootElement->ChildrenFolders.Add(placeholder);
+    if (RootElement) {
+        if (TBaseElement* root = Elements.GetItem(rootId)) {
+            SetName(root, QString(QLatin1Char(DriveLetter)) + QLatin1Char(':'));
+            m_children.Append(RootElement, root, true);
+        }
+        for (TBaseElement* folder : LostFolders) {
+            if (folder && !folder->Parent)
+                m_children.Append(RootElement, folder, true);
+        }
+        // Live entries whose folder never arrived and deleted ones whose folder's id was
+        // reused: shown like lost folders, or nothing but a search would reach them. The
+        // root record's own placeholder holds only the root.
+        for (TBaseElement* placeholder : m_placeholders) {
+            const bool holdsEntries =
+                !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
+            if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
+                placeholder->TrueID != rootId)
+                m_children.Append(RootElement, placeholder, true);
+        }
     }
     m_placeholders.clear();
     m_reusedParents.clear();
-    // The model is complete: unused capacity goes back.
-    m_pool.SqueezeChildLists();
+    // The model is complete: the child lists get their room, unused capacity goes back.
+    m_children.Build();
     Elements.Squeeze();
 }
 
