@@ -28,6 +28,8 @@ namespace {
 // record (NTFS, below the count it announced). An id far beyond both comes from a
 // damaged record and would make Elements allocate gigabytes, so it is refused.
 constexpr int64_t IdHeadroom = 1 << 20;
+// Records reserved for ahead of an analysis at most (the count comes from the disk).
+constexpr int64_t ReserveLimit = 1 << 24;
 
 // Whether element can take the record's place. An element holding entries stays a
 // folder: turning it into a file would hide everything below it.
@@ -92,6 +94,12 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
         return false;
     }
     m_totalFiles = TotalFiles;
+    // Room for the records announced, so the id index and the child log do not copy
+    // themselves over and over while they grow. A count beyond any real drive is not
+    // trusted for more than a bounded guess.
+    const int64_t expected = std::min<int64_t>(TotalFiles, ReserveLimit);
+    Elements.Reserve(int32_t(expected));
+    m_children.Reserve(size_t(expected));
     return true;
 }
 
@@ -150,9 +158,17 @@ bool TBaseDisk::wouldLoop(const TBaseElement* element, const TBaseElement* paren
 void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent)
 {
     // An element already filed under another folder (the same id reported again) moves:
-    // listing it in both folders would make the model a graph instead of a tree.
-    if (element->Parent && element->Parent != parent)
-        m_children.Remove(element->Parent, element, element->IsFolder());
+    // listing it in both folders would make the model a graph instead of a tree. Reported
+    // again in the same folder as the same kind, it keeps its place instead of being
+    // listed twice.
+    const bool folder = record.Flags & flag_IS_DIRECTORY;
+    bool listed = false;
+    if (element->Parent) {
+        if (element->Parent == parent && element->IsFolder() == folder)
+            listed = true;
+        else
+            m_children.Remove(element->Parent, element, element->IsFolder());
+    }
     element->TrueID = record.TrueId;
     element->TrueParentID = record.TrueParentId;
     element->Flags = TRecoverability::EntryFlags(record.Flags);
@@ -167,6 +183,8 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     element->Parent = parent;
     storeRecordName(element, record);
     Elements.SetItem(int32_t(record.TrueId), element);
+    if (!listed)
+        m_children.Append(parent, element, folder);
 }
 
 void TBaseDisk::storeRecordName(TBaseElement* element, const TFileInfo& record)
@@ -212,7 +230,6 @@ void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
         parentFolder = createNotFoundYet(record.TrueParentId);
     }
     fill(element, record, parentFolder);
-    m_children.Append(parentFolder, element, record.Flags & flag_IS_DIRECTORY);
 }
 
 void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
@@ -252,7 +269,6 @@ void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
         LostFolders.SetItem(parentFolder);
     }
     fill(element, record, parentFolder);
-    m_children.Append(parentFolder, element, record.Flags & flag_IS_DIRECTORY);
     if (record.Flags & flag_IS_DIRECTORY)
         LostFolders.SetItem(element);
     else

@@ -104,6 +104,7 @@ private:
     // A "not_found_yet_" placeholder for a live entry's missing parent.
     TBaseElement* createNotFoundYet(int64_t parentId);
     void deletedPath(const TFileInfo& record, bool reuse);
+    // Fills element from the record and lists it in parent's folders or files.
     void fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent);
     // The record's name, kept in the arena; "." and ".." are stored as "_" and "__".
     void storeRecordName(TBaseElement* element, const TFileInfo& record);

@@ -24,6 +24,8 @@ public:
     TChildStore(const TChildStore&) = delete;
     TChildStore& operator=(const TChildStore&) = delete;
 
+    // Makes room in the log for count appends.
+    void Reserve(size_t count) { m_log.reserve(m_log.size() + count); }
     // Appends child to parent's folders (folder) or files.
     void Append(TBaseElement* parent, TBaseElement* child, bool folder);
     // Removes the first entry of child from parent's folders or files; false when there
