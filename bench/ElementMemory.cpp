@@ -46,7 +46,7 @@ public:
             element->Parent = parent;
             element->TrueParentID = parent->TrueID;
             Elements.SetItem(id, element);
-            AppendChild(parent, element);
+            AppendChild(element);
             if (folder)
                 folders.push_back(element);
         }

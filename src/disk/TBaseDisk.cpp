@@ -103,9 +103,9 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
     return true;
 }
 
-void TBaseDisk::AppendChild(TBaseElement* parent, TBaseElement* child)
+void TBaseDisk::AppendChild(TBaseElement* child)
 {
-    m_children.Append(parent, child, child->IsFolder());
+    m_children.Append(child->Parent, child, child->IsFolder());
 }
 
 void TBaseDisk::SetName(TBaseElement* element, QStringView name)
@@ -301,11 +301,11 @@ void TBaseDisk::AttachTops(int32_t rootId)
     if (RootElement) {
         if (TBaseElement* root = Elements.GetItem(rootId)) {
             SetName(root, QString(QLatin1Char(DriveLetter)) + QLatin1Char(':'));
-            m_children.Append(RootElement, root, true);
+            RootElement->ChildrenFolders.Add(root);
         }
         for (TBaseElement* folder : LostFolders) {
             if (folder && !folder->Parent)
-                m_children.Append(RootElement, folder, true);
+                RootElement->ChildrenFolders.Add(folder);
         }
         // Live entries whose folder never arrived and deleted ones whose folder's id was
         // reused: shown like lost folders, or nothing but a search would reach them. The
@@ -315,7 +315,7 @@ void TBaseDisk::AttachTops(int32_t rootId)
                 !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
             if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
                 placeholder->TrueID != rootId)
-                m_children.Append(RootElement, placeholder, true);
+                RootElement->ChildrenFolders.Add(placeholder);
         }
     }
     m_placeholders.clear();

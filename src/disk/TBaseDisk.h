@@ -61,9 +61,9 @@ protected:
     void WarnLogDrive() const;
     // Calls DiskInitialize; on failure tells the user and returns false.
     bool InitializeDisk(bool AFullScan, int64_t& TotalFiles);
-    // Appends child to parent's folders or files (by the child's kind) as an analysis
-    // does: the entry is laid out by the next BuildChildLists.
-    void AppendChild(TBaseElement* parent, TBaseElement* child);
+    // Appends child to its Parent's folders or files (by its kind) as an analysis does:
+    // the entry is laid out by the next BuildChildLists.
+    void AppendChild(TBaseElement* child);
     // Lays out the child lists appended since the last call; AttachTops ends with it.
     void BuildChildLists() { m_children.Build(); }
     // Gives element a copy of name kept in the drive's name arena.

@@ -12,13 +12,16 @@ namespace {
 class ChildStore : public ::testing::Test
 {
 protected:
-    TBaseElement* make(int64_t id, bool folder = false)
+    TBaseElement* make(int64_t id, bool folder = false, TBaseElement* parent = nullptr)
     {
         TBaseElement& element = m_elements.emplace_back();
         element.TrueID = id;
         element.Flags = folder ? flag_IS_DIRECTORY : 0;
+        element.Parent = parent;
         return &element;
     }
+    // Appends child under its Parent, as the analysis files an element it just filled.
+    void append(TBaseElement* child, bool folder) { store.Append(child->Parent, child, folder); }
     static std::vector<int64_t> Ids(const TBaseSortedList& list)
     {
         std::vector<int64_t> ids;
@@ -42,11 +45,12 @@ TEST_F(ChildStore, BuildKeepsTheAppendOrderOfEveryList)
     TBaseElement* empty = make(3, true);
     // Appends to several lists interleave, as records of different folders do.
     for (int64_t id = 10; id < 20; ++id) {
-        store.Append(id % 2 ? a : b, make(id), false);
-        store.Append(a, make(100 + id, true), true);
+        append(make(id, false, id % 2 ? a : b), false);
+        append(make(100 + id, true, a), true);
     }
-    store.Append(b, a, true); // an element listed twice is kept twice
-    store.Append(b, a, true);
+    a->Parent = b;
+    append(a, true); // an element appended twice is listed twice
+    append(a, true);
     // Before the build the lists know their size but show no entries yet.
     EXPECT_EQ(a->ChildrenFiles.Count(), 5);
     EXPECT_EQ(a->ChildrenFiles.begin(), a->ChildrenFiles.end());
@@ -63,51 +67,37 @@ TEST_F(ChildStore, BuildKeepsTheAppendOrderOfEveryList)
     EXPECT_EQ(Ids(b->ChildrenFiles), (std::vector<int64_t>{10, 12, 14, 16, 18}));
 }
 
-TEST_F(ChildStore, RemovalTakesBackTheFirstEntryOfItsList)
+TEST_F(ChildStore, ElementsMovingDuringThePassKeepEveryListInOrder)
 {
-    TBaseElement* parent = make(1, true);
-    TBaseElement* other = make(2, true);
-    TBaseElement* x = make(10);
-    TBaseElement* y = make(11);
-    store.Append(parent, x, false);
-    store.Append(parent, y, false);
-    store.Append(parent, x, false);
-    store.Append(other, x, false);
-    EXPECT_TRUE(store.Remove(parent, x, false));
-    EXPECT_FALSE(store.Remove(parent, x, true)); // nothing in its folders
-    store.Append(parent, x, false);
-    // A removal naming an element the list never held changes nothing.
-    EXPECT_TRUE(store.Remove(other, y, false));
-    EXPECT_EQ(parent->ChildrenFiles.Count(), 3);
+    TBaseElement* from = make(1, true);
+    TBaseElement* to = make(2, true);
+    TBaseElement* x = make(10, false, from);
+    append(x, false);
+    append(make(11, false, from), false);
+    append(make(20, false, to), false);
+    // x moves as the analysis moves an entry reported again elsewhere: out of its old
+    // folder while that list is still pending, then appended under its new parent.
+    EXPECT_TRUE(store.Remove(from, x, false));
+    EXPECT_FALSE(store.Remove(from, x, false));
+    EXPECT_FALSE(store.Remove(from, x, true));
+    x->Parent = to;
+    append(x, false);
+    append(make(12, false, from), false);
+    append(make(30, false, make(3, true)), false);
     store.Build();
-    EXPECT_EQ(Ids(parent->ChildrenFiles), (std::vector<int64_t>{11, 10, 10}));
-    EXPECT_EQ(Ids(other->ChildrenFiles), (std::vector<int64_t>{10}));
+    EXPECT_EQ(Ids(from->ChildrenFiles), (std::vector<int64_t>{11, 12}));
+    EXPECT_EQ(Ids(to->ChildrenFiles), (std::vector<int64_t>{20, 10}));
 
-    // Every entry of a list taken back leaves it empty.
-    TBaseElement* gone = make(3, true);
-    store.Append(gone, y, false);
-    EXPECT_TRUE(store.Remove(gone, y, false));
-    store.Build();
-    EXPECT_TRUE(gone->ChildrenFiles.IsEmpty());
-    EXPECT_EQ(gone->ChildrenFiles.begin(), gone->ChildrenFiles.end());
-}
-
-TEST_F(ChildStore, BuiltListsTakeLaterChangesDirectly)
-{
-    TBaseElement* parent = make(1, true);
-    for (int64_t id = 10; id < 14; ++id)
-        store.Append(parent, make(id), false);
-    store.Build();
     // A later pass appends after the built entries and removes from them in place.
-    TBaseElement* late = make(20);
-    store.Append(parent, late, false);
-    EXPECT_TRUE(store.Remove(parent, parent->ChildrenFiles[1], false));
+    TBaseElement* late = make(40, false, to);
+    append(late, false);
+    EXPECT_TRUE(store.Remove(to, x, false));
     store.Build();
-    EXPECT_EQ(Ids(parent->ChildrenFiles), (std::vector<int64_t>{10, 12, 13, 20}));
-    // Changed by hand, the list takes a copy of its own and keeps the order.
-    parent->ChildrenFiles.Add(make(30));
-    parent->ChildrenFiles.Remove(late);
-    EXPECT_EQ(Ids(parent->ChildrenFiles), (std::vector<int64_t>{10, 12, 13, 30}));
+    EXPECT_EQ(Ids(to->ChildrenFiles), (std::vector<int64_t>{20, 40}));
+    // Changed by hand, a built list takes a copy of its own and keeps the order.
+    from->ChildrenFiles.Add(late);
+    EXPECT_TRUE(from->ChildrenFiles.Remove(from->ChildrenFiles[0]));
+    EXPECT_EQ(Ids(from->ChildrenFiles), (std::vector<int64_t>{12, 40}));
 }
 
 TEST(ElementName, ArenaTextsAndOwnCopies)
