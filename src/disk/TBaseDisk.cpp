@@ -192,17 +192,27 @@ void TBaseDisk::storeRecordName(TBaseElement* element, const TFileInfo& record)
     // The record is packed and may sit at any address: the name is read bytewise.
     const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
     size_t length = 0;
-    while (length < VANTREL_MAX_NAME && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
-        ++length;
+    char16_t units = 0; // every unit or'ed: below 256, the name is kept one byte per unit
+    for (; length < VANTREL_MAX_NAME; ++length) {
+        char16_t unit;
+        std::memcpy(&unit, bytes + 2 * length, sizeof(unit));
+        if (unit == 0)
+            break;
+        units |= unit;
+    }
     // "." and ".." would make every path through the entry point elsewhere; a damaged or
     // hostile volume can still hold an entry of that name. It is shown as the recovery
     // names it.
-    const auto isDot = [bytes](size_t i) { return bytes[2 * i] == '.' && bytes[2 * i + 1] == 0; };
+    const auto isDot = [bytes](size_t i) {
+        char16_t unit;
+        std::memcpy(&unit, bytes + 2 * i, sizeof(unit));
+        return unit == u'.';
+    };
     if ((length == 1 || length == 2) && isDot(0) && (length == 1 || isDot(1))) {
         SetName(element, length == 1 ? u"_" : u"__");
         return;
     }
-    element->Name.Refer(m_names.Store(bytes, length));
+    element->Name.Refer(m_names.Store(bytes, length, units < 256));
 }
 
 TBaseElement* TBaseDisk::createNotFoundYet(int64_t parentId)

@@ -1,15 +1,21 @@
 #include "disk/TNameArena.h"
 
 #include <algorithm>
-#include <cstring>
 
-const TElementName::Text* TNameArena::Store(const void* units, size_t length)
+const TElementName::Text* TNameArena::Store(QStringView text)
+{
+    bool narrow = true;
+    for (const QChar c : text)
+        narrow = narrow && c.unicode() < 256;
+    return Store(text.utf16(), size_t(text.size()), narrow);
+}
+
+const TElementName::Text* TNameArena::Store(const void* units, size_t length, bool narrow)
 {
     if (length == 0)
         return nullptr;
-    // Entries start on 4-byte boundaries for their length field; the name's tag bit
-    // stays free.
-    const size_t bytes = (sizeof(TElementName::Text) + sizeof(char16_t) * length + 3) & ~size_t(3);
+    // Entries start on 4-byte boundaries for their header; the name's tag bit stays free.
+    const size_t bytes = (TElementName::Text::Bytes(length, narrow) + 3) & ~size_t(3);
     if (bytes > m_left) {
         // Blocks double up to a ceiling, so a small drive stays small.
         const size_t next = m_blocks.empty() ? FirstBlock : std::min(m_capacity, LargestBlock);
@@ -19,9 +25,7 @@ const TElementName::Text* TNameArena::Store(const void* units, size_t length)
         m_left = size;
         m_capacity += size;
     }
-    auto* text = reinterpret_cast<TElementName::Text*>(m_free);
-    text->length = uint32_t(length);
-    std::memcpy(text->units(), units, sizeof(char16_t) * length);
+    const TElementName::Text* text = TElementName::Text::Write(m_free, units, length, narrow);
     m_free += bytes;
     m_left -= bytes;
     return text;

@@ -18,10 +18,10 @@ public:
     TNameArena(const TNameArena&) = delete;
     TNameArena& operator=(const TNameArena&) = delete;
 
-    // Copies length UTF-16 units from units (any alignment) into the arena; nil for an
-    // empty text.
-    const TElementName::Text* Store(const void* units, size_t length);
-    const TElementName::Text* Store(QStringView text) { return Store(text.utf16(), size_t(text.size())); }
+    // Copies length UTF-16 units from units (any alignment) into the arena, one byte per
+    // unit when narrow (every unit below 256); nil for an empty text.
+    const TElementName::Text* Store(const void* units, size_t length, bool narrow);
+    const TElementName::Text* Store(QStringView text);
     // Bytes held in blocks, used or not.
     size_t Capacity() const { return m_capacity; }
 

@@ -112,13 +112,21 @@ TEST(ElementName, ArenaTextsAndOwnCopies)
     EXPECT_EQ(QString(first), "report.txt");
     EXPECT_EQ(QString(second), "name 19999");
     EXPECT_EQ(arena.Store(QStringView()), nullptr);
+    // Units above 255 keep the text in UTF-16; those below in one byte each.
+    for (const QString& text :
+         {QStringLiteral("caf\u00e9 \u00ff.txt"), QStringLiteral("\u0444\u0430\u0439\u043b"),
+          QStringLiteral("mixed \u00e9\u20ac")}) {
+        first.Refer(arena.Store(text));
+        EXPECT_EQ(QString(first), text);
+        EXPECT_EQ(first.size(), text.size());
+    }
 
     // An assigned name is a copy of its own, also when it is assigned its own text.
     QString text = QStringLiteral("kept");
     second = text;
     text[0] = u'X';
     EXPECT_EQ(QString(second), "kept");
-    second = second.View().mid(1);
+    second = QString(second).mid(1);
     EXPECT_EQ(QString(second), "ept");
     second = QString();
     EXPECT_TRUE(second.isEmpty());

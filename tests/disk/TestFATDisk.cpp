@@ -372,14 +372,14 @@ TEST_F(FATAnalysis, RescanOfTheSameDriveKeepsNamesAndLists)
     // The second pass finds the same entries, one of them renamed and moved.
     engine.SetRecords(DiskId, {});
     add(1, 0, Dir, "Docs");
-    add(5, 0, 0, "renamed.txt");
-    add(7, 1, 0, "new.txt");
+    add(5, 0, 0, QStringLiteral("r\u00e9named.txt"));
+    add(7, 1, 0, QStringLiteral("n\u00e9w \u20ac.txt"));
     EXPECT_TRUE(analyze());
     EXPECT_EQ(at(5), first);
-    EXPECT_EQ(first->GetName(), "renamed.txt");
+    EXPECT_EQ(first->GetName(), QStringLiteral("r\u00e9named.txt"));
     EXPECT_EQ(Names(at(0)->ChildrenFolders), QStringList{"Docs"});
-    EXPECT_EQ(Names(at(0)->ChildrenFiles), QStringList{"renamed.txt"});
-    EXPECT_EQ(Names(at(1)->ChildrenFiles), QStringList{"new.txt"});
+    EXPECT_EQ(Names(at(0)->ChildrenFiles), QStringList{QStringLiteral("r\u00e9named.txt")});
+    EXPECT_EQ(Names(at(1)->ChildrenFiles), QStringList{QStringLiteral("n\u00e9w \u20ac.txt")});
     // The first pass's elements keep their names: the arena outlives the pass.
     EXPECT_EQ(oldRoot->GetName(), "C:");
     EXPECT_EQ(Names(oldRoot->ChildrenFiles), QStringList{"gone.txt"});
