@@ -175,9 +175,15 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     element->Recovery = TRecoverability::FromFlags(record.Flags);
     element->RecoveryPercent = static_cast<uint8_t>(TRecoverability::PercentFromFlags(record.Flags));
     element->Size = record.Size;
+    // The three times are often one and the same.
     element->DateCreated = ConvertFileTimeToDateTime(record.DateCreated);
-    element->DateAccessed = ConvertFileTimeToDateTime(record.DateAccessed);
-    element->DateModified = ConvertFileTimeToDateTime(record.DateModified);
+    element->DateAccessed = record.DateAccessed == record.DateCreated
+                                ? element->DateCreated
+                                : ConvertFileTimeToDateTime(record.DateAccessed);
+    element->DateModified = record.DateModified == record.DateCreated ? element->DateCreated
+                            : record.DateModified == record.DateAccessed
+                                ? element->DateAccessed
+                                : ConvertFileTimeToDateTime(record.DateModified);
     element->Attributes = record.Attributes;
     element->Drive = this;
     element->Parent = parent;
