@@ -1,6 +1,8 @@
 // Memory of the element model: bytes per element for a drive of 1,000,000 elements,
-// counting each element's block, its child lists, its slot in Elements and its entry in
-// its parent's list. Names are left empty: their text is not part of the figure.
+// counting each element's share of the drive's blocks, its child lists, its slot in
+// Elements and its entry in its parent's list. The child lists are built as an analysis
+// builds them: appended during the pass, laid out after it. Names are left empty: their
+// text is not part of the figure.
 #include "disk/TBaseDisk.h"
 #include "disk/TBaseElement.h"
 #include "disk/TVantrelApi.h"
@@ -44,17 +46,11 @@ public:
             element->Parent = parent;
             element->TrueParentID = parent->TrueID;
             Elements.SetItem(id, element);
-            if (folder) {
-                parent->ChildrenFolders.Add(element);
+            AppendChild(element);
+            if (folder)
                 folders.push_back(element);
-            } else {
-                parent->ChildrenFiles.Add(element);
-            }
         }
-        for (TBaseElement* folder : folders) {
-            folder->ChildrenFolders.Squeeze();
-            folder->ChildrenFiles.Squeeze();
-        }
+        BuildChildLists();
         Elements.Squeeze();
     }
 };

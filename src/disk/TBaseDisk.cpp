@@ -28,25 +28,8 @@ namespace {
 // record (NTFS, below the count it announced). An id far beyond both comes from a
 // damaged record and would make Elements allocate gigabytes, so it is refused.
 constexpr int64_t IdHeadroom = 1 << 20;
-
-QString RecordName(const TFileInfo& record)
-{
-    // The record is packed and may sit at any address: the name is read bytewise.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
-    size_t length = 0;
-    while (length < VANTREL_MAX_NAME && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
-        ++length;
-    QString name(qsizetype(length), Qt::Uninitialized);
-    std::memcpy(name.data(), bytes, length * sizeof(char16_t));
-    // "." and ".." would make every path through the entry point elsewhere; a damaged or
-    // hostile volume can still hold an entry of that name. It is shown as the recovery
-    // names it.
-    if (name == QLatin1String("."))
-        return QStringLiteral("_");
-    if (name == QLatin1String(".."))
-        return QStringLiteral("__");
-    return name;
-}
+// Records reserved for ahead of an analysis at most (the count comes from the disk).
+constexpr int64_t ReserveLimit = 1 << 24;
 
 // Whether element can take the record's place. An element holding entries stays a
 // folder: turning it into a file would hide everything below it.
@@ -111,13 +94,29 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
         return false;
     }
     m_totalFiles = TotalFiles;
+    // Room for the records announced, so the id index and the child log do not copy
+    // themselves over and over while they grow. A count beyond any real drive is not
+    // trusted for more than a bounded guess.
+    const int64_t expected = std::min<int64_t>(TotalFiles, ReserveLimit);
+    Elements.Reserve(int32_t(expected));
+    m_children.Reserve(size_t(expected));
     return true;
+}
+
+void TBaseDisk::AppendChild(TBaseElement* child)
+{
+    m_children.Append(child->Parent, child, child->IsFolder());
+}
+
+void TBaseDisk::SetName(TBaseElement* element, QStringView name)
+{
+    element->Name.Refer(m_names.Store(name));
 }
 
 TBaseElement* TBaseDisk::CreateFolder(const QString& name, int64_t id, int64_t flags)
 {
     TBaseElement* element = CreateElement();
-    element->Name = name;
+    SetName(element, name);
     element->TrueID = id;
     element->Flags = flags;
     return element;
@@ -159,12 +158,16 @@ bool TBaseDisk::wouldLoop(const TBaseElement* element, const TBaseElement* paren
 void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent)
 {
     // An element already filed under another folder (the same id reported again) moves:
-    // listing it in both folders would make the model a graph instead of a tree.
-    if (element->Parent && element->Parent != parent) {
-        if (element->IsFolder())
-            element->Parent->ChildrenFolders.Remove(element);
+    // listing it in both folders would make the model a graph instead of a tree. Reported
+    // again in the same folder as the same kind, it keeps its place instead of being
+    // listed twice.
+    const bool folder = record.Flags & flag_IS_DIRECTORY;
+    bool listed = false;
+    if (element->Parent) {
+        if (element->Parent == parent && element->IsFolder() == folder)
+            listed = true;
         else
-            element->Parent->ChildrenFiles.Remove(element);
+            m_children.Remove(element->Parent, element, element->IsFolder());
     }
     element->TrueID = record.TrueId;
     element->TrueParentID = record.TrueParentId;
@@ -172,14 +175,50 @@ void TBaseDisk::fill(TBaseElement* element, const TFileInfo& record, TBaseElemen
     element->Recovery = TRecoverability::FromFlags(record.Flags);
     element->RecoveryPercent = static_cast<uint8_t>(TRecoverability::PercentFromFlags(record.Flags));
     element->Size = record.Size;
+    // The three times are often one and the same.
     element->DateCreated = ConvertFileTimeToDateTime(record.DateCreated);
-    element->DateAccessed = ConvertFileTimeToDateTime(record.DateAccessed);
-    element->DateModified = ConvertFileTimeToDateTime(record.DateModified);
+    element->DateAccessed = record.DateAccessed == record.DateCreated
+                                ? element->DateCreated
+                                : ConvertFileTimeToDateTime(record.DateAccessed);
+    element->DateModified = record.DateModified == record.DateCreated ? element->DateCreated
+                            : record.DateModified == record.DateAccessed
+                                ? element->DateAccessed
+                                : ConvertFileTimeToDateTime(record.DateModified);
     element->Attributes = record.Attributes;
     element->Drive = this;
     element->Parent = parent;
-    element->Name = RecordName(record);
+    storeRecordName(element, record);
     Elements.SetItem(int32_t(record.TrueId), element);
+    if (!listed)
+        m_children.Append(parent, element, folder);
+}
+
+void TBaseDisk::storeRecordName(TBaseElement* element, const TFileInfo& record)
+{
+    // The record is packed and may sit at any address: the name is read bytewise.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record) + offsetof(TFileInfo, WideFileName);
+    size_t length = 0;
+    char16_t units = 0; // every unit or'ed: below 256, the name is kept one byte per unit
+    for (; length < VANTREL_MAX_NAME; ++length) {
+        char16_t unit;
+        std::memcpy(&unit, bytes + 2 * length, sizeof(unit));
+        if (unit == 0)
+            break;
+        units |= unit;
+    }
+    // "." and ".." would make every path through the entry point elsewhere; a damaged or
+    // hostile volume can still hold an entry of that name. It is shown as the recovery
+    // names it.
+    const auto isDot = [bytes](size_t i) {
+        char16_t unit;
+        std::memcpy(&unit, bytes + 2 * i, sizeof(unit));
+        return unit == u'.';
+    };
+    if ((length == 1 || length == 2) && isDot(0) && (length == 1 || isDot(1))) {
+        SetName(element, length == 1 ? u"_" : u"__");
+        return;
+    }
+    element->Name.Refer(m_names.Store(bytes, length, units < 256));
 }
 
 TBaseElement* TBaseDisk::createNotFoundYet(int64_t parentId)
@@ -207,10 +246,6 @@ void TBaseDisk::livePath(const TFileInfo& record, bool reuse)
         parentFolder = createNotFoundYet(record.TrueParentId);
     }
     fill(element, record, parentFolder);
-    if (record.Flags & flag_IS_DIRECTORY)
-        parentFolder->ChildrenFolders.Add(element);
-    else
-        parentFolder->ChildrenFiles.Add(element);
 }
 
 void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
@@ -250,13 +285,10 @@ void TBaseDisk::deletedPath(const TFileInfo& record, bool reuse)
         LostFolders.SetItem(parentFolder);
     }
     fill(element, record, parentFolder);
-    if (record.Flags & flag_IS_DIRECTORY) {
-        parentFolder->ChildrenFolders.Add(element);
+    if (record.Flags & flag_IS_DIRECTORY)
         LostFolders.SetItem(element);
-    } else {
-        parentFolder->ChildrenFiles.Add(element);
+    else
         LostFiles.SetItem(element);
-    }
     markAncestors(element);
     m_lastDeleted = element;
 }
@@ -282,30 +314,30 @@ void TBaseDisk::markAncestors(TBaseElement* element)
 
 void TBaseDisk::AttachTops(int32_t rootId)
 {
-    if (!RootElement)
-        return;
-    if (TBaseElement* root = Elements.GetItem(rootId)) {
-        root->Name = QString(QLatin1Char(DriveLetter)) + QLatin1Char(':');
-        RootElement->ChildrenFolders.Add(root);
-    }
-    for (TBaseElement* folder : LostFolders) {
-        if (folder && !folder->Parent)
-            RootElement->ChildrenFolders.Add(folder);
-    }
-    // Live entries whose folder never arrived and deleted ones whose folder's id was
-    // reused: shown like lost folders, or nothing but a search would reach them. The root
-    // record's own placeholder holds only the root.
-    for (TBaseElement* placeholder : m_placeholders) {
-        const bool holdsEntries =
-            !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
-        if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
-            placeholder->TrueID != rootId)
-            RootElement->ChildrenFolders.Add(placeholder);
+    if (RootElement) {
+        if (TBaseElement* root = Elements.GetItem(rootId)) {
+            SetName(root, QString(QLatin1Char(DriveLetter)) + QLatin1Char(':'));
+            RootElement->ChildrenFolders.Add(root);
+        }
+        for (TBaseElement* folder : LostFolders) {
+            if (folder && !folder->Parent)
+                RootElement->ChildrenFolders.Add(folder);
+        }
+        // Live entries whose folder never arrived and deleted ones whose folder's id was
+        // reused: shown like lost folders, or nothing but a search would reach them. The
+        // root record's own placeholder holds only the root.
+        for (TBaseElement* placeholder : m_placeholders) {
+            const bool holdsEntries =
+                !placeholder->ChildrenFolders.IsEmpty() || !placeholder->ChildrenFiles.IsEmpty();
+            if ((placeholder->Flags & flag_EMPTY) && !placeholder->Parent && holdsEntries &&
+                placeholder->TrueID != rootId)
+                RootElement->ChildrenFolders.Add(placeholder);
+        }
     }
     m_placeholders.clear();
     m_reusedParents.clear();
-    // The model is complete: unused capacity goes back.
-    m_pool.SqueezeChildLists();
+    // The model is complete: the child lists get their room, unused capacity goes back.
+    m_children.Build();
     Elements.Squeeze();
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "disk/TChildStore.h"
 #include "disk/TElementPool.h"
 #include "disk/TElementsArray.h"
 #include "disk/TElementsList.h"
 #include "disk/TMoveHistory.h"
+#include "disk/TNameArena.h"
 #include "engine/VantrelLib.h"
 
 #include "util/TThrottle.h"
+
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <memory>
@@ -57,6 +61,13 @@ protected:
     void WarnLogDrive() const;
     // Calls DiskInitialize; on failure tells the user and returns false.
     bool InitializeDisk(bool AFullScan, int64_t& TotalFiles);
+    // Appends child to its Parent's folders or files (by its kind) as an analysis does:
+    // the entry is laid out by the next BuildChildLists.
+    void AppendChild(TBaseElement* child);
+    // Lays out the child lists appended since the last call; AttachTops ends with it.
+    void BuildChildLists() { m_children.Build(); }
+    // Gives element a copy of name kept in the drive's name arena.
+    void SetName(TBaseElement* element, QStringView name);
     // Creates RootElement, the drive's top element.
     void CreateRootElement();
     // An invented folder of this drive (deleted, directory and empty flags for placeholders).
@@ -66,7 +77,8 @@ protected:
     // Adds one accepted record to the model. With reuse off a new element is always made.
     void HandleRecord(const TFileInfo& record, bool reuse);
     // Attaches the root folder (Elements[rootId]), every lost folder without a parent and
-    // every "not_found_yet_" placeholder that still holds entries below RootElement.
+    // every "not_found_yet_" placeholder that still holds entries below RootElement, and
+    // lays out the child lists.
     void AttachTops(int32_t rootId);
 
     // Progress of the running analysis, shown and pumped once per repaint interval.
@@ -92,7 +104,10 @@ private:
     // A "not_found_yet_" placeholder for a live entry's missing parent.
     TBaseElement* createNotFoundYet(int64_t parentId);
     void deletedPath(const TFileInfo& record, bool reuse);
+    // Fills element from the record and lists it in parent's folders or files.
     void fill(TBaseElement* element, const TFileInfo& record, TBaseElement* parent);
+    // The record's name, kept in the arena; "." and ".." are stored as "_" and "__".
+    void storeRecordName(TBaseElement* element, const TFileInfo& record);
     void markAncestors(TBaseElement* element);
     // Would making parent the parent of element close a loop of Parent links?
     bool wouldLoop(const TBaseElement* element, const TBaseElement* parent) const;
@@ -101,6 +116,9 @@ private:
     // The bar position for Counter records read, with the engine's revised count.
     int64_t shownPosition(int64_t Counter);
 
+    // Declared before the pool: the elements end first, then what they refer to.
+    TNameArena m_names;
+    TChildStore m_children;
     TElementPool m_pool;
     // Every "not_found_yet_" placeholder made; those never resolved are shown at the top.
     std::vector<TBaseElement*> m_placeholders;

@@ -23,7 +23,7 @@ bool HasVisibleText(const QString& text)
 
 QString TBaseElement::GetName() const
 {
-    QString text = WideStrToStr(Name);
+    QString text = WideStrToStr(Name.ToString());
     if (!HasVisibleText(text))
         return QStringLiteral("lost_name_") + QString::number(TrueID);
     return text;
@@ -102,5 +102,5 @@ QString TBaseElement::GetInventPath() const
 QString TBaseElement::GetFullName() const
 {
     const QString path = Parent ? Parent->GetPath() : QString();
-    return path + WideStrToStr(Name);
+    return path + WideStrToStr(Name.ToString());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disk/TBaseSortedList.h"
+#include "disk/TElementName.h"
 #include "disk/TRecoverability.h"
 #include "engine/VantrelLib.h"
 #include "util/Utils.h"
@@ -18,7 +19,8 @@ class TBaseDisk;
 // every other holder only refers to them.
 //
 // A drive may hold millions of elements, so the object is kept compact: plain fields,
-// no virtual functions, and child lists that allocate only when filled.
+// no virtual functions, the name a reference into the drive's name arena and the child
+// lists references into the drive's child store (see TElementName, TBaseSortedList).
 class TBaseElement
 {
 public:
@@ -28,20 +30,21 @@ public:
 
     int64_t TrueID = -1;
     int64_t TrueParentID = -1;
-    int64_t Flags = 0;
     int64_t Size = 0;
     TDateTime DateCreated = 0;
     TDateTime DateAccessed = 0;
     TDateTime DateModified = 0;
     int64_t Attributes = 0; // engine-private, handed back at recovery
-    int64_t Reserve = 0;
-    QString Name; // as the engine gave it, possibly empty or blank
+    TElementName Name;      // as the engine gave it, possibly empty or blank
     TBaseDisk* Drive = nullptr;
     TBaseElement* Parent = nullptr;
     TBaseSortedList ChildrenFolders;
     TBaseSortedList ChildrenFiles;
+    // The entry flags (flag_IS_DIRECTORY ... flag_NO_DATA); the rating bits of the
+    // engine's flags are kept apart, in Recovery and RecoveryPercent.
+    int32_t Flags = 0;
     bool FlagsInitialized = false;
-    // A deleted file's rating (kept in bytes the layout leaves free: the object does not grow).
+    // A deleted file's rating.
     TRecoverability::Rating Recovery = TRecoverability::Rating::None;
     uint8_t RecoveryPercent = 0; // for Partial and Guess: share of its clusters in use
     bool ContentChecked = false; // its first bytes were checked against its type (TContentCheck)

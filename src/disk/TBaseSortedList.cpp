@@ -1,54 +1,70 @@
 #include "disk/TBaseSortedList.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 TBaseSortedList::~TBaseSortedList()
 {
-    std::free(m_block);
+    if (owned())
+        std::free(block());
 }
 
 TBaseSortedList& TBaseSortedList::operator=(TBaseSortedList&& other) noexcept
 {
     if (this != &other) {
-        std::free(m_block);
-        m_block = other.m_block;
-        other.m_block = nullptr;
+        Clear();
+        m_bits = other.m_bits;
+        other.m_bits = 0;
     }
     return *this;
 }
 
 void TBaseSortedList::reallocate(uint32_t capacity)
 {
-    const uint32_t count = m_block ? m_block->count : 0;
-    void* block = std::realloc(m_block, sizeof(Block) + sizeof(TBaseElement*) * capacity);
-    if (!block)
+    // Entries waiting in a store cannot be moved here; such a list starts anew.
+    if (m_bits & Pending)
+        m_bits = 0;
+    const uint32_t count = m_bits ? block()->count : 0;
+    void* memory = nullptr;
+    if (owned()) {
+        memory = std::realloc(block(), sizeof(Block) + sizeof(TBaseElement*) * capacity);
+    } else {
+        // A block in the store stays where it is; the list takes a copy.
+        memory = std::malloc(sizeof(Block) + sizeof(TBaseElement*) * capacity);
+        if (memory && count)
+            std::memcpy(static_cast<Block*>(memory) + 1, items(), sizeof(TBaseElement*) * count);
+    }
+    if (!memory)
         throw std::bad_alloc();
-    m_block = static_cast<Block*>(block);
-    m_block->count = count;
-    m_block->capacity = capacity;
+    auto* fresh = static_cast<Block*>(memory);
+    fresh->count = count;
+    fresh->capacity = capacity;
+    m_bits = reinterpret_cast<uintptr_t>(fresh);
 }
 
 void TBaseSortedList::Add(TBaseElement* element)
 {
-    const uint32_t count = m_block ? m_block->count : 0;
-    if (!m_block || count == m_block->capacity) {
+    const uint32_t count = items() ? block()->count : 0;
+    if (!owned() || count == block()->capacity) {
         // Growth by half keeps the unused tail of large folders small.
         reallocate(count < 2 ? 2 : count + count / 2);
     }
     items()[count] = element;
-    m_block->count = count + 1;
+    block()->count = count + 1;
 }
 
 bool TBaseSortedList::Remove(TBaseElement* element)
 {
-    const int count = Count();
+    if (!items())
+        return false;
+    // A block in the store belongs to this list alone, so it is changed in place.
+    const uint32_t count = block()->count;
     TBaseElement** list = items();
-    for (int i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < count; ++i) {
         if (list[i] == element) {
-            for (int j = i + 1; j < count; ++j)
-                list[j - 1] = list[j];
-            m_block->count = uint32_t(count - 1);
+            std::memmove(list + i, list + i + 1, sizeof(TBaseElement*) * (count - i - 1));
+            block()->count = count - 1;
             return true;
         }
     }
@@ -57,16 +73,17 @@ bool TBaseSortedList::Remove(TBaseElement* element)
 
 void TBaseSortedList::Clear()
 {
-    std::free(m_block);
-    m_block = nullptr;
+    if (owned())
+        std::free(block());
+    m_bits = 0;
 }
 
 void TBaseSortedList::Squeeze()
 {
-    if (!m_block)
+    if (!owned())
         return;
-    if (m_block->count == 0)
+    if (block()->count == 0)
         Clear();
-    else if (m_block->count < m_block->capacity)
-        reallocate(m_block->count);
+    else if (block()->count < block()->capacity)
+        reallocate(block()->count);
 }

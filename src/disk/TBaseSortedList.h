@@ -3,13 +3,17 @@
 #include <cstdint>
 
 class TBaseElement;
+class TChildStore;
 
 // The child list of a folder: element references in the order the analysis appended
 // them. It never sorts; windows order what they show.
 //
-// A drive holds one or two of these per element, most of them empty, so the list is a
-// single pointer: an empty list allocates nothing, and a filled one keeps its count and
-// capacity in front of the items in one heap block.
+// A drive holds two of these per element, most of them empty, so the list is a single
+// word: an empty list holds nothing, a filled one points at its count and items. The
+// analysis lays out the lists of a whole drive in one block of its TChildStore once
+// every record is read; a list changed later, or built by hand, copies its items into a
+// heap block of its own. While an analysis runs, its store keeps the entries and the
+// list only their number.
 class TBaseSortedList
 {
 public:
@@ -17,10 +21,15 @@ public:
     ~TBaseSortedList();
     TBaseSortedList(const TBaseSortedList&) = delete;
     TBaseSortedList& operator=(const TBaseSortedList&) = delete;
-    TBaseSortedList(TBaseSortedList&& other) noexcept : m_block(other.m_block) { other.m_block = nullptr; }
+    TBaseSortedList(TBaseSortedList&& other) noexcept : m_bits(other.m_bits) { other.m_bits = 0; }
     TBaseSortedList& operator=(TBaseSortedList&& other) noexcept;
 
-    int Count() const { return m_block ? int(m_block->count) : 0; }
+    int Count() const
+    {
+        if (m_bits & Pending)
+            return int(m_bits >> 1);
+        return m_bits ? int(block()->count) : 0;
+    }
     bool IsEmpty() const { return Count() == 0; }
     TBaseElement* Items(int index) const { return items()[index]; }
     TBaseElement* operator[](int index) const { return items()[index]; }
@@ -34,18 +43,30 @@ public:
     // Gives back the unused capacity once a list is complete.
     void Squeeze();
 
+    // Iteration sees no entries while the analysis still collects them.
     TBaseElement* const* begin() const { return items(); }
-    TBaseElement* const* end() const { return items() + Count(); }
+    TBaseElement* const* end() const { return items() + (items() ? block()->count : 0); }
 
 private:
+    friend class TChildStore;
+
+    // Count and capacity in front of the items; capacity 0 marks a block inside a
+    // drive's child store, which the list does not own.
     struct Block
     {
         uint32_t count;
         uint32_t capacity;
     };
+    // Set in the low bit while the entries wait in the store; the rest is their number.
+    static constexpr uintptr_t Pending = 1;
 
-    TBaseElement** items() const { return m_block ? reinterpret_cast<TBaseElement**>(m_block + 1) : nullptr; }
+    Block* block() const { return reinterpret_cast<Block*>(m_bits); }
+    bool owned() const { return m_bits && !(m_bits & Pending) && block()->capacity != 0; }
+    TBaseElement** items() const
+    {
+        return m_bits && !(m_bits & Pending) ? reinterpret_cast<TBaseElement**>(block() + 1) : nullptr;
+    }
     void reallocate(uint32_t capacity);
 
-    Block* m_block = nullptr;
+    uintptr_t m_bits = 0;
 };

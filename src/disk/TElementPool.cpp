@@ -31,13 +31,3 @@ TBaseElement* TElementPool::Create()
     ++m_count;
     return element;
 }
-
-void TElementPool::SqueezeChildLists()
-{
-    for (const Chunk& chunk : m_chunks) {
-        for (size_t i = 0; i < chunk.used; ++i) {
-            chunk.items[i].ChildrenFolders.Squeeze();
-            chunk.items[i].ChildrenFiles.Squeeze();
-        }
-    }
-}

@@ -20,8 +20,6 @@ public:
     TBaseElement* Create();
     // Number of elements created.
     size_t Count() const { return m_count; }
-    // Gives back unused capacity of every element's child lists.
-    void SqueezeChildLists();
 
 private:
     struct Chunk

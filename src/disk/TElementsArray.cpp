@@ -30,6 +30,12 @@ void TElementsArray::SetItem(int32_t index, TBaseElement* element)
     }
 }
 
+void TElementsArray::Reserve(int32_t count)
+{
+    if (count > 0)
+        Elements.reserve(std::min<size_t>(size_t(count) + GrowStep, INT32_MAX));
+}
+
 int32_t TElementsArray::firstEmptySlot() const
 {
     const int32_t count = Count();

@@ -31,6 +31,8 @@ public:
     int32_t Count() const { return int32_t(Elements.size()); }
     // The first index whose slot holds element; -1 if none. For nil: the first empty slot.
     int32_t IndexOf(const TBaseElement* element) const;
+    // Makes room for ids below count (and the slots beyond them) without changing the length.
+    void Reserve(int32_t count);
     // Gives back capacity beyond the length once the array is complete.
     void Squeeze() { Elements.shrink_to_fit(); }
 

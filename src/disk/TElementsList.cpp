@@ -9,6 +9,11 @@ size_t HashId(int64_t id)
     return size_t((uint64_t(id) * 0x9E3779B97F4A7C15ULL) >> 20);
 }
 
+size_t FilterBit(int64_t id)
+{
+    return size_t((uint64_t(id) * 0xD6E8FEB86659FD93ULL) >> 29);
+}
+
 } // namespace
 
 TElementsList::TElementsList() = default;
@@ -38,12 +43,15 @@ void TElementsList::indexEntry(int64_t id, int32_t index) const
         std::vector<Slot> old;
         old.swap(m_index);
         m_index.assign(old.empty() ? 64 : old.size() * 2, Slot{0, -1});
+        m_filter.assign(m_index.size() / 8, 0);
         m_indexed = 0;
         for (const Slot& slot : old) {
             if (slot.index >= 0)
                 indexEntry(slot.id, slot.index);
         }
     }
+    const size_t bit = FilterBit(id) & (m_filter.size() * 64 - 1);
+    m_filter[bit / 64] |= uint64_t(1) << (bit % 64);
     Slot* slot = const_cast<Slot*>(findSlot(id));
     if (slot->index < 0)
         ++m_indexed;
@@ -54,6 +62,7 @@ void TElementsList::indexEntry(int64_t id, int32_t index) const
 void TElementsList::buildIndex() const
 {
     m_index.assign(64, Slot{0, -1});
+    m_filter.assign(m_index.size() / 8, 0);
     m_indexed = 0;
     for (size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i])
@@ -74,6 +83,9 @@ TBaseElement* TElementsList::GetItem(int32_t id) const
         }
         buildIndex();
     }
+    const size_t bit = FilterBit(wanted) & (m_filter.size() * 64 - 1);
+    if (!(m_filter[bit / 64] & (uint64_t(1) << (bit % 64))))
+        return nullptr;
     const Slot* slot = findSlot(wanted);
     return slot->index >= 0 ? m_items[size_t(slot->index)] : nullptr;
 }
@@ -82,6 +94,7 @@ void TElementsList::Delete(int index)
 {
     m_items.erase(m_items.begin() + index);
     m_index.clear();
+    m_filter.clear();
     m_indexed = 0;
 }
 
@@ -89,5 +102,6 @@ void TElementsList::Clear()
 {
     m_items.clear();
     m_index.clear();
+    m_filter.clear();
     m_indexed = 0;
 }

@@ -54,4 +54,8 @@ private:
     // removals (rebuilt on the next lookup).
     mutable std::vector<Slot> m_index;
     mutable size_t m_indexed = 0;
+    // One bit per hashed id, eight bits per index slot: most lookups of an id that is not
+    // listed (the common question while a drive is analysed) end here, in a table a
+    // hundred times smaller than the index.
+    mutable std::vector<uint64_t> m_filter;
 };

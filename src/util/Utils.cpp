@@ -131,6 +131,13 @@ QString WideStrToStr(QStringView text)
     return text.toString();
 }
 
+QString WideStrToStr(const QString& text)
+{
+    if (!QStringView(text).isValidUtf16() || utf8Length(text) > MaxAnsiBytes)
+        return {};
+    return text;
+}
+
 QString StringToWideStringEx(const QByteArray& text, uint16_t codePage)
 {
     if (text.isEmpty())

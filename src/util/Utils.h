@@ -31,6 +31,8 @@ int StrNPos(const QString& text, const QString& pattern, int n);
 // Program text from UTF-16: empty when the UTF-16 is malformed (an unpaired surrogate)
 // or its UTF-8 form exceeds 2048 bytes.
 QString WideStrToStr(QStringView text);
+// The same for a whole string; a sound one is handed back without a copy.
+QString WideStrToStr(const QString& text);
 // Decodes 8-bit text from a code page: 0 and 65001 are UTF-8 (this platform's ANSI code
 // page), 1 is the OEM page 437, others by number (1252, 437, 850, 1251, 932, 28591, ...).
 // Invalid sequences become U+FFFD; an unknown code page gives an empty result.

@@ -346,6 +346,46 @@ TEST_F(FATAnalysis, DeletedFolderReportedAgainMovesInsteadOfAppearingTwice)
     EXPECT_EQ(at(50)->Parent, at(2));
 }
 
+TEST_F(FATAnalysis, EntryReportedAgainInItsFolderIsListedOnce)
+{
+    add(1, 0, Dir, "Docs");
+    add(5, 1, 0, "a.txt");
+    add(6, 1, 0, "b.txt");
+    add(5, 1, 0, "a again.txt");
+    add(6, 1, Dir, "b as folder");
+    add(7, 1, 0, "c.txt");
+    EXPECT_TRUE(analyze());
+    // The repeated entry keeps its place; one that changes kind changes lists.
+    EXPECT_EQ(Names(at(1)->ChildrenFiles), (QStringList{"a again.txt", "c.txt"}));
+    EXPECT_EQ(Names(at(1)->ChildrenFolders), QStringList{"b as folder"});
+}
+
+TEST_F(FATAnalysis, RescanOfTheSameDriveKeepsNamesAndLists)
+{
+    add(1, 0, Dir, "Docs");
+    add(5, 1, 0, "a.txt");
+    add(6, 0, Del, "gone.txt");
+    EXPECT_TRUE(analyze());
+    TBaseElement* first = at(5);
+    TBaseElement* oldRoot = at(0);
+
+    // The second pass finds the same entries, one of them renamed and moved.
+    engine.SetRecords(DiskId, {});
+    add(1, 0, Dir, "Docs");
+    add(5, 0, 0, QStringLiteral("r\u00e9named.txt"));
+    add(7, 1, 0, QStringLiteral("n\u00e9w \u20ac.txt"));
+    EXPECT_TRUE(analyze());
+    EXPECT_EQ(at(5), first);
+    EXPECT_EQ(first->GetName(), QStringLiteral("r\u00e9named.txt"));
+    EXPECT_EQ(Names(at(0)->ChildrenFolders), QStringList{"Docs"});
+    EXPECT_EQ(Names(at(0)->ChildrenFiles), QStringList{QStringLiteral("r\u00e9named.txt")});
+    EXPECT_EQ(Names(at(1)->ChildrenFiles), QStringList{QStringLiteral("n\u00e9w \u20ac.txt")});
+    // The first pass's elements keep their names: the arena outlives the pass.
+    EXPECT_EQ(oldRoot->GetName(), "C:");
+    EXPECT_EQ(Names(oldRoot->ChildrenFiles), QStringList{"gone.txt"});
+    EXPECT_EQ(at(6)->GetName(), "gone.txt");
+}
+
 TEST_F(FATAnalysis, InitializeFailureIsReported)
 {
     engine.SetFailInitialize(true);
