@@ -27,6 +27,27 @@ rm -f "$dir"/*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls "$dir"/*.deb)
 
+# cpack adds postinst and postrm scripts that run ldconfig whenever a shared library lies
+# under /usr/lib, even in a folder of its own. The engine library is private, found through
+# the programs' RPATH and never through the linker cache, so the scripts have nothing to do:
+# the package is rebuilt without them.
+unpacked="$dir/deb-root"
+rm -rf "$unpacked"
+dpkg-deb --raw-extract "$deb" "$unpacked"
+changed=0
+for script in postinst:configure postrm:remove; do
+    file="$unpacked/DEBIAN/${script%%:*}"
+    generated=$(printf '#!/bin/sh\n\nset -e\n\nif [ "$1" = "%s" ]; then\n\tldconfig\nfi' "${script#*:}")
+    if [ -f "$file" ] && [ "$(cat "$file")" = "$generated" ]; then
+        rm "$file"
+        changed=1
+    fi
+done
+if [ "$changed" = 1 ]; then
+    dpkg-deb --root-owner-group -Zxz --build "$unpacked" "$deb" >/dev/null
+fi
+rm -rf "$unpacked"
+
 echo "lintian:"
 lintian "$deb" || true
 echo "Package: $deb ($(du -h "$deb" | cut -f1), $(stat -c %s "$deb") bytes)"
