@@ -34,8 +34,9 @@ public:
     TDateTime DateCreated = 0;
     TDateTime DateAccessed = 0;
     TDateTime DateModified = 0;
-    int64_t Attributes = 0; // engine-private, handed back at recovery
-    TElementName Name;      // as the engine gave it, possibly empty or blank
+    int64_t Attributes = 0;               // engine-private, handed back at recovery
+    static constexpr int64_t Reserve = 0; // always 0; kept out of the object
+    TElementName Name;                    // as the engine gave it, possibly empty or blank
     TBaseDisk* Drive = nullptr;
     TBaseElement* Parent = nullptr;
     TBaseSortedList ChildrenFolders;
