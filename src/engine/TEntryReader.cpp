@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -77,7 +78,100 @@ TEntryReader::TOpened TEntryReader::open(std::string& reason)
     m_deletedFat = m_volume->isFatFamily() && (m_file->meta->flags & TSK_FS_META_FLAG_UNALLOC);
     m_times[0] = toTimespec(m_file->meta->atime, m_file->meta->atime_nano);
     m_times[1] = toTimespec(m_file->meta->mtime, m_file->meta->mtime_nano);
-    return planExfatRun(reason) ? TOpened::Ok : TOpened::Invalid;
+    if (!planExfatRun(reason)) {
+        return TOpened::Invalid;
+    }
+    planDirect();
+    return TOpened::Ok;
+}
+
+void TEntryReader::planDirect()
+{
+    m_direct.clear();
+    m_fd = -1;
+    if (!m_volume->isNtfs() || m_size == 0) {
+        return;
+    }
+    const TSK_FS_ATTR* attr = tsk_fs_file_attr_get(m_file);
+    if (attr == nullptr) {
+        tsk_error_reset();
+        return;
+    }
+    if (!(attr->flags & TSK_FS_ATTR_NONRES) || (attr->flags & (TSK_FS_ATTR_COMP | TSK_FS_ATTR_ENC)) ||
+        attr->size != m_size || attr->nrd.initsize < 0) {
+        return;
+    }
+    const int fd = m_volume->rawDescriptor();
+    if (fd < 0) {
+        return;
+    }
+    const uint64_t blockSize = m_volume->fs()->block_size;
+    const uint64_t imageSize = static_cast<uint64_t>(std::max<TSK_OFF_T>(0, m_volume->image()->size));
+    const uint64_t volumeOffset = static_cast<uint64_t>(m_volume->offset());
+    std::vector<TDirectRun> runs;
+    uint64_t covered = 0;
+    for (const TSK_FS_ATTR_RUN* run = attr->nrd.run; run != nullptr; run = run->next) {
+        // Runs kept in a record that could not be read, or runs out of order, are the
+        // library's to handle.
+        if ((run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) || run->offset * blockSize != covered ||
+            run->len > imageSize / blockSize) {
+            return;
+        }
+        TDirectRun direct;
+        direct.from = covered;
+        direct.length = run->len * blockSize;
+        direct.sparse = (run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE) != 0;
+        direct.disk = volumeOffset + run->addr * blockSize;
+        if (!direct.sparse && (run->addr > imageSize / blockSize || direct.disk > imageSize ||
+                               direct.length > imageSize - direct.disk)) {
+            return;
+        }
+        covered += direct.length;
+        runs.push_back(direct);
+        if (covered >= static_cast<uint64_t>(m_size)) {
+            break;
+        }
+    }
+    if (covered < static_cast<uint64_t>(m_size)) {
+        return;
+    }
+    m_direct = std::move(runs);
+    m_initialized = static_cast<uint64_t>(attr->nrd.initsize);
+    m_fd = fd;
+}
+
+ssize_t TEntryReader::readDirect(int64_t position, char* buffer, size_t length) const
+{
+    uint64_t at = static_cast<uint64_t>(position);
+    size_t done = 0;
+    auto run = std::upper_bound(m_direct.begin(), m_direct.end(), at,
+                                [](uint64_t offset, const TDirectRun& r) { return offset < r.from; });
+    if (run == m_direct.begin()) {
+        return -1;
+    }
+    --run;
+    while (done < length && run != m_direct.end()) {
+        if (at < run->from || at >= run->from + run->length) {
+            return -1;
+        }
+        const uint64_t inRun = at - run->from;
+        size_t part = static_cast<size_t>(std::min<uint64_t>(length - done, run->length - inRun));
+        if (run->sparse || at >= m_initialized) {
+            std::memset(buffer + done, 0, part); // holes and bytes past the written part
+        } else {
+            part = static_cast<size_t>(std::min<uint64_t>(part, m_initialized - at));
+            const ssize_t got = ::pread(m_fd, buffer + done, part, static_cast<off_t>(run->disk + inRun));
+            if (got != static_cast<ssize_t>(part)) {
+                return -1;
+            }
+        }
+        done += part;
+        at += part;
+        if (at >= run->from + run->length) {
+            ++run;
+        }
+    }
+    return done == length ? static_cast<ssize_t>(done) : -1;
 }
 
 // An exFAT file whose stream entry says its data is one contiguous run (no FAT chain):
@@ -206,6 +300,9 @@ ssize_t TEntryReader::read(int64_t position, char* buffer, size_t length, std::s
         return 0;
     }
     size_t want = static_cast<size_t>(std::min<int64_t>(m_size - position, static_cast<int64_t>(length)));
+    if (m_fd >= 0 && readDirect(position, buffer, want) == static_cast<ssize_t>(want)) {
+        return static_cast<ssize_t>(want);
+    }
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
     ssize_t got = attempt(position, buffer, want);
     // A read across an unreadable part fails as a whole: shorter reads from the same

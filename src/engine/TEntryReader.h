@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 class TTskVolume;
 
@@ -56,6 +57,15 @@ private:
         uint64_t validData = 0; // bytes of the file that hold written data
     };
 
+    // A run of a plain non-resident stream on a raw image, in bytes.
+    struct TDirectRun
+    {
+        uint64_t from = 0; // in the file
+        uint64_t length = 0;
+        uint64_t disk = 0;   // in the image
+        bool sparse = false; // reads as zeros
+    };
+
     // Where a read fails, shorter reads down to this size look for the part that reads.
     static constexpr size_t kSmallestRead = 512;
 
@@ -64,6 +74,12 @@ private:
     bool planExfatRun(std::string& reason);
     ssize_t readExfatRun(int64_t position, char* buffer, size_t length);
     ssize_t readContiguous(int64_t position, char* buffer, size_t length);
+    // A plain NTFS stream on a raw image is read with pread from its runs, without the
+    // library (its cache reads 64 KiB windows) and without its lock. The caller holds the
+    // library lock for the plan; a read that does not give everything asked for is left to
+    // the library's reading, which also tells bad sectors apart.
+    void planDirect();
+    ssize_t readDirect(int64_t position, char* buffer, size_t length) const;
 
     std::shared_ptr<TTskVolume> m_volume;
     uint64_t m_address;
@@ -71,5 +87,8 @@ private:
     int64_t m_size = 0;
     bool m_deletedFat = false;
     TExfatRun m_exfatRun;
+    std::vector<TDirectRun> m_direct;
+    uint64_t m_initialized = 0; // bytes of the stream that hold written data
+    int m_fd = -1;
     struct timespec m_times[2] = {};
 };

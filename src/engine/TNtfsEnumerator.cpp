@@ -272,17 +272,9 @@ void TNtfsEnumerator::rememberHeader(int64_t recordNumber, uint16_t flags, uint1
 
 void TNtfsEnumerator::startReadAhead()
 {
-    // Faults laid over an image for tests apply to the library's reads only.
-    if (!m_volume->isRawFile() || TReadFaults::faultsSet(m_volume->path())) {
-        return;
-    }
-    const int fd = ::open(m_volume->path().c_str(), O_RDONLY | O_CLOEXEC);
+    const int shared = m_volume->rawDescriptor();
+    const int fd = shared >= 0 ? ::fcntl(shared, F_DUPFD_CLOEXEC, 0) : -1;
     if (fd < 0) {
-        return;
-    }
-    // The descriptor must see the bytes the library sees: the same size.
-    if (::lseek(fd, 0, SEEK_END) != m_volume->image()->size) {
-        ::close(fd);
         return;
     }
     const uint64_t clusterSize = m_volume->fs()->block_size;

@@ -65,6 +65,9 @@ TSK_IMG_TYPE_ENUM sniffFormat(const std::string& path, TExternalImage::Format& e
 
 TTskVolume::~TTskVolume()
 {
+    if (m_rawFd >= 0) {
+        ::close(m_rawFd);
+    }
     std::lock_guard<std::mutex> guard(libraryLock());
     if (m_fs != nullptr) {
         tsk_fs_close(m_fs);
@@ -144,6 +147,26 @@ std::string TTskVolume::takeLibraryError(const char* fallback)
         text.pop_back();
     }
     return text.empty() ? std::string(fallback) : text;
+}
+
+int TTskVolume::rawDescriptor()
+{
+    std::call_once(m_rawOpened, [this] {
+        if (!m_rawFile || m_image == nullptr || TReadFaults::faultsSet(m_path)) {
+            return;
+        }
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return;
+        }
+        // The descriptor must see the bytes the library sees: the same size.
+        if (::lseek(fd, 0, SEEK_END) != m_image->size) {
+            ::close(fd);
+            return;
+        }
+        m_rawFd = fd;
+    });
+    return m_rawFd;
 }
 
 bool TTskVolume::isNtfs() const

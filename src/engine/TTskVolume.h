@@ -37,6 +37,11 @@ public:
     bool isNtfs() const;
     // Whether the image is one plain file or device, byte for byte the volume's disk.
     bool isRawFile() const { return m_rawFile; }
+    // A read-only descriptor of a raw image or device, for reads with pread that need none
+    // of the library's state (and so not its lock); -1 where the image is no raw file, or
+    // read faults are laid over it for tests (they apply to the library's reads only).
+    // Owned by the volume.
+    int rawDescriptor();
     // FAT12/16/32 and exFAT: their times are local calendar fields.
     bool isFatFamily() const;
 
@@ -48,4 +53,6 @@ private:
     std::string m_path;
     int64_t m_offset = 0;
     bool m_rawFile = false;
+    std::once_flag m_rawOpened;
+    int m_rawFd = -1;
 };
