@@ -622,14 +622,8 @@ void TNtfsEnumerator::countUndescribed(uint64_t size, uint64_t described, uint64
     }
 }
 
-int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
+int64_t TNtfsEnumerator::rateStream(const TRatedRun* runs, size_t count, uint64_t size)
 {
-    if (!record.hasData) {
-        return flag_RATING_NO_DATA;
-    }
-    if (record.dataResident) {
-        return flag_RATING_DATA_IN_RECORD;
-    }
     if (!m_allocationRead) {
         loadAllocation();
     }
@@ -639,14 +633,31 @@ int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
     uint64_t total = 0;
     uint64_t used = 0;
     uint64_t described = 0;
-    for (size_t i = 0; i < record.runCount; ++i) {
-        described += record.runs[i].length;
-        if (!record.runs[i].sparse) {
-            countRun(record.runs[i].address, record.runs[i].length, false, total, used);
+    for (size_t i = 0; i < count; ++i) {
+        described += runs[i].length;
+        // Sparse parts have no clusters. A lost run stood in a record that could not be
+        // read: as good as overwritten.
+        if (!runs[i].sparse) {
+            countRun(runs[i].address, runs[i].length, runs[i].lost, total, used);
         }
     }
-    countUndescribed(record.dataSize, described, total, used);
+    countUndescribed(size, described, total, used);
     return TRecoveryRating::knownClusters(used, total);
+}
+
+int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
+{
+    if (!record.hasData) {
+        return flag_RATING_NO_DATA;
+    }
+    if (record.dataResident) {
+        return flag_RATING_DATA_IN_RECORD;
+    }
+    TRatedRun runs[TMftRecord::kMaxRuns];
+    for (size_t i = 0; i < record.runCount; ++i) {
+        runs[i] = {record.runs[i].address, record.runs[i].length, record.runs[i].sparse, false};
+    }
+    return rateStream(runs, record.runCount, record.dataSize);
 }
 
 int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
@@ -663,27 +674,13 @@ int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)
     if (!(data->flags & TSK_FS_ATTR_NONRES)) {
         return 0;
     }
-    if (!m_allocationRead) {
-        loadAllocation();
+    std::vector<TRatedRun> runs;
+    for (const TSK_FS_ATTR_RUN* run = data->nrd.run; run != nullptr && runs.size() < kLargestRunCount;
+         run = run->next) {
+        runs.push_back({run->addr, run->len, (run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE) != 0,
+                        (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) != 0});
     }
-    if (m_allocation.empty()) {
-        return 0;
-    }
-    uint64_t total = 0;
-    uint64_t used = 0;
-    uint64_t described = 0;
-    size_t runs = 0;
-    for (const TSK_FS_ATTR_RUN* run = data->nrd.run; run != nullptr && runs < kLargestRunCount;
-         run = run->next, ++runs) {
-        described += run->len;
-        // Sparse parts have no clusters. A filler stands for runs kept in a record that
-        // could not be read: they are lost, as good as overwritten.
-        if (!(run->flags & TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
-            countRun(run->addr, run->len, (run->flags & TSK_FS_ATTR_RUN_FLAG_FILLER) != 0, total, used);
-        }
-    }
-    countUndescribed(static_cast<uint64_t>(std::max<TSK_OFF_T>(0, data->size)), described, total, used);
-    return TRecoveryRating::knownClusters(used, total);
+    return rateStream(runs.data(), runs.size(), static_cast<uint64_t>(std::max<TSK_OFF_T>(0, data->size)));
 }
 
 void TNtfsEnumerator::indexPartsOf(TSK_FS_FILE* file, TIndexParts& parts)

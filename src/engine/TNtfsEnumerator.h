@@ -77,6 +77,15 @@ private:
     // the clusters its data runs name are in use now.
     int64_t rateData(TSK_FS_FILE* file);
     int64_t rateRuns(const TMftRecord& record);
+    struct TRatedRun
+    {
+        uint64_t address = 0;
+        uint64_t length = 0;
+        bool sparse = false;
+        bool lost = false;
+    };
+    // The rating bits of a stream of size bytes from its runs.
+    int64_t rateStream(const TRatedRun* runs, size_t count, uint64_t size);
     // Counted runs: clusters and how many of them are in use now.
     void countRun(uint64_t address, uint64_t length, bool lost, uint64_t& total, uint64_t& used);
     // Counts the clusters of size that described clusters of runs do not reach as lost.
