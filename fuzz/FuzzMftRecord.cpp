@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     uint32_t clusters = 0;
     std::memcpy(&clusters, data, sizeof clusters);
-    const size_t length = std::min<size_t>((size - 4) / TMftRecord::kSectorStride, 8) * TMftRecord::kSectorStride;
+    const size_t length =
+        std::min<size_t>((size - 4) / TMftRecord::kSectorStride, 8) * TMftRecord::kSectorStride;
     std::vector<uint8_t> record(data + 4, data + 4 + length);
     TMftRecord parsed;
     if (parsed.parse(record.data(), record.size(), clusters) == TMftRecord::TResult::Refused) {
