@@ -64,6 +64,11 @@ void checkWindows(const QString& fileName)
         const QString title = table.ReadString(name, name + QStringLiteral(".Caption"), QString());
         EXPECT_FALSE(title.isEmpty()) << qPrintable(name);
         EXPECT_EQ(window->windowTitle(), title) << qPrintable(name);
+        // The window's own hint: what the main window's status bar says when nothing is pointed at.
+        const QString hint = table.ReadString(name, name + QStringLiteral(".Hint"), QString());
+        if (!hint.isEmpty()) {
+            EXPECT_EQ(window->statusTip(), hint.mid(hint.indexOf(QLatin1Char('|')) + 1)) << qPrintable(name);
+        }
         for (const QString& key : table.Keys(name)) {
             const QRegularExpressionMatch match = component.match(key);
             if (!match.hasMatch())

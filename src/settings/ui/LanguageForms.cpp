@@ -201,6 +201,9 @@ void FillProps(const QList<QWidget*>& forms, const TLanguageFile& table)
         const QString title = table.ReadString(section, section + QStringLiteral(".Caption"), QString());
         if (!title.isEmpty() && TLanguageFile::PlaceholdersMatch(form->windowTitle(), title))
             form->setWindowTitle(title);
+        // The window's own hint (the main window's status bar text when nothing is pointed at).
+        SetProp(form, QStringLiteral("Hint"),
+                table.ReadString(section, section + QStringLiteral(".Hint"), QString()));
         // Setting a text can replace a control's inner objects, so the walk holds guarded
         // pointers and skips any that went meanwhile.
         QList<QPointer<QObject>> components;
@@ -240,6 +243,8 @@ QStringList ReadProps(QWidget* form)
         }
     };
     add(section + QStringLiteral(".Caption"), form->windowTitle());
+    if (!form->statusTip().isEmpty())
+        add(section + QStringLiteral(".Hint"), form->toolTip() + QLatin1Char('|') + form->statusTip());
     for (QObject* component : form->findChildren<QObject*>()) {
         const QString name = component->objectName();
         if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
