@@ -258,6 +258,13 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
     return true;
 }
 
+void TNtfsEnumerator::holdLibrary()
+{
+    if (m_guard != nullptr && !m_guard->owns_lock()) {
+        m_guard->lock();
+    }
+}
+
 void TNtfsEnumerator::rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence)
 {
     if (recordNumber >= 0 && recordNumber < m_records) {
@@ -422,6 +429,7 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
         m_deletedChildren.push_back({parent, static_cast<uint64_t>(recordNumber)});
     }
     if (directory) {
+        holdLibrary(); // its index is read through the library
         TIndexParts parts;
         if (!deleted) {
             indexPartsOf(record, parts);
@@ -439,6 +447,7 @@ bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
     }
     const size_t index = static_cast<size_t>(parent);
     if (m_headers.empty() || !(m_headers[index] & kHeaderKnown)) {
+        holdLibrary();
         bool extension = false;
         if (!readHeader(static_cast<int64_t>(parent), extension)) {
             return true;
@@ -457,12 +466,22 @@ bool TNtfsEnumerator::parentStillHolds(uint64_t parent, uint16_t sequence)
 
 bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
-    std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+    std::unique_lock<std::mutex> guard(TTskVolume::libraryLock(), std::defer_lock);
     if (m_ownReader) {
+        // A record read ahead by the engine's own thread needs the library only now and
+        // then: the lock is taken when it does (holdLibrary).
+        if (m_readAhead == nullptr) {
+            guard.lock();
+        }
+        m_guard = &guard;
         const TOwnRead own = fillOwnRecord(recordNumber);
+        m_guard = nullptr;
         if (own != TOwnRead::Library) {
             return own == TOwnRead::Filled;
         }
+    }
+    if (!guard.owns_lock()) {
+        guard.lock();
     }
     bool extension = false;
     if (readHeader(recordNumber, extension) && extension) {
@@ -625,6 +644,7 @@ void TNtfsEnumerator::countUndescribed(uint64_t size, uint64_t described, uint64
 int64_t TNtfsEnumerator::rateStream(const TRatedRun* runs, size_t count, uint64_t size)
 {
     if (!m_allocationRead) {
+        holdLibrary();
         loadAllocation();
     }
     if (m_allocation.empty()) {

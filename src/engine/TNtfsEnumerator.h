@@ -71,6 +71,8 @@ private:
     // needed; nullptr when they could not be read in one piece.
     uint8_t* chunkRecord(int64_t recordNumber);
     void rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence);
+    // Takes the library lock for the record being filled, if it is not held yet.
+    void holdLibrary();
     // On a raw image or device, starts reading the MFT ahead on a thread of its own.
     void startReadAhead();
     // The rating bits of a deleted file's record: its data in the record, or how many of
@@ -176,6 +178,7 @@ private:
     bool m_chunkFailed = false;
     TMftRecord m_parsed;
     std::unique_ptr<TMftReadAhead> m_readAhead;
+    std::unique_lock<std::mutex>* m_guard = nullptr; // the lock of the record being filled
     TAllocationMap m_allocation;
     bool m_allocationRead = false;
 };
