@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <unistd.h>
-
 namespace {
 
 // Three chunks of 1 MiB: one parsed, two read ahead.
@@ -12,8 +10,8 @@ constexpr size_t kChunkCount = 3;
 
 } // namespace
 
-TMftReadAhead::TMftReadAhead(int fd, std::vector<TExtent> extents, size_t recordSize)
-    : m_fd(fd), m_extents(std::move(extents)), m_recordSize(recordSize), m_chunks(kChunkCount)
+TMftReadAhead::TMftReadAhead(TRead read, std::vector<TExtent> extents, size_t recordSize)
+    : m_read(std::move(read)), m_extents(std::move(extents)), m_recordSize(recordSize), m_chunks(kChunkCount)
 {
     for (TChunk& chunk : m_chunks) {
         chunk.data.resize(std::max(kChunkBytes / recordSize, size_t{1}) * recordSize);
@@ -29,7 +27,6 @@ TMftReadAhead::~TMftReadAhead()
     }
     m_changed.notify_all();
     m_thread.join();
-    ::close(m_fd);
 }
 
 void TMftReadAhead::run()
@@ -50,17 +47,8 @@ void TMftReadAhead::run()
             chunk->firstRecord = extent.firstRecord + done;
             chunk->records = std::min(perChunk, extent.records - done);
             const size_t bytes = static_cast<size_t>(chunk->records) * m_recordSize;
-            const off_t at = static_cast<off_t>(extent.offset + static_cast<uint64_t>(done) * m_recordSize);
-            size_t got = 0;
-            while (got < bytes) {
-                const ssize_t n =
-                    ::pread(m_fd, chunk->data.data() + got, bytes - got, at + static_cast<off_t>(got));
-                if (n <= 0) {
-                    break;
-                }
-                got += static_cast<size_t>(n);
-            }
-            chunk->failed = got != bytes;
+            const uint64_t at = extent.offset + static_cast<uint64_t>(done) * m_recordSize;
+            chunk->failed = !m_read(at, chunk->data.data(), bytes);
             {
                 std::lock_guard<std::mutex> guard(m_lock);
                 chunk->filled = true;

@@ -3,14 +3,15 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-// Reads the MFT of a volume on a raw image or device ahead of its parser, on a thread of
-// its own: while the records of one chunk are parsed, the next chunks are read. It reads
-// with pread on a descriptor of its own, so it needs none of the file system library's
-// state (or its lock); a few chunk buffers bound its memory.
+// Reads the MFT of a volume ahead of its parser, on a thread of its own: while the records
+// of one chunk are parsed, the next chunks are read. What reads them is given: pread on a
+// raw image's descriptor, which needs none of the file system library's state, or the
+// library's read under its lock. A few chunk buffers bound its memory.
 //
 // A chunk that cannot be read (a bad sector, a short read) is handed over as failed, and
 // its records are read another way, one by one.
@@ -25,8 +26,12 @@ public:
         int64_t records = 0;
     };
 
-    // Starts reading; takes ownership of the descriptor. Extents in ascending record order.
-    TMftReadAhead(int fd, std::vector<TExtent> extents, size_t recordSize);
+    // Reads length bytes at an image offset whole; false when it cannot. Called on the
+    // read-ahead thread.
+    using TRead = std::function<bool(uint64_t offset, uint8_t* buffer, size_t length)>;
+
+    // Starts reading. Extents in ascending record order.
+    TMftReadAhead(TRead read, std::vector<TExtent> extents, size_t recordSize);
     ~TMftReadAhead();
     TMftReadAhead(const TMftReadAhead&) = delete;
     TMftReadAhead& operator=(const TMftReadAhead&) = delete;
@@ -48,7 +53,7 @@ private:
 
     void run();
 
-    int m_fd = -1;
+    TRead m_read;
     std::vector<TExtent> m_extents;
     size_t m_recordSize = 0;
     std::vector<TChunk> m_chunks; // a ring, filled in order

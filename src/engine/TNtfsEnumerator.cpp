@@ -16,7 +16,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -51,8 +50,7 @@ constexpr size_t kLargestBitmap = 1 << 20;
 // The record of the volume's cluster bitmap, and how much of it is read at a time.
 constexpr TSK_INUM_T kBitmapRecord = 6;
 constexpr size_t kBitmapChunk = size_t{1} << 20;
-// How much of the MFT is read at a time, and the stride of its update sequence.
-constexpr size_t kMftChunk = size_t{2} << 20;
+// The stride of a record's update sequence.
 constexpr size_t kSectorSize = TMftRecord::kSectorStride;
 // The 100-nanosecond intervals between 1601 and 1970.
 constexpr uint64_t kUnixEpoch = 116444736000000000ULL;
@@ -188,7 +186,7 @@ TNtfsEnumerator::TNtfsEnumerator(std::shared_ptr<TTskVolume> volume, bool fullSc
     m_ownReader = ownReader && m_mftData != nullptr && m_recordSize >= static_cast<int64_t>(kSectorSize) &&
                   m_recordSize <= 4096 && m_recordSize % static_cast<int64_t>(kSectorSize) == 0;
     if (m_ownReader) {
-        startReadAhead();
+        m_ownReader = startReadAhead();
     }
     tsk_error_reset();
 }
@@ -244,6 +242,11 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
         tsk_error_reset();
         return false;
     }
+    return noteHeader(recordNumber, header, extension);
+}
+
+bool TNtfsEnumerator::noteHeader(int64_t recordNumber, const uint8_t* header, bool& extension)
+{
     if (std::memcmp(header, "FILE", 4) != 0) {
         return false;
     }
@@ -253,7 +256,14 @@ bool TNtfsEnumerator::readHeader(int64_t recordNumber, bool& extension)
     std::memcpy(&sequence, header + kHeaderSequence, sizeof sequence);
     std::memcpy(&flags, header + kHeaderFlags, sizeof flags);
     std::memcpy(&base, header + kHeaderBase, sizeof base);
-    rememberHeader(recordNumber, flags, sequence);
+    if (recordNumber >= 0 && recordNumber < m_records) {
+        if (m_headers.empty()) {
+            m_headers.resize(static_cast<size_t>(m_records));
+        }
+        m_headers[static_cast<size_t>(recordNumber)] =
+            kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
+            sequence;
+    }
     extension = (base & kRecordNumberMask) != 0;
     return true;
 }
@@ -265,25 +275,8 @@ void TNtfsEnumerator::holdLibrary()
     }
 }
 
-void TNtfsEnumerator::rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence)
+bool TNtfsEnumerator::startReadAhead()
 {
-    if (recordNumber >= 0 && recordNumber < m_records) {
-        if (m_headers.empty()) {
-            m_headers.resize(static_cast<size_t>(m_records));
-        }
-        m_headers[static_cast<size_t>(recordNumber)] =
-            kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
-            sequence;
-    }
-}
-
-void TNtfsEnumerator::startReadAhead()
-{
-    const int shared = m_volume->rawDescriptor();
-    const int fd = shared >= 0 ? ::fcntl(shared, F_DUPFD_CLOEXEC, 0) : -1;
-    if (fd < 0) {
-        return;
-    }
     const uint64_t clusterSize = m_volume->fs()->block_size;
     const uint64_t recordSize = static_cast<uint64_t>(m_recordSize);
     std::vector<TMftReadAhead::TExtent> extents;
@@ -307,61 +300,39 @@ void TNtfsEnumerator::startReadAhead()
         extent.firstRecord = static_cast<int64_t>(first);
         extent.records = static_cast<int64_t>(last - first);
         if (!extents.empty() && extent.firstRecord < extents.back().firstRecord + extents.back().records) {
-            ::close(fd);
-            return; // runs out of order: a damaged $MFT, read the slow way
+            return false; // runs out of order: a damaged $MFT, read record by record
         }
         extents.push_back(extent);
     }
-    m_readAhead = std::make_unique<TMftReadAhead>(fd, std::move(extents), static_cast<size_t>(m_recordSize));
-}
-
-uint8_t* TNtfsEnumerator::chunkRecord(int64_t recordNumber)
-{
-    if (m_readAhead != nullptr) {
-        return m_readAhead->record(recordNumber);
+    // A raw image is read with pread, without the library; any other through the library's
+    // read, under its lock (laid-over read faults apply there).
+    TMftReadAhead::TRead read;
+    if (const int fd = m_volume->rawDescriptor(); fd >= 0) {
+        read = [fd](uint64_t offset, uint8_t* buffer, size_t length) {
+            size_t got = 0;
+            while (got < length) {
+                const ssize_t n = ::pread(fd, buffer + got, length - got, static_cast<off_t>(offset + got));
+                if (n <= 0) {
+                    return false;
+                }
+                got += static_cast<size_t>(n);
+            }
+            return true;
+        };
+    } else {
+        TSK_IMG_INFO* image = m_volume->image();
+        read = [image](uint64_t offset, uint8_t* buffer, size_t length) {
+            std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
+            const bool whole =
+                tsk_img_read(image, static_cast<TSK_OFF_T>(offset), reinterpret_cast<char*>(buffer),
+                             length) == static_cast<ssize_t>(length);
+            tsk_error_reset();
+            return whole;
+        };
     }
-    if (recordNumber < m_chunkFirst || recordNumber >= m_chunkFirst + m_chunkRecords) {
-        // The chunk starts with this record and ends where the MFT's run ends.
-        m_chunkFirst = recordNumber;
-        m_chunkRecords = 0;
-        m_chunkFailed = false;
-        TSK_FS_INFO* fs = m_volume->fs();
-        const uint64_t clusterSize = fs->block_size;
-        const uint64_t offset = static_cast<uint64_t>(recordNumber) * static_cast<uint64_t>(m_recordSize);
-        size_t runs = 0;
-        for (const TSK_FS_ATTR_RUN* run = m_mftData->nrd.run; run != nullptr && runs < kLargestRunCount;
-             run = run->next, ++runs) {
-            const uint64_t start = run->offset * clusterSize;
-            const uint64_t end = (run->offset + run->len) * clusterSize;
-            if (offset < start || offset >= end) {
-                continue;
-            }
-            if (run->flags & (TSK_FS_ATTR_RUN_FLAG_FILLER | TSK_FS_ATTR_RUN_FLAG_SPARSE)) {
-                break;
-            }
-            const uint64_t fit =
-                std::min<uint64_t>(end - offset, kMftChunk) / static_cast<uint64_t>(m_recordSize);
-            const int64_t records = std::min<int64_t>(static_cast<int64_t>(fit), m_records - recordNumber);
-            if (records <= 0) {
-                break; // the record spans two runs
-            }
-            const size_t bytes = static_cast<size_t>(records * m_recordSize);
-            m_chunk.resize(std::max(m_chunk.size(), bytes));
-            m_chunkRecords = records;
-            if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(run->addr * clusterSize + (offset - start)),
-                            reinterpret_cast<char*>(m_chunk.data()), bytes) != static_cast<ssize_t>(bytes)) {
-                // Its records are read one by one, so an unreadable sector costs only its own.
-                tsk_error_reset();
-                m_chunkFailed = true;
-            }
-            break;
-        }
-    }
-    if (m_chunkFailed || recordNumber >= m_chunkFirst + m_chunkRecords) {
-        return nullptr;
-    }
-    return m_chunk.data() +
-           static_cast<size_t>(recordNumber - m_chunkFirst) * static_cast<size_t>(m_recordSize);
+    m_readAhead = std::make_unique<TMftReadAhead>(std::move(read), std::move(extents),
+                                                  static_cast<size_t>(m_recordSize));
+    return true;
 }
 
 TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
@@ -369,18 +340,12 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
     if (recordNumber < static_cast<int64_t>(kFirstUserRecord)) {
         return TOwnRead::Library;
     }
-    uint8_t* bytes = chunkRecord(recordNumber);
-    if (bytes == nullptr || std::memcmp(bytes, "FILE", 4) != 0) {
+    uint8_t* bytes = m_readAhead->record(recordNumber);
+    bool extension = false;
+    if (bytes == nullptr || !noteHeader(recordNumber, bytes, extension)) {
         return TOwnRead::Library;
     }
-    uint16_t flags = 0;
-    uint16_t sequence = 0;
-    uint64_t base = 0;
-    std::memcpy(&sequence, bytes + kHeaderSequence, sizeof sequence);
-    std::memcpy(&flags, bytes + kHeaderFlags, sizeof flags);
-    std::memcpy(&base, bytes + kHeaderBase, sizeof base);
-    rememberHeader(recordNumber, flags, sequence);
-    if ((base & kRecordNumberMask) != 0) {
+    if (extension) {
         return TOwnRead::Empty; // an extension record: its file is listed from its base record
     }
     TMftRecord& record = m_parsed;
@@ -468,11 +433,9 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
 {
     std::unique_lock<std::mutex> guard(TTskVolume::libraryLock(), std::defer_lock);
     if (m_ownReader) {
-        // A record read ahead by the engine's own thread needs the library only now and
-        // then: the lock is taken when it does (holdLibrary).
-        if (m_readAhead == nullptr) {
-            guard.lock();
-        }
+        // A record read ahead needs the library only now and then: the lock is taken when
+        // it does (holdLibrary). It is not held while the record is waited for, which the
+        // read-ahead thread may need the lock to read.
         m_guard = &guard;
         const TOwnRead own = fillOwnRecord(recordNumber);
         m_guard = nullptr;

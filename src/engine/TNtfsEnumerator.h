@@ -67,14 +67,13 @@ private:
     // Fills m_record from the chunk of the MFT that holds the record, or says that the
     // record is no entry or must be read through the library.
     TOwnRead fillOwnRecord(int64_t recordNumber);
-    // The record's bytes in the chunk buffer, reading the chunk that starts with it when
-    // needed; nullptr when they could not be read in one piece.
-    uint8_t* chunkRecord(int64_t recordNumber);
-    void rememberHeader(int64_t recordNumber, uint16_t flags, uint16_t sequence);
+    // Remembers a raw record header's sequence number and flags (as readHeader does) and
+    // tells whether it is an extension record; false when it is no file record.
+    bool noteHeader(int64_t recordNumber, const uint8_t* header, bool& extension);
     // Takes the library lock for the record being filled, if it is not held yet.
     void holdLibrary();
-    // On a raw image or device, starts reading the MFT ahead on a thread of its own.
-    void startReadAhead();
+    // Starts reading the MFT ahead on a thread of its own; false when its runs do not allow it.
+    bool startReadAhead();
     // The rating bits of a deleted file's record: its data in the record, or how many of
     // the clusters its data runs name are in use now.
     int64_t rateData(TSK_FS_FILE* file);
@@ -169,13 +168,9 @@ private:
     int64_t m_recordSize = 0;
     // Per record: kHeaderKnown | in-use and directory flags << 16 | sequence number.
     std::vector<uint32_t> m_headers;
-    // The MFT read in chunks: its $DATA runs, the chunk buffer and the records it holds.
+    // The MFT read in chunks: its $DATA runs and the reader.
     const TSK_FS_ATTR* m_mftData = nullptr;
     bool m_ownReader = false;
-    std::vector<uint8_t> m_chunk;
-    int64_t m_chunkFirst = 0;
-    int64_t m_chunkRecords = 0;
-    bool m_chunkFailed = false;
     TMftRecord m_parsed;
     std::unique_ptr<TMftReadAhead> m_readAhead;
     std::unique_lock<std::mutex>* m_guard = nullptr; // the lock of the record being filled
