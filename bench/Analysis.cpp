@@ -4,7 +4,7 @@
 #include "disk/TBaseDisk.h"
 #include "disk/TFATDisk.h"
 #include "disk/TNTFSDisk.h"
-#include "disk/TScanProgress.h"
+#include "disk/TNoScanProgress.h"
 #include "disk/TVantrelApi.h"
 
 #include <benchmark/benchmark.h>
@@ -105,15 +105,6 @@ const TFileInfo* Next()
     return &r;
 }
 
-class TQuietProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override {}
-};
-
 size_t HeapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
@@ -130,7 +121,7 @@ template<class TDisk> void RunAnalysis(benchmark::State& state, int64_t firstId,
     g_stream.Count = state.range(0);
     g_stream.FirstId = firstId;
     g_stream.RootId = rootId;
-    TQuietProgress progress;
+    TNoScanProgress progress;
     double bytesPerElement = 0;
     size_t elements = 0;
     for (auto _ : state) {

@@ -7,6 +7,8 @@
 // scripts/make-big-ntfs.sh builds such an image. Each pass runs three times and the
 // fastest run counts, so a cold page cache does not decide the comparison.
 
+#include "BigImage.h"
+
 #include "engine/VantrelLib.h"
 
 #include <chrono>
@@ -74,27 +76,10 @@ std::string quoted(const std::string& text)
 
 int main(int argc, char** argv)
 {
-    const char* env = std::getenv("BREVANT_BIG_NTFS");
-    const std::string image = argc > 1 ? argv[1] : (env != nullptr ? env : "");
-    if (image.empty()) {
-        std::printf("Set BREVANT_BIG_NTFS to a large NTFS image (scripts/make-big-ntfs.sh builds one).\n");
-        return 0;
-    }
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
-    if (VantrelRegisterImage(image.c_str()) != 0) {
-        std::fprintf(stderr, "Cannot register %s: %s\n", image.c_str(), VantrelLastError());
-        return 1;
-    }
-    const int32_t disks = DisksRescan();
-    int32_t volume = -1;
-    for (int32_t id = 0; id < disks && volume < 0; ++id) {
-        if (DiskGetInformation(id)->Letter != 0) {
-            volume = id;
-        }
-    }
+    std::string image;
+    const int32_t volume = OpenBigImageVolume(argc, argv, image);
     if (volume < 0) {
-        std::fprintf(stderr, "No volume with a recognised file system in %s\n", image.c_str());
-        return 1;
+        return volume == -1 ? 0 : 1;
     }
     const TDriveInfo* info = DiskGetInformation(volume);
     const std::string offset = std::to_string(info->OffsetInPhysical / 512);

@@ -10,8 +10,10 @@
 // order-independent checksum). A failed check ends with status 1.
 //
 //   BREVANT_BIG_NTFS=/path/big.img bench_NtfsScan     (scripts/make-big-ntfs.sh builds one)
+#include "BigImage.h"
+
 #include "disk/TBaseDisk.h"
-#include "disk/TScanProgress.h"
+#include "disk/TNoScanProgress.h"
 #include "engine/VantrelLib.h"
 
 #include <QString>
@@ -142,20 +144,11 @@ TStream engineStream(int32_t id, const TWalk* walk)
     return stream;
 }
 
-class TQuietProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override {}
-};
-
 double engineAndAnalysis(int32_t id)
 {
     const Clock::time_point start = Clock::now();
     std::unique_ptr<TBaseDisk> disk = CreateDisk(id);
-    TQuietProgress progress;
+    TNoScanProgress progress;
     if (!disk->AnalyzeDisk(&progress, false)) {
         std::fprintf(stderr, "The analysis failed: %s\n", VantrelLastError());
         std::exit(1);
@@ -177,27 +170,13 @@ template<typename F> double fastest(F pass)
 
 int main(int argc, char** argv)
 {
-    const char* env = std::getenv("BREVANT_BIG_NTFS");
-    const std::string image = argc > 1 ? argv[1] : (env != nullptr ? env : "");
-    if (image.empty()) {
-        std::printf("Set BREVANT_BIG_NTFS to a large NTFS image (scripts/make-big-ntfs.sh builds one).\n");
-        return 0;
-    }
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY);
-    if (VantrelRegisterImage(image.c_str()) != 0) {
-        std::fprintf(stderr, "Cannot register %s: %s\n", image.c_str(), VantrelLastError());
-        return 1;
-    }
-    const int32_t disks = DisksRescan();
-    int32_t volume = -1;
-    for (int32_t id = 0; id < disks && volume < 0; ++id) {
-        const TDriveInfo* info = DiskGetInformation(id);
-        if (info != nullptr && std::string(info->FileSystemName) == "NTFS") {
-            volume = id;
-        }
-    }
+    std::string image;
+    const int32_t volume = OpenBigImageVolume(argc, argv, image);
     if (volume < 0) {
-        std::fprintf(stderr, "No NTFS volume in %s\n", image.c_str());
+        return volume == -1 ? 0 : 1;
+    }
+    if (std::string(DiskGetInformation(volume)->FileSystemName) != "NTFS") {
+        std::fprintf(stderr, "%s holds no NTFS volume\n", image.c_str());
         return 1;
     }
     const int64_t offset = DiskGetInformation(volume)->OffsetInPhysical;

@@ -10,7 +10,7 @@
 // The engine opens every image by path (the catalog probes it, the volume reopens it), so
 // each input is written to one file, in /dev/shm where there is one, made anew for every input.
 #include "disk/TBaseDisk.h"
-#include "disk/TScanProgress.h"
+#include "disk/TNoScanProgress.h"
 #include "disk/TScanReport.h"
 #include "engine/VantrelLib.h"
 #include "util/TUserPrompt.h"
@@ -45,15 +45,6 @@ public:
     {
         return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
     }
-};
-
-class TQuietProgress final : public TScanProgress
-{
-public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
-    void PumpMessages() override {}
 };
 
 std::string g_imagePath;
@@ -201,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ++volumes;
         {
             std::unique_ptr<TBaseDisk> disk = CreateDisk(id);
-            TQuietProgress progress;
+            TNoScanProgress progress;
             if (disk->AnalyzeDisk(&progress, false)) {
                 const TScanReport report(TScanReport::Format::Json, false);
                 (void)report.write(*disk, [](const QByteArray&) {});

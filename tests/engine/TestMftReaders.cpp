@@ -15,15 +15,11 @@
 
 namespace {
 
-std::vector<TEngineSession::TEntry> readStream(const QString& image, bool library, int32_t volume = 0)
+std::vector<TEngineSession::TEntry> readStream(const QString& image, bool library)
 {
     TEngineSession session;
     VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY | (library ? VANTREL_OPTION_LIBRARY_RECORDS : 0));
-    int32_t id = session.openImage(image);
-    // Later volumes of the same image follow the first one.
-    for (int32_t next = 0; next < volume && id >= 0; ++next) {
-        ++id;
-    }
+    const int32_t id = session.openImage(image);
     std::vector<TEngineSession::TEntry> entries;
     const TDriveInfo* info = id >= 0 ? session.drive(id) : nullptr;
     if (info != nullptr && QByteArray(info->FileSystemName) == "NTFS" && session.enumerate(id)) {

@@ -8,7 +8,7 @@
 #include "TScanCommand.h"
 
 #include "disk/TBaseDisk.h"
-#include "disk/TScanProgress.h"
+#include "disk/TNoScanProgress.h"
 #include "disk/TImageRegistration.h"
 #include "disk/TSourceArgument.h"
 #include "disk/TVantrelApi.h"
@@ -254,12 +254,9 @@ int32_t TCliApplication::resolveSource(const QString& source, bool devices)
 namespace {
 
 // An analysis without a display that turns Ctrl+C into a cancel.
-class TQuietScanProgress final : public TScanProgress
+class TQuietScanProgress final : public TNoScanProgress
 {
 public:
-    void SetMaximum(int64_t) override {}
-    void SetPosition(int64_t) override {}
-    void SetFileLabel(const QString&) override {}
     void PumpMessages() override
     {
         if (TInterruptGuard::Interrupted())
