@@ -2,15 +2,40 @@
 
 #include "disk/TBaseElement.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <new>
+
+namespace {
+
+// A drive's elements are created by the hundred thousand during its scan. Once blocks are
+// large, each is one 2 MiB page the kernel may back with a huge page: one page fault per
+// block instead of 512, which is a sizeable part of the scan's time.
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kLargestChunk = kHugePage / sizeof(TBaseElement);
+
+void* allocateHuge()
+{
+    void* memory = std::aligned_alloc(kHugePage, kHugePage);
+    if (memory == nullptr)
+        throw std::bad_alloc();
+    madvise(memory, kHugePage, MADV_HUGEPAGE); // a hint: without it, ordinary pages
+    return memory;
+}
+
+} // namespace
 
 TElementPool::~TElementPool()
 {
     for (const Chunk& chunk : m_chunks) {
         for (size_t i = 0; i < chunk.used; ++i)
             chunk.items[i].~TBaseElement();
-        ::operator delete(static_cast<void*>(chunk.items));
+        if (chunk.huge)
+            std::free(chunk.items);
+        else
+            ::operator delete(static_cast<void*>(chunk.items));
     }
 }
 
@@ -20,10 +45,11 @@ TBaseElement* TElementPool::Create()
         // Blocks double up to a ceiling, so a small drive stays small and a large one
         // wastes at most part of one block.
         const size_t capacity =
-            m_chunks.empty() ? FirstChunk : std::min(m_chunks.back().capacity * 2, LargestChunk);
+            m_chunks.empty() ? FirstChunk : std::min(m_chunks.back().capacity * 2, kLargestChunk);
+        const bool huge = capacity == kLargestChunk;
         m_chunks.reserve(m_chunks.size() + 1);
-        void* memory = ::operator new(sizeof(TBaseElement) * capacity);
-        m_chunks.push_back({static_cast<TBaseElement*>(memory), 0, capacity});
+        void* memory = huge ? allocateHuge() : ::operator new(sizeof(TBaseElement) * capacity);
+        m_chunks.push_back({static_cast<TBaseElement*>(memory), 0, capacity, huge});
     }
     Chunk& chunk = m_chunks.back();
     TBaseElement* element = new (chunk.items + chunk.used) TBaseElement();

@@ -27,10 +27,10 @@ private:
         TBaseElement* items;
         size_t used;
         size_t capacity;
+        bool huge; // one huge page's worth, released with free()
     };
 
     static constexpr size_t FirstChunk = 64;
-    static constexpr size_t LargestChunk = 8192;
 
     std::vector<Chunk> m_chunks;
     size_t m_count = 0;
