@@ -22,7 +22,8 @@ public:
     // The next record, valid until the next call; nullptr at the end (or, on NTFS,
     // for a record slot that holds no entry).
     virtual const TFileInfo* next() = 0;
-    // The library's metadata address of the entry with this engine id, or -1.
+    // The library's metadata address of the entry with this engine id, or -1. The NTFS
+    // enumerator answers while its next() runs on another thread.
     virtual int64_t addressOf(int64_t id) const = 0;
 
     const std::shared_ptr<TTskVolume>& volume() const { return m_volume; }

@@ -3,6 +3,7 @@
 #include "engine/TClusterOwners.h"
 #include "engine/TEntryReader.h"
 #include "engine/TNtfsEnumerator.h"
+#include "engine/TPrefetchingEnumerator.h"
 #include "engine/TRecoveryJob.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTreeEnumerator.h"
@@ -15,6 +16,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -134,6 +136,14 @@ int64_t TVantrelEngine::initialize(int32_t id, bool fullScan)
     if (volume->isNtfs()) {
         m_enumerator = std::make_unique<TNtfsEnumerator>(volume, fullScan,
                                                          (m_options & VANTREL_OPTION_LIBRARY_RECORDS) == 0);
+        // Parsing the next records overlaps the caller's work on the present ones.
+        const int32_t options = m_options;
+        const bool ahead =
+            (options & VANTREL_OPTION_RECORDS_AHEAD) != 0 ||
+            ((options & VANTREL_OPTION_SERIAL_RECORDS) == 0 && std::thread::hardware_concurrency() > 2);
+        if (ahead) {
+            m_enumerator = std::make_unique<TPrefetchingEnumerator>(std::move(m_enumerator));
+        }
     } else {
         m_enumerator = std::make_unique<TTreeEnumerator>(volume);
     }

@@ -181,7 +181,13 @@ enum
     VANTREL_OPTION_IMAGES_ONLY = 1,
     // NTFS file records are read one at a time through the file system library instead of
     // by the engine's own reader of the MFT (slower; the same entries).
-    VANTREL_OPTION_LIBRARY_RECORDS = 2
+    VANTREL_OPTION_LIBRARY_RECORDS = 2,
+    // NTFS records are read ahead of the thread that asks for them, on a thread of the
+    // engine's, when the machine has three cores or more (reading, parsing and the caller's
+    // work then each have one; on fewer they only take turns). These force either way; the
+    // same entries come.
+    VANTREL_OPTION_SERIAL_RECORDS = 4,
+    VANTREL_OPTION_RECORDS_AHEAD = 8
 };
 
 // Progress of a running recovery: total bytes and bytes copied so far. Called on the

@@ -1,5 +1,6 @@
-// The engine reads NTFS records two ways: its own reader of the MFT in chunks, and one
-// record at a time through the file system library. Both must give the same stream.
+// The engine reads NTFS records two ways: its own reader of the MFT in chunks, ahead of the
+// caller on a thread of its own, and one record at a time through the file system library
+// on the caller's thread. Both must give the same stream.
 #include "TEngineSession.h"
 
 #include "support/TTempDir.h"
@@ -18,7 +19,9 @@ namespace {
 std::vector<TEngineSession::TEntry> readStream(const QString& image, bool library)
 {
     TEngineSession session;
-    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY | (library ? VANTREL_OPTION_LIBRARY_RECORDS : 0));
+    VantrelSetOptions(VANTREL_OPTION_IMAGES_ONLY |
+                      (library ? VANTREL_OPTION_LIBRARY_RECORDS | VANTREL_OPTION_SERIAL_RECORDS
+                               : VANTREL_OPTION_RECORDS_AHEAD));
     const int32_t id = session.openImage(image);
     std::vector<TEngineSession::TEntry> entries;
     const TDriveInfo* info = id >= 0 ? session.drive(id) : nullptr;
