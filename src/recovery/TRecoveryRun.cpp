@@ -15,6 +15,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <optional>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -161,8 +162,14 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
     m_sink.ShowCounters(m_counters);
 
     TProgressRegistration registration(&TRecoveryRun::progressCallback);
+    m_progressCount = 0;
+    m_progressShown = 0;
     size_t next = 0;
     for (; next < ticked.size(); ++next) {
+        // The copies still running are told of before anything of another folder.
+        const TBaseElement* element = ticked[next];
+        if (!m_pending.empty() && (element->IsFolder() || element->Parent != m_pending.back().File->Parent))
+            finishCopies(0);
         if (m_stopped || m_sink.StopRequested()) {
             m_stopped = true;
             break;
@@ -172,6 +179,7 @@ bool TRecoveryRun::StartRecovery(const TStateTree& tree, const QString& destinat
         else
             recoverFile(ticked[next]);
     }
+    finishCopies(0);
     // The manifest also names the files a stop left out.
     for (size_t i = m_stopped ? next : ticked.size(); i < ticked.size(); ++i) {
         if (!ticked[i]->IsFolder())
@@ -288,6 +296,7 @@ QString TRecoveryRun::writtenKey(const QString& target) const
 
 void TRecoveryRun::recoverFolder(const TBaseElement* folder)
 {
+    finishCopies(0); // their folder's handle is given up below
     const QStringList levels = folderLevels(folder);
     const QString target = targetFolder(levels);
     log(TProgramLog::Kind::Status, Messages::CreatingFolder.Text().arg(target));
@@ -324,22 +333,22 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     const QStringList levels = folderLevels(file->Parent);
     const QString folder = targetFolder(levels);
     // Files come folder by folder: the folder is reached once, not for every file in it.
-    if (folder != m_lastFolder)
+    if (folder != m_lastFolder) {
+        finishCopies(0); // the copies still running write into the folder being left
         reachFileFolder(levels, folder);
+    }
     const TTargetName::Rules rules = m_windowsRules ? TTargetName::Rules::Windows : TTargetName::Rules::Posix;
     const QString safeName = TTargetName::SafeLevel(file->GetName(), rules);
     QString name = safeName;
     QString target = folder + name;
 
+    // What is told of this file comes after what is told of the copies still running.
     auto failed = [&](const QString& problem) {
-        log(TProgramLog::Kind::Error, Messages::FileNotRecovered.Text().arg(target, problem));
-        ++m_counters.FailedFiles;
-        // A copy ended by a stop is no failure of the file.
-        addRow(file, target,
-               m_stopped ? TRecoveryManifest::Result::Cancelled : TRecoveryManifest::Result::Failed, problem);
-        fileDone(file);
+        finishCopies(0);
+        fileFailed(file, target, problem);
     };
     auto skipped = [&](const QString& why) {
+        finishCopies(0);
         log(TProgramLog::Kind::Warning, Messages::FileSkipped.Text().arg(target + why));
         ++m_counters.SkippedFiles;
         addRow(file, target, TRecoveryManifest::Result::Skipped,
@@ -352,7 +361,10 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         return failed(m_folderError);
 
     // A name an earlier entry of this run wrote (two names made equal by making them safe,
-    // a deleted and a live file of one name) gets the first numbered name still free.
+    // a deleted and a live file of one name) gets the first numbered name still free. A
+    // copy of that name still running may yet fail and leave it free.
+    if (m_written.contains(writtenKey(target)))
+        finishCopies(0);
     if (m_written.contains(writtenKey(target))) {
         for (int n = 2;; ++n) {
             name = TTargetName::Numbered(safeName, n);
@@ -376,6 +388,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         // A pipe or device would swallow the data or block the run, a socket cannot take it.
         return skipped(QStringLiteral(" (not a regular file)"));
     case TPresent::File:
+        finishCopies(0);
         if (!overwriteAgreed(target))
             return skipped(QString());
         break;
@@ -384,10 +397,89 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     // copy is counted. The element is the drive's own (the tree only lends it read-only);
     // the list shows the new rating too.
     TContentCheck::Check(const_cast<TBaseElement&>(*file));
-    problem = copyFile(file, m_lastFolderFd, name, target);
-    if (!problem.isEmpty())
+    const TVantrelHandle handle = startCopy(file, m_lastFolderFd, name, target, problem);
+    if (handle <= 0)
         return failed(problem);
+    // The name is taken now: the files after this one are prepared while it is copied.
     m_written.insert(writtenKey(target));
+    m_pending.push_back({file, target, name, m_lastFolderFd, handle});
+    finishCopies(MaxPendingCopies - 1);
+}
+
+void TRecoveryRun::fileFailed(const TBaseElement* file, const QString& target, const QString& problem)
+{
+    log(TProgramLog::Kind::Error, Messages::FileNotRecovered.Text().arg(target, problem));
+    ++m_counters.FailedFiles;
+    // A copy ended by a stop is no failure of the file.
+    addRow(file, target, m_stopped ? TRecoveryManifest::Result::Cancelled : TRecoveryManifest::Result::Failed,
+           problem);
+    fileDone(file);
+}
+
+void TRecoveryRun::finishCopies(size_t keep)
+{
+    while (m_pending.size() > keep) {
+        if (m_stopped || m_sink.StopRequested()) {
+            m_stopped = true;
+            return abandonCopies(false);
+        }
+        const std::optional<QString> problem = awaitCopy(m_pending.front().Handle);
+        if (!problem)
+            return abandonCopies(true); // a stop while this copy ran
+        const TPendingCopy copy = m_pending.front();
+        m_pending.pop_front();
+        if (!problem->isEmpty()) {
+            // Nothing of it is left under the name.
+            m_written.remove(writtenKey(copy.Target));
+            fileFailed(copy.File, copy.Target, *problem);
+        } else {
+            fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
+        }
+    }
+}
+
+void TRecoveryRun::abandonCopies(bool interrupted)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    // The engine copies in order, so once a copy is unfinished the later ones have not
+    // begun: they are cancelled first, last to first, and never start. Closing a handle
+    // cancels its copy, removes what it wrote, and returns when it is over.
+    std::vector<bool> cancelled(m_pending.size(), false);
+    for (size_t i = m_pending.size(); i-- > 0;) {
+        if (api.Wait(m_pending[i].Handle, 0) == VANTREL_WAIT_TIMEOUT) {
+            api.CloseHandle(m_pending[i].Handle);
+            cancelled[i] = true;
+        }
+    }
+    bool runningOne = interrupted;
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        const TPendingCopy& copy = m_pending[i];
+        if (!cancelled[i]) {
+            // Finished before the stop: it keeps its result.
+            const QString problem = copyResult(copy.Handle);
+            if (problem.isEmpty()) {
+                fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
+            } else {
+                m_written.remove(writtenKey(copy.Target));
+                fileFailed(copy.File, copy.Target, problem);
+            }
+        } else if (runningOne) {
+            // The copy the stop interrupted.
+            runningOne = false;
+            m_written.remove(writtenKey(copy.Target));
+            fileFailed(copy.File, copy.Target, engineReason(VANTREL_RECOVERY_CANCELLED));
+        } else {
+            m_written.remove(writtenKey(copy.Target));
+            addRow(copy.File, QString(), TRecoveryManifest::Result::Cancelled,
+                   QStringLiteral("the run was stopped before this file"));
+        }
+    }
+    m_pending.clear();
+}
+
+void TRecoveryRun::fileCopied(const TBaseElement* file, const QString& target, int folder,
+                              const QString& name)
+{
     ++m_counters.ProcessedFiles;
     m_counters.ProcessedSize += file->Size;
     if (knownDamaged(file->Recovery)) {
@@ -395,10 +487,10 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
         log(TProgramLog::Kind::Warning, Messages::RecoveredDamaged.Text().arg(target, why));
         ++m_counters.DamagedFiles;
         m_counters.DamagedSize += file->Size;
-        addRow(file, target, TRecoveryManifest::Result::Damaged, why, m_lastFolderFd, name);
+        addRow(file, target, TRecoveryManifest::Result::Damaged, why, folder, name);
     } else {
         log(TProgramLog::Kind::Status, Messages::RecoveringFile.Text().arg(target));
-        addRow(file, target, TRecoveryManifest::Result::Recovered, QString(), m_lastFolderFd, name);
+        addRow(file, target, TRecoveryManifest::Result::Recovered, QString(), folder, name);
     }
     fileDone(file);
 }
@@ -418,8 +510,8 @@ bool TRecoveryRun::overwriteAgreed(const QString& target)
                                       TUserPrompt::Icon::Question) == TUserPrompt::Answer::Yes;
 }
 
-QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QString& name,
-                               const QString& target)
+TVantrelHandle TRecoveryRun::startCopy(const TBaseElement* file, int folder, const QString& name,
+                                       const QString& target, QString& problem)
 {
     const TVantrelApi& api = TVantrelApi::Current();
     TFileInfo& record = *m_record;
@@ -432,15 +524,19 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QStri
     char16_t path[VANTREL_MAX_TARGET] = {};
     std::memcpy(path, text.utf16(), size_t(text.size()) * sizeof(char16_t));
 
-    m_progressCount = 0;
-    m_progressShown = 0;
     const TVantrelHandle handle = api.FileRecoveryAt ? api.FileRecoveryAt(folder, path, this, &record)
                                                      : api.FileRecovery(path, this, &record);
     if (handle <= 0) {
         const char* reason = api.LastError ? api.LastError() : nullptr;
-        return reason && *reason ? QString::fromUtf8(reason)
-                                 : QStringLiteral("the engine could not start the copy");
+        problem = reason && *reason ? QString::fromUtf8(reason)
+                                    : QStringLiteral("the engine could not start the copy");
     }
+    return handle;
+}
+
+std::optional<QString> TRecoveryRun::awaitCopy(TVantrelHandle handle)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
     int32_t waited = VANTREL_WAIT_TIMEOUT;
     for (;;) {
         waited = api.Wait(handle, WaitTurnMs);
@@ -455,12 +551,16 @@ QString TRecoveryRun::copyFile(const TBaseElement* file, int folder, const QStri
             waited = api.Wait(handle, 0);
             if (waited != VANTREL_WAIT_TIMEOUT)
                 break;
-            // Closing the handle cancels the copy and removes what it had written.
-            api.CloseHandle(handle);
-            return engineReason(VANTREL_RECOVERY_CANCELLED);
+            return std::nullopt;
         }
     }
-    if (waited != VANTREL_WAIT_DONE) {
+    return copyResult(handle);
+}
+
+QString TRecoveryRun::copyResult(TVantrelHandle handle)
+{
+    const TVantrelApi& api = TVantrelApi::Current();
+    if (api.Wait(handle, 0) != VANTREL_WAIT_DONE) {
         api.CloseHandle(handle);
         return QStringLiteral("waiting for the engine failed");
     }

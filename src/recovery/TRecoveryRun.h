@@ -16,15 +16,18 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 
 class TBaseElement;
 
 // One recovery run: copies the ticked nodes of a check tree, in index order, out of the
 // drive being recovered into a destination folder, recreating each element's folder
-// path below it. Folders are created, files handed to the engine one at a time; the run
-// waits for each copy in 10 ms turns, letting the sink pump messages in between, and
-// reports everything through the sink. Existing files are overwritten only when the user
+// path below it. Folders are created, files handed to the engine, which copies them one
+// after another while the run prepares the next few; the run waits for each copy in
+// 10 ms turns, letting the sink pump messages in between, and reports everything through
+// the sink, in the files' order. Existing files are overwritten only when the user
 // (or the overwrite mode) agrees.
 //
 // Only copies the engine reports as successful count as processed; a failed copy is
@@ -105,9 +108,23 @@ private:
     void recoverFile(const TBaseElement* file);
     // Opens the folder of levels for the files of one folder, creating it when missing.
     void reachFileFolder(const QStringList& levels, const QString& folder);
-    // Copies one file through the engine into name inside the open folder; empty when it
-    // succeeded, else the reason.
-    QString copyFile(const TBaseElement* file, int folder, const QString& name, const QString& target);
+    // Hands one file's copy into name inside the open folder to the engine; its handle, or
+    // 0 or less with the reason in problem.
+    TVantrelHandle startCopy(const TBaseElement* file, int folder, const QString& name, const QString& target,
+                             QString& problem);
+    // Waits for a copy in turns, serving the window: empty when it succeeded, else the
+    // reason; nothing when a stop came first and the copy still runs.
+    std::optional<QString> awaitCopy(TVantrelHandle handle);
+    // The result of a finished copy; the handle is closed.
+    QString copyResult(TVantrelHandle handle);
+    // Waits for the oldest copies until at most keep are running, and tells of each.
+    void finishCopies(size_t keep);
+    // After a stop: the copies that finished keep their result, the others are cancelled.
+    // interrupted: the stop came while the oldest of them was being waited for, which then
+    // counts as a failed copy; the others are told as left out by the stop.
+    void abandonCopies(bool interrupted);
+    void fileCopied(const TBaseElement* file, const QString& target, int folder, const QString& name);
+    void fileFailed(const TBaseElement* file, const QString& target, const QString& problem);
     // The safe folder levels below the destination for the folder chain ending at element
     // (nullptr: none, the destination itself).
     QStringList folderLevels(const TBaseElement* element) const;
@@ -139,7 +156,21 @@ private:
     QString m_lastFolder;    // the target folder last reached, reached once per run of files
     int m_lastFolderFd = -1; // its handle (owned by m_folders), or -1 when it failed
     QString m_folderError;   // why it failed
-    QSet<QString> m_written; // targets this run wrote, by writtenKey
+    QSet<QString> m_written; // targets this run wrote or is writing, by writtenKey
+    // Copies handed to the engine and not told of yet, oldest first. The engine copies one
+    // file after another on its own thread; keeping a few queued lets this thread prepare
+    // the next files (names, folders, checks) while it copies, and its thread never waits
+    // for the next file. All are in the folder reached last.
+    struct TPendingCopy
+    {
+        const TBaseElement* File;
+        QString Target;
+        QString Name;
+        int Folder;
+        TVantrelHandle Handle;
+    };
+    static constexpr size_t MaxPendingCopies = 16;
+    std::deque<TPendingCopy> m_pending;
     bool m_writeManifest = false;
     TProgramLog* m_log = nullptr;
     TRecoveryManifest m_manifest;

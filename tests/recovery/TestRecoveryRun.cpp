@@ -373,6 +373,7 @@ struct TWaitScript
 {
     static inline int timeouts = 0;
     static inline bool fail = false;
+    static inline TVantrelHandle endless = 0; // from this handle on, copies never finish
     static inline TVantrelApi api{};
     static inline const TVantrelApi* base = nullptr;
     static inline std::optional<TVantrelApi::TInstalled::Scope> installed;
@@ -385,6 +386,8 @@ struct TWaitScript
             --timeouts;
             return VANTREL_WAIT_TIMEOUT;
         }
+        if (endless > 0 && handle >= endless && base->Wait(handle, 0) == VANTREL_WAIT_DONE)
+            return VANTREL_WAIT_TIMEOUT;
         return base->Wait(handle, timeoutMs);
     }
     static void install(int timeoutCount, bool failing)
@@ -396,7 +399,11 @@ struct TWaitScript
         api.Wait = &wait;
         installed.emplace(&api);
     }
-    static void uninstall() { installed.reset(); }
+    static void uninstall()
+    {
+        installed.reset();
+        endless = 0;
+    }
 };
 
 } // namespace
@@ -511,6 +518,36 @@ TEST_F(RecoveryRun, StopEndsTheRunAndCancelsTheCopyUnderWay)
     sink.stop = nullptr;
     EXPECT_TRUE(recovery.StartRecovery(tree, out, 'D', DriveId));
     EXPECT_FALSE(recovery.Stopped());
+}
+
+// Copies of one folder are queued ahead of the one being waited for. A stop keeps what
+// finished, counts the interrupted copy as failed and the queued ones as never reached.
+TEST_F(RecoveryRun, AStopWithCopiesQueuedCancelsThoseNotFinished)
+{
+    for (const char* name : {"d1.txt", "d2.txt", "d3.txt"})
+        disk->Add(docs, QString::fromLatin1(name), Deleted, 1);
+    fill();
+    tree.CheckAll();
+    TWaitScript::install(0, false);
+    TWaitScript::endless = 3; // b.txt and a.txt finish, the Docs/d*.txt copies never do
+    sink.stop = [this] { return sink.pumps >= 1; };
+    TRecoveryRun recovery(sink);
+    recovery.SetManifest(true);
+    EXPECT_FALSE(recovery.StartRecovery(tree, out, 'D', DriveId));
+    TWaitScript::uninstall();
+    EXPECT_EQ(recovery.Counters().ProcessedFiles, 2);
+    EXPECT_EQ(recovery.Counters().FailedFiles, 1);
+    QStringList outcomes;
+    for (const TRecoveryManifest::TRow& row : recovery.Manifest().Rows())
+        outcomes << row.Source.section(QLatin1Char('\\'), -1) + QLatin1Char(' ') +
+                        TRecoveryManifest::Word(row.Outcome) + (row.Target.isEmpty() ? "" : " to");
+    EXPECT_EQ(outcomes,
+              (QStringList{"b.txt recovered to", "a.txt recovered to", "d1.txt cancelled to",
+                           "d2.txt cancelled", "d3.txt cancelled", "c.txt cancelled", "x.bin cancelled"}));
+    EXPECT_TRUE(sink.log.contains(QStringLiteral("Can't recover file: ") + out +
+                                  QStringLiteral("/Docs/d1.txt (the copy was cancelled)")));
+    EXPECT_EQ(sink.log.last(), QStringLiteral("Recovery stopped."));
+    EXPECT_EQ(engine.OpenHandles(), 0);
 }
 
 TEST_F(RecoveryRun, NamesFromTheDiskCannotLeaveTheDestination)
