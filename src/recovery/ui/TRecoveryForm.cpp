@@ -592,6 +592,7 @@ void TRecoveryForm::StartRecovery()
     if (!completed && !run.Stopped() && m_runLog.size() > 2)
         m_refusal = m_runLog.mid(1, m_runLog.size() - 2).join(QLatin1Char('\n'));
     m_runLog.clear();
+    flushProgress();
     flushLog();
 }
 
@@ -617,28 +618,48 @@ void TRecoveryForm::flushLog()
 void TRecoveryForm::ShowCounters(const TRecoveryCounters& counters)
 {
     m_counters = counters;
-    ProgressTotalFilesLabel->setText(QString::number(counters.TotalFiles));
-    ProgressProcessedFilesLabel->setText(QString::number(counters.ProcessedFiles));
-    ProgressTotalSizeLabel->setText(FormatSize(counters.TotalSize));
-    ProgressProcessedSizeLabel->setText(FormatSize(counters.ProcessedSize));
-    SetBarRange(ProgressTotalProgressBar, counters.TotalSize, counters.ProcessedSize);
+    m_progressPending = true;
 }
 
 void TRecoveryForm::SetCurrentFileLabel(const QString& text)
 {
-    ProgressCurrentFilenameLabel->setText(text);
+    m_currentFile = text;
+    m_currentFilePending = true;
+    m_progressPending = true;
 }
 
 void TRecoveryForm::RefreshProgress(int64_t total, int64_t position)
 {
     // The run hands over the engine's latest report on this window's thread, once per
     // wait turn however often the engine reported.
-    SetBarRange(ProgressCurrentProgressBar, total, position);
+    m_copyTotal = total;
+    m_copyPosition = position;
+    m_copyReported = true;
+    m_progressPending = true;
 }
 
 void TRecoveryForm::PumpMessages()
 {
+    flushProgress();
     QCoreApplication::processEvents();
+}
+
+void TRecoveryForm::flushProgress()
+{
+    if (!m_progressPending)
+        return;
+    m_progressPending = false;
+    ProgressTotalFilesLabel->setText(QString::number(m_counters.TotalFiles));
+    ProgressProcessedFilesLabel->setText(QString::number(m_counters.ProcessedFiles));
+    ProgressTotalSizeLabel->setText(FormatSize(m_counters.TotalSize));
+    ProgressProcessedSizeLabel->setText(FormatSize(m_counters.ProcessedSize));
+    SetBarRange(ProgressTotalProgressBar, m_counters.TotalSize, m_counters.ProcessedSize);
+    if (m_currentFilePending)
+        ProgressCurrentFilenameLabel->setText(m_currentFile);
+    if (m_copyReported)
+        SetBarRange(ProgressCurrentProgressBar, m_copyTotal, m_copyPosition);
+    m_currentFilePending = false;
+    m_copyReported = false;
 }
 
 void TRecoveryForm::SetBarRange(QProgressBar* bar, int64_t maximum, int64_t position)

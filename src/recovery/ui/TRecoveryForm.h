@@ -141,6 +141,8 @@ private:
     const TBaseDisk* sourceDisk() const;
     // Shows the log lines waiting in m_pendingLog.
     void flushLog();
+    // Shows the latest counters, file name and copy progress the run reported.
+    void flushProgress();
     // The Finish page's details for the last run.
     QString finishDetails() const;
 
@@ -152,6 +154,14 @@ private:
     // copying a small file; the lines go in together whenever the window's events are
     // served, and when the run ends.
     QStringList m_pendingLog;
+    // The same for the progress page's figures: a progress bar repaints at once when its
+    // value moves, twice per file. They are shown when the window's events are served.
+    bool m_progressPending = false;
+    QString m_currentFile;
+    bool m_currentFilePending = false;
+    int64_t m_copyTotal = 0;
+    int64_t m_copyPosition = 0;
+    bool m_copyReported = false;
 
     // The first lines the running run logged (a refused run logs only a few), and the
     // reason the last run was refused (empty when it was not).
