@@ -49,6 +49,9 @@ public:
     TBaseElement* CreateElement();
     // Number of elements the drive created, invented ones included.
     size_t ElementCount() const { return m_pool.Count(); }
+    // The element's place among the drive's elements (0 .. ElementCount() - 1), or
+    // ElementCount() for one the drive did not create.
+    size_t ElementIndex(const TBaseElement* element) const { return m_pool.IndexOf(element); }
 
     // Least time between two progress updates of a running analysis, in milliseconds.
     // 0 updates after every record (tests).

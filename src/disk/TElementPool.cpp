@@ -50,10 +50,29 @@ TBaseElement* TElementPool::Create()
         m_chunks.reserve(m_chunks.size() + 1);
         void* memory = huge ? allocateHuge() : ::operator new(sizeof(TBaseElement) * capacity);
         m_chunks.push_back({static_cast<TBaseElement*>(memory), 0, capacity, huge});
+        const TBaseElement* begin = m_chunks.back().items;
+        const Span span{begin, begin + capacity, m_count};
+        m_byAddress.insert(std::upper_bound(m_byAddress.begin(), m_byAddress.end(), span,
+                                            [](const Span& a, const Span& b) { return a.begin < b.begin; }),
+                           span);
     }
     Chunk& chunk = m_chunks.back();
     TBaseElement* element = new (chunk.items + chunk.used) TBaseElement();
     ++chunk.used;
     ++m_count;
     return element;
+}
+
+size_t TElementPool::IndexOf(const TBaseElement* element) const
+{
+    // The last chunk beginning at or before the element.
+    auto after = std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,
+                                  [](const TBaseElement* e, const Span& span) { return e < span.begin; });
+    if (after == m_byAddress.begin())
+        return m_count;
+    const Span& span = *(after - 1);
+    if (element >= span.end)
+        return m_count;
+    const size_t index = span.first + size_t(element - span.begin);
+    return index < m_count ? index : m_count;
 }

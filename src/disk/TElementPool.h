@@ -20,6 +20,9 @@ public:
     TBaseElement* Create();
     // Number of elements created.
     size_t Count() const { return m_count; }
+    // The element's place in the order of creation (0 .. Count() - 1), or Count() when
+    // this pool did not create it. Lets a pass over a drive mark elements in a bitmap.
+    size_t IndexOf(const TBaseElement* element) const;
 
 private:
     struct Chunk
@@ -34,4 +37,12 @@ private:
 
     std::vector<Chunk> m_chunks;
     size_t m_count = 0;
+    // Each chunk's address range and the index of its first element, by address.
+    struct Span
+    {
+        const TBaseElement* begin;
+        const TBaseElement* end;
+        size_t first;
+    };
+    std::vector<Span> m_byAddress;
 };

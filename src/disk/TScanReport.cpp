@@ -25,19 +25,26 @@ bool isControl(char16_t c)
 class TWalker
 {
 public:
-    TWalker(bool deletedOnly, const TScanReport::TVisitor& visit) : m_deletedOnly(deletedOnly), m_visit(visit)
+    TWalker(const TBaseDisk& disk, bool deletedOnly, const TScanReport::TVisitor& visit)
+        : m_disk(disk), m_deletedOnly(deletedOnly), m_visit(visit),
+          m_seenBits((disk.ElementCount() + 63) / 64)
     {
     }
 
-    bool seen(const TBaseElement* element) const { return m_seen.count(element) != 0; }
-    void reserve(size_t count) { m_seen.reserve(count); }
+    bool seen(const TBaseElement* element) const
+    {
+        const size_t index = m_disk.ElementIndex(element);
+        if (index < m_disk.ElementCount())
+            return m_seenBits[index / 64] & (uint64_t{1} << (index % 64));
+        return m_seenOthers.count(element) != 0;
+    }
 
     // Depth first: the element, then its sub-folders with all below them, then its
     // files. Everything reachable is marked seen, also below an element the filter
     // hides, so that hidden elements do not come back as unreached ones.
     void walkFrom(const TBaseElement* top)
     {
-        if (!top || !m_seen.insert(top).second) {
+        if (!top || !markSeen(top)) {
             return;
         }
         const bool shown = report(*top, true);
@@ -48,7 +55,7 @@ public:
                 frame.inFiles ? frame.element->ChildrenFiles : frame.element->ChildrenFolders;
             if (frame.index < list.Count()) {
                 const TBaseElement* child = list[frame.index++];
-                if (!child || !m_seen.insert(child).second) {
+                if (!child || !markSeen(child)) {
                     continue;
                 }
                 const bool childShown = report(*child, frame.shown);
@@ -73,6 +80,20 @@ private:
         int index;
     };
 
+    // False when the element was seen before.
+    bool markSeen(const TBaseElement* element)
+    {
+        const size_t index = m_disk.ElementIndex(element);
+        if (index >= m_disk.ElementCount())
+            return m_seenOthers.insert(element).second;
+        uint64_t& word = m_seenBits[index / 64];
+        const uint64_t bit = uint64_t{1} << (index % 64);
+        if (word & bit)
+            return false;
+        word |= bit;
+        return true;
+    }
+
     bool report(const TBaseElement& element, bool parentShown)
     {
         const bool shown = parentShown && (!m_deletedOnly || element.IsDeleted() || element.ContainDeleted());
@@ -82,9 +103,12 @@ private:
         return shown;
     }
 
+    const TBaseDisk& m_disk;
     bool m_deletedOnly;
     const TScanReport::TVisitor& m_visit;
-    std::unordered_set<const TBaseElement*> m_seen;
+    // The drive's elements by their place among them; any other element in a set.
+    std::vector<uint64_t> m_seenBits;
+    std::unordered_set<const TBaseElement*> m_seenOthers;
     std::vector<TFrame> m_stack;
 };
 
@@ -209,8 +233,7 @@ QByteArray TScanReport::header() const
 
 void TScanReport::walk(const TBaseDisk& disk, bool deletedOnly, const TVisitor& visit)
 {
-    TWalker walker(deletedOnly, visit);
-    walker.reserve(disk.ElementCount());
+    TWalker walker(disk, deletedOnly, visit);
 
     // The drive's top element stands for the drive itself and is not listed; below it
     // hang the root folder and the lost folders.
