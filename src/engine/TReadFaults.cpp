@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -106,7 +108,14 @@ void layeredStat(TSK_IMG_INFO*, FILE*) {}
 // open, when the library refuses the record.
 TSK_IMG_INFO* layerOver(const std::string& path, const TReadFaults::TSource& source)
 {
-    auto* layered = new TLayeredImage{};
+    // Everything but the library's read cache is cleared: that is 2 MiB of buffers, only
+    // ever read where an entry's length says they were filled, and clearing them would
+    // make them resident for nothing.
+    auto* layered = new TLayeredImage;
+    TSK_IMG_INFO& info = layered->info;
+    std::memset(&info, 0, offsetof(TSK_IMG_INFO, cache));
+    std::memset(reinterpret_cast<char*>(&info) + offsetof(TSK_IMG_INFO, cache_off), 0,
+                sizeof info - offsetof(TSK_IMG_INFO, cache_off));
     layered->source = source;
     {
         std::lock_guard<std::mutex> guard(faultsLock());
