@@ -100,7 +100,13 @@ public:
 
 TRecoveryRun::TRecoveryRun(TRecoverySink& sink) : m_sink(sink), m_record(std::make_unique<TFileInfo>()) {}
 
-TRecoveryRun::~TRecoveryRun() = default;
+TRecoveryRun::~TRecoveryRun()
+{
+    // Only a run left by an exception still has copies under way: they are cancelled, and
+    // what they wrote removed, rather than left to finish unreported.
+    for (auto copy = m_pending.rbegin(); copy != m_pending.rend(); ++copy)
+        TVantrelApi::Current().CloseHandle(copy->Handle);
+}
 
 QString TRecoveryRun::SameDriveText(TFrontEnd frontEnd)
 {
