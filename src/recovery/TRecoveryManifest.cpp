@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -128,7 +129,11 @@ QByteArray TRecoveryManifest::HashFile(int folder, const QString& name, int64_t&
         return QByteArray();
     bytes = int64_t(status.st_size);
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    // A small file needs no 1 MiB buffer: most recovered files are a few KiB, and
+    // allocating that much for each cost more than reading it. One byte more than the
+    // size lets the first read see the end.
+    const int64_t wanted = std::clamp<int64_t>(int64_t(status.st_size) + 1, 4096, int64_t(1) << 20);
+    QByteArray chunk(qsizetype(wanted), Qt::Uninitialized);
     for (;;) {
         const ssize_t got = ::read(fd.get(), chunk.data(), size_t(chunk.size()));
         if (got < 0 && errno == EINTR)
