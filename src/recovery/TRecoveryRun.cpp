@@ -15,9 +15,9 @@
 #include <QFile>
 
 #include <cerrno>
-#include <optional>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
@@ -351,7 +351,7 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     // What is told of this file comes after what is told of the copies still running.
     auto failed = [&](const QString& problem) {
         finishCopies(0);
-        fileFailed(file, target, problem);
+        fileFailed(file, target, problem, false);
     };
     auto skipped = [&](const QString& why) {
         finishCopies(0);
@@ -412,13 +412,14 @@ void TRecoveryRun::recoverFile(const TBaseElement* file)
     finishCopies(MaxPendingCopies - 1);
 }
 
-void TRecoveryRun::fileFailed(const TBaseElement* file, const QString& target, const QString& problem)
+void TRecoveryRun::fileFailed(const TBaseElement* file, const QString& target, const QString& problem,
+                              bool copyStopped)
 {
     log(TProgramLog::Kind::Error, Messages::FileNotRecovered.Text().arg(target, problem));
     ++m_counters.FailedFiles;
     // A copy ended by a stop is no failure of the file.
-    addRow(file, target, m_stopped ? TRecoveryManifest::Result::Cancelled : TRecoveryManifest::Result::Failed,
-           problem);
+    addRow(file, target,
+           copyStopped ? TRecoveryManifest::Result::Cancelled : TRecoveryManifest::Result::Failed, problem);
     fileDone(file);
 }
 
@@ -437,7 +438,7 @@ void TRecoveryRun::finishCopies(size_t keep)
         if (!problem->isEmpty()) {
             // Nothing of it is left under the name.
             m_written.remove(writtenKey(copy.Target));
-            fileFailed(copy.File, copy.Target, *problem);
+            fileFailed(copy.File, copy.Target, *problem, m_stopped);
         } else {
             fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
         }
@@ -467,13 +468,13 @@ void TRecoveryRun::abandonCopies(bool interrupted)
                 fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
             } else {
                 m_written.remove(writtenKey(copy.Target));
-                fileFailed(copy.File, copy.Target, problem);
+                fileFailed(copy.File, copy.Target, problem, m_stopped);
             }
         } else if (runningOne) {
             // The copy the stop interrupted.
             runningOne = false;
             m_written.remove(writtenKey(copy.Target));
-            fileFailed(copy.File, copy.Target, engineReason(VANTREL_RECOVERY_CANCELLED));
+            fileFailed(copy.File, copy.Target, engineReason(VANTREL_RECOVERY_CANCELLED), true);
         } else {
             m_written.remove(writtenKey(copy.Target));
             addRow(copy.File, QString(), TRecoveryManifest::Result::Cancelled,

@@ -124,7 +124,9 @@ private:
     // counts as a failed copy; the others are told as left out by the stop.
     void abandonCopies(bool interrupted);
     void fileCopied(const TBaseElement* file, const QString& target, int folder, const QString& name);
-    void fileFailed(const TBaseElement* file, const QString& target, const QString& problem);
+    // copyStopped: a copy the stop of the run ended, which is no failure of the file.
+    void fileFailed(const TBaseElement* file, const QString& target, const QString& problem,
+                    bool copyStopped);
     // The safe folder levels below the destination for the folder chain ending at element
     // (nullptr: none, the destination itself).
     QStringList folderLevels(const TBaseElement* element) const;
