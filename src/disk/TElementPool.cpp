@@ -32,7 +32,7 @@ TElementPool::~TElementPool()
     for (const Chunk& chunk : m_chunks) {
         for (size_t i = 0; i < chunk.used; ++i)
             chunk.items[i].~TBaseElement();
-        if (chunk.huge)
+        if (chunk.capacity == kLargestChunk)
             std::free(chunk.items);
         else
             ::operator delete(static_cast<void*>(chunk.items));
@@ -46,15 +46,17 @@ TBaseElement* TElementPool::Create()
         // wastes at most part of one block.
         const size_t capacity =
             m_chunks.empty() ? FirstChunk : std::min(m_chunks.back().capacity * 2, kLargestChunk);
-        const bool huge = capacity == kLargestChunk;
         m_chunks.reserve(m_chunks.size() + 1);
-        void* memory = huge ? allocateHuge() : ::operator new(sizeof(TBaseElement) * capacity);
-        m_chunks.push_back({static_cast<TBaseElement*>(memory), 0, capacity, huge});
-        const TBaseElement* begin = m_chunks.back().items;
-        const Span span{begin, begin + capacity, m_count};
-        m_byAddress.insert(std::upper_bound(m_byAddress.begin(), m_byAddress.end(), span,
-                                            [](const Span& a, const Span& b) { return a.begin < b.begin; }),
-                           span);
+        m_byAddress.reserve(m_chunks.size() + 1);
+        void* memory =
+            capacity == kLargestChunk ? allocateHuge() : ::operator new(sizeof(TBaseElement) * capacity);
+        auto* items = static_cast<TBaseElement*>(memory);
+        m_byAddress.insert(std::upper_bound(m_byAddress.begin(), m_byAddress.end(), items,
+                                            [this](const TBaseElement* at, size_t chunk) {
+                                                return at < m_chunks[chunk].items;
+                                            }),
+                           m_chunks.size());
+        m_chunks.push_back({items, 0, capacity, m_count});
     }
     Chunk& chunk = m_chunks.back();
     TBaseElement* element = new (chunk.items + chunk.used) TBaseElement();
@@ -66,13 +68,13 @@ TBaseElement* TElementPool::Create()
 size_t TElementPool::IndexOf(const TBaseElement* element) const
 {
     // The last chunk beginning at or before the element.
-    auto after = std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,
-                                  [](const TBaseElement* e, const Span& span) { return e < span.begin; });
+    const auto after =
+        std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,
+                         [this](const TBaseElement* at, size_t chunk) { return at < m_chunks[chunk].items; });
     if (after == m_byAddress.begin())
         return m_count;
-    const Span& span = *(after - 1);
-    if (element >= span.end)
+    const Chunk& chunk = m_chunks[*(after - 1)];
+    if (element >= chunk.items + chunk.used)
         return m_count;
-    const size_t index = span.first + size_t(element - span.begin);
-    return index < m_count ? index : m_count;
+    return chunk.first + size_t(element - chunk.items);
 }

@@ -30,19 +30,13 @@ private:
         TBaseElement* items;
         size_t used;
         size_t capacity;
-        bool huge; // one huge page's worth, released with free()
+        size_t first; // the index of its first element
     };
 
     static constexpr size_t FirstChunk = 64;
 
     std::vector<Chunk> m_chunks;
     size_t m_count = 0;
-    // Each chunk's address range and the index of its first element, by address.
-    struct Span
-    {
-        const TBaseElement* begin;
-        const TBaseElement* end;
-        size_t first;
-    };
-    std::vector<Span> m_byAddress;
+    // The chunks' places in m_chunks, by the address of their items.
+    std::vector<size_t> m_byAddress;
 };

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -88,7 +87,6 @@ TEntryReader::TOpened TEntryReader::open(std::string& reason)
 void TEntryReader::planDirect()
 {
     m_direct.clear();
-    m_fd = -1;
     if (!m_volume->isNtfs() || m_size == 0) {
         return;
     }
@@ -101,8 +99,7 @@ void TEntryReader::planDirect()
         attr->size != m_size || attr->nrd.initsize < 0) {
         return;
     }
-    const int fd = m_volume->rawDescriptor();
-    if (fd < 0) {
+    if (m_volume->rawDescriptor() < 0) {
         return;
     }
     const uint64_t blockSize = m_volume->fs()->block_size;
@@ -137,7 +134,6 @@ void TEntryReader::planDirect()
     }
     m_direct = std::move(runs);
     m_initialized = static_cast<uint64_t>(attr->nrd.initsize);
-    m_fd = fd;
 }
 
 ssize_t TEntryReader::readDirect(int64_t position, char* buffer, size_t length) const
@@ -160,8 +156,7 @@ ssize_t TEntryReader::readDirect(int64_t position, char* buffer, size_t length) 
             std::memset(buffer + done, 0, part); // holes and bytes past the written part
         } else {
             part = static_cast<size_t>(std::min<uint64_t>(part, m_initialized - at));
-            const ssize_t got = ::pread(m_fd, buffer + done, part, static_cast<off_t>(run->disk + inRun));
-            if (got != static_cast<ssize_t>(part)) {
+            if (!m_volume->readRaw(run->disk + inRun, buffer + done, part)) {
                 return -1;
             }
         }
@@ -300,7 +295,7 @@ ssize_t TEntryReader::read(int64_t position, char* buffer, size_t length, std::s
         return 0;
     }
     size_t want = static_cast<size_t>(std::min<int64_t>(m_size - position, static_cast<int64_t>(length)));
-    if (m_fd >= 0 && readDirect(position, buffer, want) == static_cast<ssize_t>(want)) {
+    if (!m_direct.empty() && readDirect(position, buffer, want) == static_cast<ssize_t>(want)) {
         return static_cast<ssize_t>(want);
     }
     std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());

@@ -87,8 +87,7 @@ private:
     int64_t m_size = 0;
     bool m_deletedFat = false;
     TExfatRun m_exfatRun;
-    std::vector<TDirectRun> m_direct;
-    uint64_t m_initialized = 0; // bytes of the stream that hold written data
-    int m_fd = -1;
+    std::vector<TDirectRun> m_direct; // empty: read through the library
+    uint64_t m_initialized = 0;       // bytes of the stream that hold written data
     struct timespec m_times[2] = {};
 };

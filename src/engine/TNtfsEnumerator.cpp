@@ -1,7 +1,6 @@
 #include "engine/TNtfsEnumerator.h"
 
 #include "engine/TFileTimeCodec.h"
-#include "engine/TReadFaults.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 #include "engine/format/TRecoveryRating.h"
@@ -15,8 +14,6 @@
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
-
-#include <unistd.h>
 
 namespace {
 
@@ -307,17 +304,10 @@ bool TNtfsEnumerator::startReadAhead()
     // A raw image is read with pread, without the library; any other through the library's
     // read, under its lock (laid-over read faults apply there).
     TMftReadAhead::TRead read;
-    if (const int fd = m_volume->rawDescriptor(); fd >= 0) {
-        read = [fd](uint64_t offset, uint8_t* buffer, size_t length) {
-            size_t got = 0;
-            while (got < length) {
-                const ssize_t n = ::pread(fd, buffer + got, length - got, static_cast<off_t>(offset + got));
-                if (n <= 0) {
-                    return false;
-                }
-                got += static_cast<size_t>(n);
-            }
-            return true;
+    if (m_volume->rawDescriptor() >= 0) {
+        TTskVolume* volume = m_volume.get();
+        read = [volume](uint64_t offset, uint8_t* buffer, size_t length) {
+            return volume->readRaw(offset, buffer, length);
         };
     } else {
         TSK_IMG_INFO* image = m_volume->image();

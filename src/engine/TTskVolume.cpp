@@ -169,6 +169,27 @@ int TTskVolume::rawDescriptor()
     return m_rawFd;
 }
 
+bool TTskVolume::readRaw(uint64_t offset, void* buffer, size_t length)
+{
+    const int fd = rawDescriptor();
+    if (fd < 0) {
+        return false;
+    }
+    auto* bytes = static_cast<char*>(buffer);
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, bytes + got, length - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool TTskVolume::isNtfs() const
 {
     return m_fs != nullptr && m_fs->ftype == TSK_FS_TYPE_NTFS;

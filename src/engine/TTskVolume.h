@@ -42,6 +42,9 @@ public:
     // read faults are laid over it for tests (they apply to the library's reads only).
     // Owned by the volume.
     int rawDescriptor();
+    // Reads length bytes at an image offset through that descriptor, whole; false when
+    // there is none or the read comes short (a bad sector, the end of the image).
+    bool readRaw(uint64_t offset, void* buffer, size_t length);
     // FAT12/16/32 and exFAT: their times are local calendar fields.
     bool isFatFamily() const;
 

@@ -435,14 +435,17 @@ void TRecoveryRun::finishCopies(size_t keep)
             return abandonCopies(true); // a stop while this copy ran
         const TPendingCopy copy = m_pending.front();
         m_pending.pop_front();
-        if (!problem->isEmpty()) {
-            // Nothing of it is left under the name.
-            m_written.remove(writtenKey(copy.Target));
-            fileFailed(copy.File, copy.Target, *problem, m_stopped);
-        } else {
-            fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
-        }
+        copyFinished(copy, *problem);
     }
+}
+
+void TRecoveryRun::copyFinished(const TPendingCopy& copy, const QString& problem)
+{
+    if (problem.isEmpty())
+        return fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
+    // Nothing of it is left under the name.
+    m_written.remove(writtenKey(copy.Target));
+    fileFailed(copy.File, copy.Target, problem, m_stopped);
 }
 
 void TRecoveryRun::abandonCopies(bool interrupted)
@@ -451,25 +454,18 @@ void TRecoveryRun::abandonCopies(bool interrupted)
     // The engine copies in order, so once a copy is unfinished the later ones have not
     // begun: they are cancelled first, last to first, and never start. Closing a handle
     // cancels its copy, removes what it wrote, and returns when it is over.
-    std::vector<bool> cancelled(m_pending.size(), false);
+    std::vector<int32_t> waited(m_pending.size());
     for (size_t i = m_pending.size(); i-- > 0;) {
-        if (api.Wait(m_pending[i].Handle, 0) == VANTREL_WAIT_TIMEOUT) {
+        waited[i] = api.Wait(m_pending[i].Handle, 0);
+        if (waited[i] == VANTREL_WAIT_TIMEOUT)
             api.CloseHandle(m_pending[i].Handle);
-            cancelled[i] = true;
-        }
     }
     bool runningOne = interrupted;
     for (size_t i = 0; i < m_pending.size(); ++i) {
         const TPendingCopy& copy = m_pending[i];
-        if (!cancelled[i]) {
+        if (waited[i] != VANTREL_WAIT_TIMEOUT) {
             // Finished before the stop: it keeps its result.
-            const QString problem = copyResult(copy.Handle);
-            if (problem.isEmpty()) {
-                fileCopied(copy.File, copy.Target, copy.Folder, copy.Name);
-            } else {
-                m_written.remove(writtenKey(copy.Target));
-                fileFailed(copy.File, copy.Target, problem, m_stopped);
-            }
+            copyFinished(copy, copyResult(copy.Handle, waited[i]));
         } else if (runningOne) {
             // The copy the stop interrupted.
             runningOne = false;
@@ -561,13 +557,13 @@ std::optional<QString> TRecoveryRun::awaitCopy(TVantrelHandle handle)
             return std::nullopt;
         }
     }
-    return copyResult(handle);
+    return copyResult(handle, waited);
 }
 
-QString TRecoveryRun::copyResult(TVantrelHandle handle)
+QString TRecoveryRun::copyResult(TVantrelHandle handle, int32_t waited)
 {
     const TVantrelApi& api = TVantrelApi::Current();
-    if (api.Wait(handle, 0) != VANTREL_WAIT_DONE) {
+    if (waited != VANTREL_WAIT_DONE) {
         api.CloseHandle(handle);
         return QStringLiteral("waiting for the engine failed");
     }

@@ -115,14 +115,17 @@ private:
     // Waits for a copy in turns, serving the window: empty when it succeeded, else the
     // reason; nothing when a stop came first and the copy still runs.
     std::optional<QString> awaitCopy(TVantrelHandle handle);
-    // The result of a finished copy; the handle is closed.
-    QString copyResult(TVantrelHandle handle);
+    // The result of a copy its wait ended for with waited; the handle is closed.
+    QString copyResult(TVantrelHandle handle, int32_t waited);
     // Waits for the oldest copies until at most keep are running, and tells of each.
     void finishCopies(size_t keep);
     // After a stop: the copies that finished keep their result, the others are cancelled.
     // interrupted: the stop came while the oldest of them was being waited for, which then
     // counts as a failed copy; the others are told as left out by the stop.
     void abandonCopies(bool interrupted);
+    // Tells of a copy that ended: recovered when problem is empty, else failed.
+    struct TPendingCopy;
+    void copyFinished(const TPendingCopy& copy, const QString& problem);
     void fileCopied(const TBaseElement* file, const QString& target, int folder, const QString& name);
     // copyStopped: a copy the stop of the run ended, which is no failure of the file.
     void fileFailed(const TBaseElement* file, const QString& target, const QString& problem,

@@ -124,18 +124,23 @@ int StrNPos(const QString& text, const QString& pattern, int n)
     return position;
 }
 
+namespace {
+
+bool IsProgramText(QStringView text)
+{
+    return text.isValidUtf16() && utf8Length(text) <= MaxAnsiBytes;
+}
+
+} // namespace
+
 QString WideStrToStr(QStringView text)
 {
-    if (!text.isValidUtf16() || utf8Length(text) > MaxAnsiBytes)
-        return {};
-    return text.toString();
+    return IsProgramText(text) ? text.toString() : QString();
 }
 
 QString WideStrToStr(const QString& text)
 {
-    if (!QStringView(text).isValidUtf16() || utf8Length(text) > MaxAnsiBytes)
-        return {};
-    return text;
+    return IsProgramText(text) ? text : QString();
 }
 
 QString StringToWideStringEx(const QByteArray& text, uint16_t codePage)

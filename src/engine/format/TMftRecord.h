@@ -3,6 +3,39 @@
 #include <cstddef>
 #include <cstdint>
 
+// What a parsed record holds besides its run arrays. Each parse clears it in one step; the
+// run arrays, over a kilobyte, are read only up to their counts and not cleared.
+struct TMftRecordFields
+{
+    uint16_t sequence = 0;
+    uint16_t flags = 0;   // 0x01 in use, 0x02 folder
+    uint64_t base = 0;    // base record reference; nonzero for an extension record
+    uint64_t created = 0; // FILETIME values of $STANDARD_INFORMATION
+    uint64_t modified = 0;
+    uint64_t changed = 0; // the record's last change
+    uint64_t accessed = 0;
+    const uint8_t* name = nullptr; // UTF-16LE inside the record
+    uint8_t nameLength = 0;        // in characters
+    uint64_t parent = 0;           // whole reference: sequence number in the top 16 bits
+    bool hasData = false;
+    bool dataResident = false;
+    uint64_t dataSize = 0;
+    size_t runCount = 0;
+    // A folder's $I30 index: the root's content, the allocation's size and runs, the
+    // bitmap's content (resident).
+    const uint8_t* indexRoot = nullptr;
+    size_t indexRootLength = 0;
+    bool hasIndexAllocation = false;
+    uint64_t indexAllocationSize = 0;
+    size_t indexRunCount = 0;
+    const uint8_t* indexBitmap = nullptr;
+    size_t indexBitmapLength = 0;
+
+protected:
+    // Bit i set: sector i failed its check.
+    uint32_t m_tornSectors = 0;
+};
+
 // One NTFS file record read in place, without allocating: what a listing needs of a file
 // (header, $STANDARD_INFORMATION times, the preferred $FILE_NAME, the unnamed $DATA's size
 // and data runs).
@@ -14,7 +47,7 @@
 // checked and passed over: the size and the runs are the unnamed stream's. Of index
 // attributes only a folder's $I30 is read. The bytes come from a disk that
 // may be damaged or hostile: every offset and length is checked against the record.
-class TMftRecord
+class TMftRecord : public TMftRecordFields
 {
 public:
     enum class TResult
@@ -36,31 +69,10 @@ public:
     static constexpr size_t kMaxRuns = 24;
     static constexpr size_t kSectorStride = 512;
 
-    uint16_t sequence = 0;
-    uint16_t flags = 0;   // 0x01 in use, 0x02 folder
-    uint64_t base = 0;    // base record reference; nonzero for an extension record
-    uint64_t created = 0; // FILETIME values of $STANDARD_INFORMATION
-    uint64_t modified = 0;
-    uint64_t changed = 0; // the record's last change
-    uint64_t accessed = 0;
-    const uint8_t* name = nullptr; // UTF-16LE inside the record
-    uint8_t nameLength = 0;        // in characters
-    uint64_t parent = 0;           // whole reference: sequence number in the top 16 bits
-    bool hasData = false;
-    bool dataResident = false;
-    uint64_t dataSize = 0;
+    // The unnamed $DATA's runs and the $I30 allocation's, valid up to runCount and
+    // indexRunCount.
     TRun runs[kMaxRuns];
-    size_t runCount = 0;
-    // A folder's $I30 index: the root's content, the allocation's size and runs, the
-    // bitmap's content (resident).
-    const uint8_t* indexRoot = nullptr;
-    size_t indexRootLength = 0;
-    bool hasIndexAllocation = false;
-    uint64_t indexAllocationSize = 0;
     TRun indexRuns[kMaxRuns];
-    size_t indexRunCount = 0;
-    const uint8_t* indexBitmap = nullptr;
-    size_t indexBitmapLength = 0;
 
     bool inUse() const { return flags & 0x01; }
     bool isDirectory() const { return flags & 0x02; }
@@ -71,9 +83,6 @@ public:
     TResult parse(uint8_t* record, size_t size, uint64_t blockCount);
 
 private:
-    // Bit i set: sector i failed its check.
-    uint32_t m_tornSectors = 0;
-
     bool applyFixups(uint8_t* record, size_t size);
     bool intact(size_t begin, size_t end) const;
     // Decodes a run list into out (kMaxRuns places); false when it does not decode whole.
