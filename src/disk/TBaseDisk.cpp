@@ -42,7 +42,8 @@ bool Reusable(const TBaseElement* element, const TFileInfo& record)
 
 } // namespace
 
-TBaseDisk::TBaseDisk(int32_t ADriveId) : DriveId(ADriveId), DriveLetter(GetDriveLetterById(ADriveId))
+TBaseDisk::TBaseDisk(int32_t ADriveId)
+    : DriveId(ADriveId), DriveLetter(GetDriveLetterById(ADriveId)), m_driveNumber(TDriveRef::Enlist(this))
 {
     // A drive without a letter (a volume the engine could not name) still gets a
     // printable one, since names and paths are built from it.
@@ -51,7 +52,10 @@ TBaseDisk::TBaseDisk(int32_t ADriveId) : DriveId(ADriveId), DriveLetter(GetDrive
 }
 
 // The pool frees every element; arrays, lists and history only refer to them.
-TBaseDisk::~TBaseDisk() = default;
+TBaseDisk::~TBaseDisk()
+{
+    TDriveRef::StrikeOff(m_driveNumber);
+}
 
 TBaseElement* TBaseDisk::CreateElement()
 {

@@ -52,6 +52,8 @@ public:
     // The element's place among the drive's elements (0 .. ElementCount() - 1), or
     // ElementCount() for one the drive did not create.
     size_t ElementIndex(const TBaseElement* element) const { return m_pool.IndexOf(element); }
+    // The number by which the drive's elements refer to it (TDriveRef).
+    uint16_t DriveNumber() const { return m_driveNumber; }
 
     // Least time between two progress updates of a running analysis, in milliseconds.
     // 0 updates after every record (tests).
@@ -123,6 +125,7 @@ private:
     TNameArena m_names;
     TChildStore m_children;
     TElementPool m_pool;
+    uint16_t m_driveNumber;
     // Every "not_found_yet_" placeholder made; those never resolved are shown at the top.
     std::vector<TBaseElement*> m_placeholders;
     // Lost folders standing in for folders whose id a new entry took, by that id.

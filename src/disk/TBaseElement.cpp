@@ -7,6 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
+// Millions of elements per drive: a field added here costs a few megabytes per million.
+static_assert(sizeof(void*) != 8 || sizeof(TBaseElement) <= 88);
+
 namespace {
 
 // Trimmed of blanks and control characters at both ends, is anything left?

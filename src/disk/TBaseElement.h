@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disk/TBaseSortedList.h"
+#include "disk/TDriveRef.h"
 #include "disk/TElementName.h"
 #include "disk/TRecoverability.h"
 #include "engine/VantrelLib.h"
@@ -18,9 +19,10 @@ class TBaseDisk;
 // orphans. Elements belong to their drive (TBaseDisk), which creates and frees them;
 // every other holder only refers to them.
 //
-// A drive may hold millions of elements, so the object is kept compact: plain fields,
-// no virtual functions, the name a reference into the drive's name arena and the child
-// lists references into the drive's child store (see TElementName, TBaseSortedList).
+// A drive may hold millions of elements, so the object is kept compact (88 bytes): plain
+// fields, no virtual functions, the name a reference into the drive's name arena, the
+// child lists handles to blocks in the drive's child store and the drive a two-byte
+// number (see TElementName, TBaseSortedList, TDriveRef).
 class TBaseElement
 {
 public:
@@ -37,18 +39,18 @@ public:
     int64_t Attributes = 0;               // engine-private, handed back at recovery
     static constexpr int64_t Reserve = 0; // always 0; kept out of the object
     TElementName Name;                    // as the engine gave it, possibly empty or blank
-    TBaseDisk* Drive = nullptr;
     TBaseElement* Parent = nullptr;
     TBaseSortedList ChildrenFolders;
     TBaseSortedList ChildrenFiles;
     // The entry flags (flag_IS_DIRECTORY ... flag_NO_DATA); the rating bits of the
     // engine's flags are kept apart, in Recovery and RecoveryPercent.
     int32_t Flags = 0;
-    bool FlagsInitialized = false;
+    static constexpr bool FlagsInitialized = false; // never set; kept out of the object
+    TDriveRef Drive;
     // A deleted file's rating.
     TRecoverability::Rating Recovery = TRecoverability::Rating::None;
-    uint8_t RecoveryPercent = 0; // for Partial and Guess: share of its clusters in use
-    bool ContentChecked = false; // its first bytes were checked against its type (TContentCheck)
+    uint8_t RecoveryPercent : 7 = 0; // for Partial and Guess: share of its clusters in use
+    bool ContentChecked : 1 = false; // its first bytes were checked against its type (TContentCheck)
 
     bool IsFolder() const { return Flags & flag_IS_DIRECTORY; }
     bool IsDeleted() const { return Flags & flag_IS_DELETED; }

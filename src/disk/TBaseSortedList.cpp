@@ -2,12 +2,51 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
+
+TBaseSortedList::Block** TBaseSortedList::s_segments[SegmentCount];
+
+namespace {
+
+// Handles given back, for reuse, and the next one never given out.
+std::mutex handleLock;
+std::vector<uint32_t>* freeHandles = nullptr;
+uint32_t nextHandle = 1;
+
+} // namespace
+
+uint32_t TBaseSortedList::acquire(Block* block)
+{
+    const std::lock_guard<std::mutex> guard(handleLock);
+    uint32_t handle = 0;
+    if (freeHandles && !freeHandles->empty()) {
+        handle = freeHandles->back();
+        freeHandles->pop_back();
+    } else {
+        if (nextHandle >> 31)
+            throw std::bad_alloc(); // 2^31 lists at once: more than memory holds anyway
+        handle = nextHandle++;
+        Block**& segment = s_segments[handle >> SegmentBits];
+        if (!segment)
+            segment = new Block*[SegmentMask + 1];
+    }
+    at(handle) = block;
+    return handle;
+}
+
+void TBaseSortedList::release(uint32_t handle)
+{
+    const std::lock_guard<std::mutex> guard(handleLock);
+    if (!freeHandles)
+        freeHandles = new std::vector<uint32_t>;
+    freeHandles->push_back(handle);
+}
 
 TBaseSortedList::~TBaseSortedList()
 {
-    if (owned())
-        std::free(block());
+    drop();
 }
 
 TBaseSortedList& TBaseSortedList::operator=(TBaseSortedList&& other) noexcept
@@ -18,6 +57,16 @@ TBaseSortedList& TBaseSortedList::operator=(TBaseSortedList&& other) noexcept
         other.m_bits = 0;
     }
     return *this;
+}
+
+void TBaseSortedList::drop()
+{
+    if (held()) {
+        if (owned())
+            std::free(block());
+        release(m_bits >> 1);
+    }
+    m_bits = 0;
 }
 
 void TBaseSortedList::reallocate(uint32_t capacity)
@@ -40,7 +89,16 @@ void TBaseSortedList::reallocate(uint32_t capacity)
     auto* fresh = static_cast<Block*>(memory);
     fresh->count = count;
     fresh->capacity = capacity;
-    m_bits = reinterpret_cast<uintptr_t>(fresh);
+    if (held()) {
+        at(m_bits >> 1) = fresh;
+        return;
+    }
+    try {
+        m_bits = acquire(fresh) << 1;
+    } catch (...) {
+        std::free(fresh);
+        throw;
+    }
 }
 
 void TBaseSortedList::Add(TBaseElement* element)
@@ -73,9 +131,7 @@ bool TBaseSortedList::Remove(TBaseElement* element)
 
 void TBaseSortedList::Clear()
 {
-    if (owned())
-        std::free(block());
-    m_bits = 0;
+    drop();
 }
 
 void TBaseSortedList::Squeeze()

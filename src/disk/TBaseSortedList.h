@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class TBaseElement;
@@ -8,12 +9,13 @@ class TChildStore;
 // The child list of a folder: element references in the order the analysis appended
 // them. It never sorts; windows order what they show.
 //
-// A drive holds two of these per element, most of them empty, so the list is a single
-// word: an empty list holds nothing, a filled one points at its count and items. The
-// analysis lays out the lists of a whole drive in one block of its TChildStore once
-// every record is read; a list changed later, or built by hand, copies its items into a
-// heap block of its own. While an analysis runs, its store keeps the entries and the
-// list only their number.
+// A drive holds two of these per element, most of them empty, so the list is half a
+// word: an empty list holds nothing, a filled one a handle to its count and items in a
+// process-wide table of list blocks (the table has room for 2^31 lists and frees a
+// handle with its list). The analysis lays out the lists of a whole drive in one block
+// of its TChildStore once every record is read; a list changed later, or built by hand,
+// copies its items into a heap block of its own. While an analysis runs, its store keeps
+// the entries and the list only their number.
 class TBaseSortedList
 {
 public:
@@ -30,7 +32,7 @@ public:
             return int(m_bits >> 1);
         return m_bits ? int(block()->count) : 0;
     }
-    bool IsEmpty() const { return Count() == 0; }
+    bool IsEmpty() const { return m_bits == 0 || Count() == 0; }
     TBaseElement* Items(int index) const { return items()[index]; }
     TBaseElement* operator[](int index) const { return items()[index]; }
     TBaseElement* Last() const { return items()[Count() - 1]; }
@@ -58,15 +60,27 @@ private:
         uint32_t capacity;
     };
     // Set in the low bit while the entries wait in the store; the rest is their number.
-    static constexpr uintptr_t Pending = 1;
+    // Otherwise the rest is the handle of the list's block.
+    static constexpr uint32_t Pending = 1;
 
-    Block* block() const { return reinterpret_cast<Block*>(m_bits); }
-    bool owned() const { return m_bits && !(m_bits & Pending) && block()->capacity != 0; }
-    TBaseElement** items() const
-    {
-        return m_bits && !(m_bits & Pending) ? reinterpret_cast<TBaseElement**>(block() + 1) : nullptr;
-    }
+    // The table of blocks, in segments made as handles are first given out. A handle is
+    // never 0. Reading a slot needs no lock: its segment was made before the handle was
+    // given out, and only the list that holds the handle writes the slot.
+    static constexpr unsigned SegmentBits = 12;
+    static constexpr uint32_t SegmentMask = (1u << SegmentBits) - 1;
+    static constexpr size_t SegmentCount = size_t{1} << (31 - SegmentBits);
+    static Block** s_segments[SegmentCount];
+    static uint32_t acquire(Block* block);
+    static void release(uint32_t handle);
+    static Block*& at(uint32_t handle) { return s_segments[handle >> SegmentBits][handle & SegmentMask]; }
+
+    bool held() const { return m_bits && !(m_bits & Pending); }
+    Block* block() const { return at(m_bits >> 1); }
+    bool owned() const { return held() && block()->capacity != 0; }
+    TBaseElement** items() const { return held() ? reinterpret_cast<TBaseElement**>(block() + 1) : nullptr; }
     void reallocate(uint32_t capacity);
+    // Gives back the block (when owned) and the handle.
+    void drop();
 
-    uintptr_t m_bits = 0;
+    uint32_t m_bits = 0;
 };

@@ -70,7 +70,7 @@ void TChildStore::Build()
             const size_t count = list.m_bits >> 1;
             Block* block = new (next) Block{0, 0};
             next += 1 + count;
-            list.m_bits = reinterpret_cast<uintptr_t>(block);
+            list.m_bits = TBaseSortedList::acquire(block) << 1;
         }
         Block* block = list.block();
         reinterpret_cast<TBaseElement**>(block + 1)[block->count++] = element;
