@@ -49,6 +49,9 @@ TBaseDisk::TBaseDisk(int32_t ADriveId)
     // printable one, since names and paths are built from it.
     if (DriveLetter == 0)
         DriveLetter = '?';
+    // The drive's own elements are kept by their place in its pool: half the size.
+    Elements.Bind(&m_pool);
+    m_children.Bind(&m_pool);
 }
 
 // The pool frees every element; arrays, lists and history only refer to them.

@@ -79,16 +79,21 @@ void TBaseSortedList::reallocate(uint32_t capacity)
     if (owned()) {
         memory = std::realloc(block(), sizeof(Block) + sizeof(TBaseElement*) * capacity);
     } else {
-        // A block in the store stays where it is; the list takes a copy.
+        // A block in the store stays where it is; the list takes a copy of references.
         memory = std::malloc(sizeof(Block) + sizeof(TBaseElement*) * capacity);
-        if (memory && count)
-            std::memcpy(static_cast<Block*>(memory) + 1, items(), sizeof(TBaseElement*) * count);
+        if (memory && count) {
+            const Block* stored = block();
+            TBaseElement** copy = static_cast<Block*>(memory)->references();
+            for (uint32_t i = 0; i < count; ++i)
+                copy[i] = stored->item(i);
+        }
     }
     if (!memory)
         throw std::bad_alloc();
     auto* fresh = static_cast<Block*>(memory);
     fresh->count = count;
     fresh->capacity = capacity;
+    fresh->pool = nullptr;
     if (held()) {
         at(m_bits >> 1) = fresh;
         return;
@@ -103,26 +108,31 @@ void TBaseSortedList::reallocate(uint32_t capacity)
 
 void TBaseSortedList::Add(TBaseElement* element)
 {
-    const uint32_t count = items() ? block()->count : 0;
+    const uint32_t count = held() ? block()->count : 0;
     if (!owned() || count == block()->capacity) {
         // Growth by half keeps the unused tail of large folders small.
         reallocate(count < 2 ? 2 : count + count / 2);
     }
-    items()[count] = element;
-    block()->count = count + 1;
+    Block* list = block();
+    list->references()[count] = element;
+    list->count = count + 1;
 }
 
 bool TBaseSortedList::Remove(TBaseElement* element)
 {
-    if (!items())
+    if (!held())
         return false;
     // A block in the store belongs to this list alone, so it is changed in place.
-    const uint32_t count = block()->count;
-    TBaseElement** list = items();
+    Block* list = block();
+    const uint32_t count = list->count;
     for (uint32_t i = 0; i < count; ++i) {
-        if (list[i] == element) {
-            std::memmove(list + i, list + i + 1, sizeof(TBaseElement*) * (count - i - 1));
-            block()->count = count - 1;
+        if (list->item(i) == element) {
+            if (list->pool)
+                std::memmove(list->places() + i, list->places() + i + 1, sizeof(uint32_t) * (count - i - 1));
+            else
+                std::memmove(list->references() + i, list->references() + i + 1,
+                             sizeof(TBaseElement*) * (count - i - 1));
+            list->count = count - 1;
             return true;
         }
     }

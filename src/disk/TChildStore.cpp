@@ -3,6 +3,9 @@
 #include "disk/TBaseElement.h"
 #include "disk/TBaseSortedList.h"
 
+#include "disk/TElementPool.h"
+
+#include <cstdint>
 #include <new>
 
 TChildStore::~TChildStore()
@@ -14,6 +17,37 @@ TChildStore::~TChildStore()
 TBaseSortedList& TChildStore::listOf(TBaseElement* parent, bool folder)
 {
     return folder ? parent->ChildrenFolders : parent->ChildrenFiles;
+}
+
+void TChildStore::Bind(const TElementPool* pool)
+{
+    if (m_log.empty())
+        m_pool = pool;
+}
+
+uintptr_t TChildStore::logged(TBaseElement* element)
+{
+    if (m_pool) {
+        const size_t place = m_pool->IndexOf(element);
+        if (place < m_pool->Count() && place <= UINT32_MAX)
+            return uintptr_t(place) << PlaceShift;
+        unbind();
+    }
+    return reinterpret_cast<uintptr_t>(element);
+}
+
+TBaseElement* TChildStore::element(uintptr_t entry) const
+{
+    if (m_pool)
+        return m_pool->At(size_t(entry >> PlaceShift));
+    return reinterpret_cast<TBaseElement*>(entry & ~(FolderBit | ParentBit));
+}
+
+void TChildStore::unbind()
+{
+    for (uintptr_t& entry : m_log)
+        entry = reinterpret_cast<uintptr_t>(element(entry)) | (entry & (FolderBit | ParentBit));
+    m_pool = nullptr;
 }
 
 void TChildStore::Append(TBaseElement* parent, TBaseElement* child, bool folder)
@@ -28,10 +62,11 @@ void TChildStore::Append(TBaseElement* parent, TBaseElement* child, bool folder)
         ++m_pendingLists;
     }
     if (parent != m_logParent) {
-        m_log.push_back(reinterpret_cast<uintptr_t>(parent) | ParentBit);
+        m_log.push_back(logged(parent) | ParentBit);
         m_logParent = parent;
     }
-    m_log.push_back(reinterpret_cast<uintptr_t>(child) | (folder ? FolderBit : 0));
+    const uintptr_t entry = logged(child);
+    m_log.push_back(entry | (folder ? FolderBit : 0));
     list.m_bits += 2;
     ++m_pendingItems;
 }
@@ -50,30 +85,37 @@ void TChildStore::Build()
     static_assert(alignof(TBaseElement) > (FolderBit | ParentBit));
     if (m_log.empty())
         return;
-    // One block holds every pending list: a header (count, capacity 0) and its items.
+    // One block holds every pending list: a header (count, capacity 0, pool) and its
+    // items, each list's items padded to the header's alignment.
     using Block = TBaseSortedList::Block;
-    static_assert(sizeof(Block) == sizeof(TBaseElement*));
-    const size_t room = m_pendingLists + m_pendingItems;
-    void* memory = ::operator new(sizeof(TBaseElement*) * room);
+    const bool places = m_pool != nullptr;
+    const size_t itemBytes = places ? sizeof(uint32_t) : sizeof(TBaseElement*);
+    constexpr size_t align = alignof(Block);
+    const size_t room = m_pendingLists * (sizeof(Block) + align) + m_pendingItems * itemBytes;
+    void* memory = ::operator new(room);
     m_blocks.push_back(memory);
-    m_capacity += sizeof(TBaseElement*) * room;
-    auto* next = static_cast<TBaseElement**>(memory);
+    m_capacity += room;
+    auto* next = static_cast<char*>(memory);
     TBaseElement* parent = nullptr;
     for (const uintptr_t entry : m_log) {
-        auto* element = reinterpret_cast<TBaseElement*>(entry & ~(FolderBit | ParentBit));
         if (entry & ParentBit) {
-            parent = element;
+            parent = element(entry);
             continue;
         }
         TBaseSortedList& list = listOf(parent, entry & FolderBit);
         if (list.m_bits & TBaseSortedList::Pending) {
-            const size_t count = list.m_bits >> 1;
-            Block* block = new (next) Block{0, 0};
-            next += 1 + count;
+            const size_t bytes = (list.m_bits >> 1) * itemBytes;
+            Block* block = new (next) Block{0, 0, places ? m_pool : nullptr};
+            next += sizeof(Block) + (bytes + align - 1) / align * align;
             list.m_bits = TBaseSortedList::acquire(block) << 1;
+        } else if (!list.held() || list.owned()) {
+            continue; // the list was cleared or refilled by hand while its entries waited
         }
         Block* block = list.block();
-        reinterpret_cast<TBaseElement**>(block + 1)[block->count++] = element;
+        if (places)
+            block->places()[block->count++] = uint32_t(entry >> PlaceShift);
+        else
+            block->references()[block->count++] = element(entry);
     }
     m_log.clear();
     m_log.shrink_to_fit();

@@ -6,6 +6,7 @@
 
 class TBaseElement;
 class TBaseSortedList;
+class TElementPool;
 
 // The child lists of one drive, built in two steps. While the analysis reads records,
 // every append is noted in one log and each list only counts its entries; Build then
@@ -25,6 +26,10 @@ public:
     TChildStore(const TChildStore&) = delete;
     TChildStore& operator=(const TChildStore&) = delete;
 
+    // Keeps the drive's elements by their place in pool, in the log and in the built
+    // lists; only before the first append. An element from elsewhere turns the store back
+    // to references.
+    void Bind(const TElementPool* pool);
     // Makes room in the log for count appends.
     void Reserve(size_t count) { m_log.reserve(m_log.size() + count); }
     // Appends child to parent's folders (folder) or files.
@@ -38,12 +43,20 @@ public:
     size_t Capacity() const { return m_capacity; }
 
 private:
-    // A logged child with its kind in the low bit, or the parent of the children after it.
+    // A logged child with its kind in the low bit, or the parent of the children after it;
+    // the element is its reference, or its place in the pool shifted above the two bits.
     static constexpr uintptr_t FolderBit = 1;
     static constexpr uintptr_t ParentBit = 2;
+    static constexpr unsigned PlaceShift = 2;
 
     static TBaseSortedList& listOf(TBaseElement* parent, bool folder);
+    // The log word of element; switches the store to references for an element the pool
+    // does not hold.
+    uintptr_t logged(TBaseElement* element);
+    TBaseElement* element(uintptr_t entry) const;
+    void unbind();
 
+    const TElementPool* m_pool = nullptr;
     std::vector<uintptr_t> m_log;
     TBaseElement* m_logParent = nullptr;
     // Lists that went pending and the entries they hold, for the size of the next block.

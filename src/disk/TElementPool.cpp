@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <new>
 
@@ -15,6 +16,21 @@ namespace {
 // block instead of 512, which is a sizeable part of the scan's time.
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kLargestChunk = kHugePage / sizeof(TBaseElement);
+constexpr size_t kFirstChunk = 64;
+static_assert(kFirstChunk < kLargestChunk);
+
+// Blocks double from the first size up to the largest, then stay at that size, so an
+// index alone names its block: the doubling blocks hold the first kDoublingPrefix
+// elements, kDoublingChunks of them.
+constexpr size_t doublingChunks()
+{
+    size_t chunks = 0;
+    for (size_t capacity = kFirstChunk; capacity < kLargestChunk; capacity *= 2)
+        ++chunks;
+    return chunks;
+}
+constexpr size_t kDoublingChunks = doublingChunks();
+constexpr size_t kDoublingPrefix = kFirstChunk * ((size_t{1} << kDoublingChunks) - 1);
 
 void* allocateHuge()
 {
@@ -45,7 +61,7 @@ TBaseElement* TElementPool::Create()
         // Blocks double up to a ceiling, so a small drive stays small and a large one
         // wastes at most part of one block.
         const size_t capacity =
-            m_chunks.empty() ? FirstChunk : std::min(m_chunks.back().capacity * 2, kLargestChunk);
+            m_chunks.empty() ? kFirstChunk : std::min(m_chunks.back().capacity * 2, kLargestChunk);
         m_chunks.reserve(m_chunks.size() + 1);
         m_byAddress.reserve(m_chunks.size() + 1);
         void* memory =
@@ -65,8 +81,28 @@ TBaseElement* TElementPool::Create()
     return element;
 }
 
+TBaseElement* TElementPool::At(size_t index) const
+{
+    size_t chunk = 0;
+    size_t offset = 0;
+    if (index < kDoublingPrefix) {
+        chunk = size_t(std::bit_width(index / kFirstChunk + 1)) - 1;
+        offset = index - kFirstChunk * ((size_t{1} << chunk) - 1);
+    } else {
+        chunk = kDoublingChunks + (index - kDoublingPrefix) / kLargestChunk;
+        offset = (index - kDoublingPrefix) % kLargestChunk;
+    }
+    return m_chunks[chunk].items + offset;
+}
+
 size_t TElementPool::IndexOf(const TBaseElement* element) const
 {
+    // Most often the element was just made: it lies in the last block.
+    if (!m_chunks.empty()) {
+        const Chunk& last = m_chunks.back();
+        if (element >= last.items && element < last.items + last.used)
+            return last.first + size_t(element - last.items);
+    }
     // The last chunk beginning at or before the element.
     const auto after =
         std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,

@@ -23,6 +23,9 @@ public:
     // The element's place in the order of creation (0 .. Count() - 1), or Count() when
     // this pool did not create it. Lets a pass over a drive mark elements in a bitmap.
     size_t IndexOf(const TBaseElement* element) const;
+    // The element at index (below Count()), in constant time: blocks grow by a fixed
+    // rule, so the index alone names its block.
+    TBaseElement* At(size_t index) const;
 
 private:
     struct Chunk
@@ -32,8 +35,6 @@ private:
         size_t capacity;
         size_t first; // the index of its first element
     };
-
-    static constexpr size_t FirstChunk = 64;
 
     std::vector<Chunk> m_chunks;
     size_t m_count = 0;

@@ -1,5 +1,7 @@
 #include "disk/TBaseElement.h"
 #include "disk/TChildStore.h"
+#include "disk/TElementPool.h"
+#include "disk/TElementsArray.h"
 #include "disk/TNameArena.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +11,19 @@
 
 namespace {
 
-class ChildStore : public ::testing::Test
+// Run with elements of a pool the store is bound to (the drive's case, lists of places)
+// and with elements made elsewhere (lists of references).
+class ChildStore : public ::testing::TestWithParam<bool>
 {
 protected:
+    ChildStore()
+    {
+        if (GetParam())
+            store.Bind(&pool);
+    }
     TBaseElement* make(int64_t id, bool folder = false, TBaseElement* parent = nullptr)
     {
-        TBaseElement& element = m_elements.emplace_back();
+        TBaseElement& element = GetParam() ? *pool.Create() : m_elements.emplace_back();
         element.TrueID = id;
         element.Flags = folder ? flag_IS_DIRECTORY : 0;
         element.Parent = parent;
@@ -30,15 +39,18 @@ protected:
         return ids;
     }
 
+    // The elements end before the store that holds their lists' blocks.
     TChildStore store;
-
-private:
+    TElementPool pool;
     std::deque<TBaseElement> m_elements;
 };
 
 } // namespace
 
-TEST_F(ChildStore, BuildKeepsTheAppendOrderOfEveryList)
+INSTANTIATE_TEST_SUITE_P(Places, ChildStore, ::testing::Values(true));
+INSTANTIATE_TEST_SUITE_P(References, ChildStore, ::testing::Values(false));
+
+TEST_P(ChildStore, BuildKeepsTheAppendOrderOfEveryList)
 {
     TBaseElement* a = make(1, true);
     TBaseElement* b = make(2, true);
@@ -67,7 +79,7 @@ TEST_F(ChildStore, BuildKeepsTheAppendOrderOfEveryList)
     EXPECT_EQ(Ids(b->ChildrenFiles), (std::vector<int64_t>{10, 12, 14, 16, 18}));
 }
 
-TEST_F(ChildStore, ElementsMovingDuringThePassKeepEveryListInOrder)
+TEST_P(ChildStore, ElementsMovingDuringThePassKeepEveryListInOrder)
 {
     TBaseElement* from = make(1, true);
     TBaseElement* to = make(2, true);
@@ -98,6 +110,61 @@ TEST_F(ChildStore, ElementsMovingDuringThePassKeepEveryListInOrder)
     from->ChildrenFiles.Add(late);
     EXPECT_TRUE(from->ChildrenFiles.Remove(from->ChildrenFiles[0]));
     EXPECT_EQ(Ids(from->ChildrenFiles), (std::vector<int64_t>{12, 40}));
+}
+
+TEST_P(ChildStore, AnElementFromElsewhereMidPassKeepsEveryList)
+{
+    TBaseElement* folder = make(1, true);
+    append(make(10, false, folder), false);
+    // A parent and a child the pool does not hold, logged after pooled entries.
+    TBaseElement& stranger = m_elements.emplace_back();
+    stranger.TrueID = 2;
+    stranger.Flags = flag_IS_DIRECTORY;
+    store.Append(&stranger, make(20), false);
+    append(make(11, false, folder), false);
+    TBaseElement& loner = m_elements.emplace_back();
+    loner.TrueID = 12;
+    store.Append(folder, &loner, false);
+    store.Build();
+    EXPECT_EQ(Ids(folder->ChildrenFiles), (std::vector<int64_t>{10, 11, 12}));
+    EXPECT_EQ(Ids(stranger.ChildrenFiles), (std::vector<int64_t>{20}));
+}
+
+TEST(ElementPool, PlacesNameTheirElementsAcrossBlocksAndArraysKeepThem)
+{
+    // Enough elements for the doubling blocks and several full ones.
+    TElementPool pool;
+    std::vector<TBaseElement*> made;
+    for (int64_t id = 0; id < 120000; ++id) {
+        made.push_back(pool.Create());
+        made.back()->TrueID = id;
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+        ASSERT_EQ(pool.At(i), made[i]) << i;
+        ASSERT_EQ(pool.IndexOf(made[i]), i) << i;
+    }
+    TBaseElement outside;
+    EXPECT_EQ(pool.IndexOf(&outside), pool.Count());
+
+    // An array of places keeps what it held when an element from elsewhere arrives.
+    TElementsArray array;
+    array.Bind(&pool);
+    array.SetItem(3, made[3]);
+    array.SetItem(100000, made[100000]);
+    EXPECT_EQ(array.IndexOf(made[100000]), 100000);
+    array.SetItem(50, made[9]); // not at its id: found by a scan from then on
+    EXPECT_EQ(array.IndexOf(made[9]), 50);
+    outside.TrueID = 7;
+    array.SetItem(7, &outside);
+    array.SetItem(8, made[8]);
+    EXPECT_EQ(array.GetItem(3), made[3]);
+    EXPECT_EQ(array.GetItem(100000), made[100000]);
+    EXPECT_EQ(array.GetItem(7), &outside);
+    EXPECT_EQ(array.GetItem(8), made[8]);
+    EXPECT_EQ(array.GetItem(4), nullptr);
+    EXPECT_EQ(array.IndexOf(made[8]), 8);
+    EXPECT_EQ(array.IndexOf(made[9]), 50);
+    EXPECT_EQ(array.Count(), 110000);
 }
 
 TEST(ElementName, ArenaTextsAndOwnCopies)
