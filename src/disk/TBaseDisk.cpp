@@ -101,12 +101,11 @@ bool TBaseDisk::InitializeDisk(bool AFullScan, int64_t& TotalFiles)
         return false;
     }
     m_totalFiles = TotalFiles;
-    // Room for the records announced, so the id index and the child log do not copy
-    // themselves over and over while they grow. A count beyond any real drive is not
-    // trusted for more than a bounded guess.
+    // Room for the records announced, so the id index does not copy itself over and
+    // over while it grows. A count beyond any real drive is not trusted for more than a
+    // bounded guess.
     const int64_t expected = std::min<int64_t>(TotalFiles, ReserveLimit);
     Elements.Reserve(int32_t(expected));
-    m_children.Reserve(size_t(expected));
     return true;
 }
 

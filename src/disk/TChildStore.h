@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 class TBaseElement;
@@ -30,8 +31,6 @@ public:
     // lists; only before the first append. An element from elsewhere turns the store back
     // to references.
     void Bind(const TElementPool* pool);
-    // Makes room in the log for count appends.
-    void Reserve(size_t count) { m_log.reserve(m_log.size() + count); }
     // Appends child to parent's folders (folder) or files.
     void Append(TBaseElement* parent, TBaseElement* child, bool folder);
     // Removes the first entry of child from parent's folders or files; false when there
@@ -57,7 +56,8 @@ private:
     void unbind();
 
     const TElementPool* m_pool = nullptr;
-    std::vector<uintptr_t> m_log;
+    // In blocks: growing it never copies it, and never holds it twice.
+    std::deque<uintptr_t> m_log;
     TBaseElement* m_logParent = nullptr;
     // Lists that went pending and the entries they hold, for the size of the next block.
     size_t m_pendingLists = 0;

@@ -75,10 +75,13 @@ uint8_t* TMftReadAhead::record(int64_t number)
                                     : chunk.data.data() +
                                           static_cast<size_t>(number - chunk.firstRecord) * m_recordSize;
             }
-            // Past this chunk: give it back.
+            // Past this chunk: give it back, or free it once nothing is left to read.
             {
                 std::lock_guard<std::mutex> guard(m_lock);
                 chunk.filled = false;
+                if (m_finished) {
+                    std::vector<uint8_t>().swap(chunk.data);
+                }
                 m_haveCurrent = false;
                 m_current = (m_current + 1) % m_chunks.size();
             }

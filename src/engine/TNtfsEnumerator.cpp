@@ -212,6 +212,7 @@ const TFileInfo* TNtfsEnumerator::next()
         return fillRecord(recordNumber) ? &m_record : nullptr;
     }
     if (!m_walked) {
+        m_readAhead.reset(); // every record is read: its buffers go before the walk's work
         std::lock_guard<std::mutex> guard(TTskVolume::libraryLock());
         finishWalk();
     }
