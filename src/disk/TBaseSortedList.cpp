@@ -44,11 +44,6 @@ void TBaseSortedList::release(uint32_t handle)
     freeHandles->push_back(handle);
 }
 
-TBaseSortedList::~TBaseSortedList()
-{
-    drop();
-}
-
 TBaseSortedList& TBaseSortedList::operator=(TBaseSortedList&& other) noexcept
 {
     if (this != &other) {

@@ -59,7 +59,11 @@ public:
     };
 
     TBaseSortedList() = default;
-    ~TBaseSortedList();
+    ~TBaseSortedList()
+    {
+        if (m_bits)
+            drop();
+    }
     TBaseSortedList(const TBaseSortedList&) = delete;
     TBaseSortedList& operator=(const TBaseSortedList&) = delete;
     TBaseSortedList(TBaseSortedList&& other) noexcept : m_bits(other.m_bits) { other.m_bits = 0; }

@@ -97,21 +97,34 @@ void TChildStore::Build()
     m_capacity += room;
     auto* next = static_cast<char*>(memory);
     TBaseElement* parent = nullptr;
+    // The blocks of the parent's two lists, looked up once per run of its children;
+    // a list that was cleared or refilled by hand while its entries waited takes none.
+    Block* open[2] = {};
+    bool skip[2] = {};
     for (const uintptr_t entry : m_log) {
         if (entry & ParentBit) {
             parent = element(entry);
+            open[0] = open[1] = nullptr;
+            skip[0] = skip[1] = false;
             continue;
         }
-        TBaseSortedList& list = listOf(parent, entry & FolderBit);
-        if (list.m_bits & TBaseSortedList::Pending) {
-            const size_t bytes = (list.m_bits >> 1) * itemBytes;
-            Block* block = new (next) Block{0, 0, places ? m_pool : nullptr};
-            next += sizeof(Block) + (bytes + align - 1) / align * align;
-            list.m_bits = TBaseSortedList::acquire(block) << 1;
-        } else if (!list.held() || list.owned()) {
-            continue; // the list was cleared or refilled by hand while its entries waited
+        const bool folder = entry & FolderBit;
+        if (!open[folder] && !skip[folder]) {
+            TBaseSortedList& list = listOf(parent, folder);
+            if (list.m_bits & TBaseSortedList::Pending) {
+                const size_t bytes = (list.m_bits >> 1) * itemBytes;
+                Block* block = new (next) Block{0, 0, places ? m_pool : nullptr};
+                next += sizeof(Block) + (bytes + align - 1) / align * align;
+                list.m_bits = TBaseSortedList::acquire(block) << 1;
+            }
+            if (list.held() && !list.owned())
+                open[folder] = list.block();
+            else
+                skip[folder] = true;
         }
-        Block* block = list.block();
+        if (skip[folder])
+            continue;
+        Block* block = open[folder];
         if (places)
             block->places()[block->count++] = uint32_t(entry >> PlaceShift);
         else
