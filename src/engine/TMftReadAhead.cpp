@@ -13,8 +13,15 @@ constexpr size_t kChunkCount = 3;
 TMftReadAhead::TMftReadAhead(TRead read, std::vector<TExtent> extents, size_t recordSize)
     : m_read(std::move(read)), m_extents(std::move(extents)), m_recordSize(recordSize), m_chunks(kChunkCount)
 {
+    // A small MFT needs no more room than it takes.
+    int64_t records = 0;
+    for (const TExtent& extent : m_extents) {
+        records += extent.records;
+    }
+    const size_t perChunk =
+        std::clamp<size_t>(static_cast<size_t>(records), 1, std::max(kChunkBytes / recordSize, size_t{1}));
     for (TChunk& chunk : m_chunks) {
-        chunk.data.resize(std::max(kChunkBytes / recordSize, size_t{1}) * recordSize);
+        chunk.data.resize(perChunk * recordSize);
     }
     m_thread = std::thread([this] { run(); });
 }
