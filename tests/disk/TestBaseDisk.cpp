@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 TEST(BaseDisk, DriveFactsComeFromTheEngine)
 {
     TScriptedEngine engine;
@@ -86,4 +88,25 @@ TEST(BaseDisk, StopRequestFollowsTheConfirmSetting)
     EXPECT_TRUE(StopScan);
     GlobalConfirmInterrupt = saved;
     StopScan = false;
+}
+
+TEST(BaseDisk, ElementsReferToTheirOwnDriveWhileDrivesComeAndGo)
+{
+    TScriptedEngine engine;
+    auto first = std::make_unique<TFATDisk>(1);
+    TFATDisk second(2);
+    TBaseElement* a = first->CreateElement();
+    TBaseElement* b = second.CreateElement();
+    EXPECT_EQ(a->Drive, first.get());
+    EXPECT_EQ(b->Drive, &second);
+    // A closed drive's number is not the next one given out, so nothing that outlived
+    // it by mistake turns into an element of the drive opened after it.
+    const uint16_t closed = first->DriveNumber();
+    first.reset();
+    TFATDisk third(3);
+    EXPECT_NE(third.DriveNumber(), closed);
+    EXPECT_EQ(third.CreateElement()->Drive, &third);
+    EXPECT_EQ(b->Drive, &second);
+    b->Drive = nullptr;
+    EXPECT_EQ(b->Drive, nullptr);
 }
