@@ -10,7 +10,8 @@ TBaseSortedList::Block** TBaseSortedList::s_segments[SegmentCount];
 
 namespace {
 
-// Handles given back, for reuse, and the next one never given out.
+// Handles given back, for reuse, and the next one never given out. The list of free
+// handles is never destroyed: lists held by static objects may end after it would.
 std::mutex handleLock;
 std::vector<uint32_t>* freeHandles = nullptr;
 uint32_t nextHandle = 1;

@@ -15,7 +15,6 @@ class TDriveRef
 {
 public:
     TDriveRef() = default;
-    TDriveRef(TBaseDisk* disk) { *this = disk; }
     TDriveRef& operator=(TBaseDisk* disk);
 
     operator TBaseDisk*() const { return s_drives[m_number]; }

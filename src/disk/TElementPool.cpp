@@ -19,9 +19,9 @@ constexpr size_t kLargestChunk = kHugePage / sizeof(TBaseElement);
 constexpr size_t kFirstChunk = 64;
 static_assert(kFirstChunk < kLargestChunk);
 
-// Blocks double from the first size up to the largest, then stay at that size, so an
-// index alone names its block: the doubling blocks hold the first kDoublingPrefix
-// elements, kDoublingChunks of them.
+// Blocks double from the first size up to the largest, then stay at that size, so a
+// chunk's place alone gives its size and first index, and an index its chunk: the
+// doubling blocks hold the first kDoublingPrefix elements, kDoublingChunks of them.
 constexpr size_t doublingChunks()
 {
     size_t chunks = 0;
@@ -31,6 +31,17 @@ constexpr size_t doublingChunks()
 }
 constexpr size_t kDoublingChunks = doublingChunks();
 constexpr size_t kDoublingPrefix = kFirstChunk * ((size_t{1} << kDoublingChunks) - 1);
+
+constexpr size_t capacityOf(size_t chunk)
+{
+    return chunk < kDoublingChunks ? kFirstChunk << chunk : kLargestChunk;
+}
+
+constexpr size_t firstOf(size_t chunk)
+{
+    return chunk < kDoublingChunks ? kFirstChunk * ((size_t{1} << chunk) - 1)
+                                   : kDoublingPrefix + (chunk - kDoublingChunks) * kLargestChunk;
+}
 
 void* allocateHuge()
 {
@@ -43,74 +54,70 @@ void* allocateHuge()
 
 } // namespace
 
+size_t TElementPool::usedIn(size_t chunk) const
+{
+    return std::min(capacityOf(chunk), m_count - firstOf(chunk));
+}
+
 TElementPool::~TElementPool()
 {
-    for (const Chunk& chunk : m_chunks) {
-        for (size_t i = 0; i < chunk.used; ++i)
-            chunk.items[i].~TBaseElement();
-        if (chunk.capacity == kLargestChunk)
-            std::free(chunk.items);
+    for (size_t chunk = 0; chunk < m_chunks.size(); ++chunk) {
+        TBaseElement* items = m_chunks[chunk];
+        for (size_t i = 0, used = usedIn(chunk); i < used; ++i)
+            items[i].~TBaseElement();
+        if (capacityOf(chunk) == kLargestChunk)
+            std::free(items);
         else
-            ::operator delete(static_cast<void*>(chunk.items));
+            ::operator delete(static_cast<void*>(items));
     }
 }
 
 TBaseElement* TElementPool::Create()
 {
-    if (m_chunks.empty() || m_chunks.back().used == m_chunks.back().capacity) {
+    // The current chunk is full once the count reaches the next one's first index.
+    const size_t chunk = m_chunks.size();
+    if (m_count == firstOf(chunk)) {
         // Blocks double up to a ceiling, so a small drive stays small and a large one
         // wastes at most part of one block.
-        const size_t capacity =
-            m_chunks.empty() ? kFirstChunk : std::min(m_chunks.back().capacity * 2, kLargestChunk);
-        m_chunks.reserve(m_chunks.size() + 1);
-        m_byAddress.reserve(m_chunks.size() + 1);
+        const size_t capacity = capacityOf(chunk);
+        m_chunks.reserve(chunk + 1);
+        m_byAddress.reserve(chunk + 1);
         void* memory =
             capacity == kLargestChunk ? allocateHuge() : ::operator new(sizeof(TBaseElement) * capacity);
         auto* items = static_cast<TBaseElement*>(memory);
-        m_byAddress.insert(std::upper_bound(m_byAddress.begin(), m_byAddress.end(), items,
-                                            [this](const TBaseElement* at, size_t chunk) {
-                                                return at < m_chunks[chunk].items;
-                                            }),
-                           m_chunks.size());
-        m_chunks.push_back({items, 0, capacity, m_count});
+        m_byAddress.insert(
+            std::upper_bound(m_byAddress.begin(), m_byAddress.end(), items,
+                             [this](const TBaseElement* at, size_t k) { return at < m_chunks[k]; }),
+            chunk);
+        m_chunks.push_back(items);
     }
-    Chunk& chunk = m_chunks.back();
-    TBaseElement* element = new (chunk.items + chunk.used) TBaseElement();
-    ++chunk.used;
+    TBaseElement* element = new (m_chunks.back() + (m_count - firstOf(m_chunks.size() - 1))) TBaseElement();
     ++m_count;
     return element;
 }
 
 TBaseElement* TElementPool::At(size_t index) const
 {
-    size_t chunk = 0;
-    size_t offset = 0;
-    if (index < kDoublingPrefix) {
-        chunk = size_t(std::bit_width(index / kFirstChunk + 1)) - 1;
-        offset = index - kFirstChunk * ((size_t{1} << chunk) - 1);
-    } else {
-        chunk = kDoublingChunks + (index - kDoublingPrefix) / kLargestChunk;
-        offset = (index - kDoublingPrefix) % kLargestChunk;
-    }
-    return m_chunks[chunk].items + offset;
+    const size_t chunk = index < kDoublingPrefix
+                             ? size_t(std::bit_width(index / kFirstChunk + 1)) - 1
+                             : kDoublingChunks + (index - kDoublingPrefix) / kLargestChunk;
+    return m_chunks[chunk] + (index - firstOf(chunk));
 }
 
 size_t TElementPool::IndexOf(const TBaseElement* element) const
 {
-    // Most often the element was just made: it lies in the last block.
-    if (!m_chunks.empty()) {
-        const Chunk& last = m_chunks.back();
-        if (element >= last.items && element < last.items + last.used)
-            return last.first + size_t(element - last.items);
+    // Most often the element was just made: it lies in the last block. Otherwise the
+    // last block beginning at or before it.
+    size_t chunk = m_chunks.size() - 1;
+    if (m_chunks.empty() || element < m_chunks.back() || element >= m_chunks.back() + usedIn(chunk)) {
+        const auto after =
+            std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,
+                             [this](const TBaseElement* at, size_t k) { return at < m_chunks[k]; });
+        if (after == m_byAddress.begin())
+            return m_count;
+        chunk = *(after - 1);
+        if (element >= m_chunks[chunk] + usedIn(chunk))
+            return m_count;
     }
-    // The last chunk beginning at or before the element.
-    const auto after =
-        std::upper_bound(m_byAddress.begin(), m_byAddress.end(), element,
-                         [this](const TBaseElement* at, size_t chunk) { return at < m_chunks[chunk].items; });
-    if (after == m_byAddress.begin())
-        return m_count;
-    const Chunk& chunk = m_chunks[*(after - 1)];
-    if (element >= chunk.items + chunk.used)
-        return m_count;
-    return chunk.first + size_t(element - chunk.items);
+    return firstOf(chunk) + size_t(element - m_chunks[chunk]);
 }

@@ -28,15 +28,11 @@ public:
     TBaseElement* At(size_t index) const;
 
 private:
-    struct Chunk
-    {
-        TBaseElement* items;
-        size_t used;
-        size_t capacity;
-        size_t first; // the index of its first element
-    };
+    // Elements of chunk k in use, from the fixed rule and the count.
+    size_t usedIn(size_t chunk) const;
 
-    std::vector<Chunk> m_chunks;
+    // The chunks' items; a chunk's size and first index follow from its place.
+    std::vector<TBaseElement*> m_chunks;
     size_t m_count = 0;
     // The chunks' places in m_chunks, by the address of their items.
     std::vector<size_t> m_byAddress;
