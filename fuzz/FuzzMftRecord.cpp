@@ -1,5 +1,6 @@
 // One NTFS file record as the engine's MFT reader parses it. Bytes 0-3 give the volume's
 // cluster count; the rest is the record, cut to whole 512-byte sectors (at most 4 KiB).
+#include "engine/format/TMftAttributeList.h"
 #include "engine/format/TMftRecord.h"
 
 #include <cstddef>
@@ -22,7 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (parsed.parse(record.data(), record.size(), clusters) == TMftRecord::TResult::Refused) {
         return 0;
     }
-    // What a parsed record hands out lies inside it and inside the volume.
+    // What a parsed record hands out lies inside it and inside the volume. A record that
+    // lists its attributes may hold its name elsewhere.
+    if (parsed.hasAttributeList) {
+        TMftAttributeList list;
+        if (parsed.attributeList != nullptr &&
+            (parsed.attributeList < record.data() ||
+             parsed.attributeList + parsed.attributeListLength > record.data() + record.size() ||
+             (list.read(parsed.attributeList, parsed.attributeListLength, 0) &&
+              list.count() > TMftAttributeList::kMaxRecords))) {
+            std::abort();
+        }
+        if (parsed.name == nullptr) {
+            return 0;
+        }
+    }
     if (parsed.name == nullptr || parsed.name < record.data() ||
         parsed.name + size_t{parsed.nameLength} * 2 > record.data() + record.size() ||
         parsed.runCount > TMftRecord::kMaxRuns) {

@@ -3,6 +3,7 @@
 #include "engine/TFileTimeCodec.h"
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
+#include "engine/format/TMftAttributeList.h"
 #include "engine/format/TRecoveryRating.h"
 
 #include <tsk/libtsk.h>
@@ -347,6 +348,14 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
         (result == TMftRecord::TResult::Torn && record.isDirectory())) {
         return TOwnRead::Library;
     }
+    // A file whose attributes continue in other records. Left to the library: a folder's
+    // index there, a torn base record, and a deleted file, whose extension records were
+    // freed with it and may hold anything now.
+    const bool listed = record.hasAttributeList;
+    if (listed && (record.isDirectory() || !record.inUse() || result == TMftRecord::TResult::Torn ||
+                   !joinExtensions(recordNumber, record))) {
+        return TOwnRead::Library;
+    }
     const bool directory = record.isDirectory();
     m_newestSeconds =
         std::max({m_newestSeconds, librarySeconds(record.created), librarySeconds(record.modified),
@@ -632,6 +641,128 @@ int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
         runs[i] = {record.runs[i].address, record.runs[i].length, record.runs[i].sparse, false};
     }
     return rateStream(runs, record.runCount, record.dataSize);
+}
+
+bool TNtfsEnumerator::joinExtensions(int64_t recordNumber, TMftRecord& record)
+{
+    const uint8_t* listBytes = record.attributeList;
+    if (listBytes == nullptr) {
+        // Kept in clusters of its own, each of them in use by the file while it is.
+        holdLibrary();
+        const uint64_t clusterSize = m_volume->fs()->block_size;
+        m_listBytes.resize(record.attributeListLength);
+        size_t done = 0;
+        for (size_t i = 0; i < record.listRunCount && done < m_listBytes.size(); ++i) {
+            const TMftRecord::TRun& run = record.listRuns[i];
+            const size_t part =
+                static_cast<size_t>(std::min<uint64_t>(m_listBytes.size() - done, run.length * clusterSize));
+            if (run.sparse || tsk_fs_read(m_volume->fs(), static_cast<TSK_OFF_T>(run.address * clusterSize),
+                                          reinterpret_cast<char*>(m_listBytes.data() + done),
+                                          part) != static_cast<ssize_t>(part)) {
+                tsk_error_reset();
+                return false;
+            }
+            done += part;
+        }
+        if (done != m_listBytes.size()) {
+            return false;
+        }
+        listBytes = m_listBytes.data();
+    }
+    TMftAttributeList list;
+    if (m_mft == nullptr ||
+        !list.read(listBytes, record.attributeListLength, static_cast<uint64_t>(recordNumber))) {
+        return false;
+    }
+    // The unnamed stream's parts: the clusters each claims and the clusters its runs hold.
+    struct TPart
+    {
+        uint64_t firstVcn = 0;
+        uint64_t lastVcn = 0;
+        uint64_t clusters = 0;
+    };
+    std::vector<TPart> parts;
+    const auto keepPart = [&parts](const TMftRecord& holder) {
+        uint64_t clusters = 0;
+        for (size_t r = 0; r < holder.runCount; ++r) {
+            clusters += holder.runs[r].length;
+        }
+        parts.push_back({holder.dataFirstVcn, holder.dataLastVcn, clusters});
+    };
+    bool resident = record.hasData && record.dataResident;
+    if (record.hasData && !resident) {
+        keepPart(record);
+    }
+    const uint16_t sequence = record.sequence;
+    const bool baseNamed = record.name != nullptr && !record.nameDos;
+    int extensionNames = 0;
+    m_extensionBytes.resize(static_cast<size_t>(m_recordSize));
+    for (size_t i = 0; i < list.count(); ++i) {
+        const TMftAttributeList::TReference& reference = list[i];
+        if (reference.record >= static_cast<uint64_t>(m_records)) {
+            return false;
+        }
+        holdLibrary();
+        const ssize_t got = tsk_fs_file_read(m_mft, static_cast<TSK_OFF_T>(reference.record) * m_recordSize,
+                                             reinterpret_cast<char*>(m_extensionBytes.data()),
+                                             m_extensionBytes.size(), TSK_FS_FILE_READ_FLAG_NONE);
+        if (got != static_cast<ssize_t>(m_extensionBytes.size())) {
+            tsk_error_reset();
+            return false;
+        }
+        TMftRecord& extension = m_extension;
+        // It must still be this file's: in use, naming this record with its sequence
+        // number as its base, and holding just the attributes the list says it does.
+        if (extension.parseExtension(m_extensionBytes.data(), m_extensionBytes.size(),
+                                     m_volume->fs()->block_count) != TMftRecord::TResult::Parsed ||
+            extension.base !=
+                (static_cast<uint64_t>(sequence) << kSequenceShift | static_cast<uint64_t>(recordNumber)) ||
+            reference.sequence != extension.sequence || !extension.inUse() ||
+            extension.attributeCount != reference.attributes) {
+            return false;
+        }
+        // The Win32 or POSIX name over the DOS one. The base record's comes first; which of
+        // two extension records' would be preferred is not settled, so the library decides.
+        if (extension.name != nullptr && !extension.nameDos && !baseNamed) {
+            if (++extensionNames > 1) {
+                return false;
+            }
+        }
+        if (extension.name != nullptr && (record.name == nullptr || (record.nameDos && !extension.nameDos))) {
+            std::memcpy(m_joinedName, extension.name, size_t{extension.nameLength} * 2);
+            record.name = m_joinedName;
+            record.nameLength = extension.nameLength;
+            record.parent = extension.parent;
+            record.nameDos = extension.nameDos;
+        }
+        record.namedData = record.namedData || extension.namedData;
+        if (extension.hasData) {
+            if (extension.dataResident || resident) {
+                return false;
+            }
+            if (extension.dataFirstVcn == 0) {
+                record.dataSize = extension.dataSize;
+            }
+            keepPart(extension);
+        }
+    }
+    if (record.name == nullptr || (record.namedData && parts.empty() && !resident)) {
+        return false;
+    }
+    // The stream's parts in order, each beginning where the one before ends and holding
+    // as many clusters as it claims. Only a deleted file's runs are rated, and a deleted
+    // file is not joined here: the runs themselves are not kept.
+    std::sort(parts.begin(), parts.end(),
+              [](const TPart& a, const TPart& b) { return a.firstVcn < b.firstVcn; });
+    uint64_t nextVcn = 0;
+    for (const TPart& part : parts) {
+        if (part.firstVcn != nextVcn || part.clusters != part.lastVcn - part.firstVcn + 1) {
+            return false;
+        }
+        nextVcn = part.lastVcn + 1;
+    }
+    record.hasData = resident || !parts.empty();
+    return true;
 }
 
 int64_t TNtfsEnumerator::rateData(TSK_FS_FILE* file)

@@ -78,6 +78,10 @@ private:
     // the clusters its data runs name are in use now.
     int64_t rateData(TSK_FS_FILE* file);
     int64_t rateRuns(const TMftRecord& record);
+    // Reads the extension records a listed file's base record names and joins what they
+    // hold into record: the preferred name and the unnamed stream's size. False when any
+    // of it is not read whole and unambiguously: the library reads the file then.
+    bool joinExtensions(int64_t recordNumber, TMftRecord& record);
     struct TRatedRun
     {
         uint64_t address = 0;
@@ -172,6 +176,10 @@ private:
     const TSK_FS_ATTR* m_mftData = nullptr;
     bool m_ownReader = false;
     TMftRecord m_parsed;
+    TMftRecord m_extension;
+    std::vector<uint8_t> m_extensionBytes;
+    std::vector<uint8_t> m_listBytes;   // a non-resident attribute list's content
+    uint8_t m_joinedName[2 * 255] = {}; // UTF-16LE, a name taken from an extension record
     std::unique_ptr<TMftReadAhead> m_readAhead;
     std::unique_lock<std::mutex>* m_guard = nullptr; // the lock of the record being filled
     TAllocationMap m_allocation;

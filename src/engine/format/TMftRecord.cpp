@@ -23,9 +23,11 @@ constexpr size_t kResidentLength = 0x10;
 constexpr size_t kResidentOffset = 0x14;
 constexpr size_t kResidentHeader = 0x18;
 constexpr size_t kStartVcn = 0x10;
+constexpr size_t kLastVcn = 0x18;
 constexpr size_t kRunOffset = 0x20;
 constexpr size_t kCompressionUnit = 0x22;
 constexpr size_t kRealSize = 0x30;
+constexpr size_t kInitializedSize = 0x38;
 constexpr size_t kNonResidentHeader = 0x40;
 constexpr uint16_t kLargestCompressionUnit = 16; // a power of two of clusters
 
@@ -101,7 +103,8 @@ bool TMftRecord::intact(size_t begin, size_t end) const
     return true;
 }
 
-bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCount, TRun* out, size_t& count)
+bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCount, TRun* out, size_t& count,
+                          size_t capacity)
 {
     count = 0;
     int64_t previous = 0;
@@ -116,7 +119,7 @@ bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCoun
         // Offsets wider than four bytes are read differently by different readers: such a
         // record is left to the library.
         if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 4 ||
-            at + 1 + lengthBytes + offsetBytes > length || count == kMaxRuns) {
+            at + 1 + lengthBytes + offsetBytes > length || count == capacity) {
             return false;
         }
         TRun& run = out[count++];
@@ -155,6 +158,17 @@ bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCoun
 
 TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blockCount)
 {
+    return parseRecord(record, size, blockCount, false);
+}
+
+TMftRecord::TResult TMftRecord::parseExtension(uint8_t* record, size_t size, uint64_t blockCount)
+{
+    const TResult result = parseRecord(record, size, blockCount, true);
+    return result == TResult::Torn ? TResult::Refused : result;
+}
+
+TMftRecord::TResult TMftRecord::parseRecord(uint8_t* record, size_t size, uint64_t blockCount, bool extension)
+{
     // Copied from a cleared instance: building a cleared temporary for each record cost more.
     static_cast<TMftRecordFields&>(*this) = kCleared;
     if (size < kSectorStride || size % kSectorStride != 0 || std::memcmp(record, "FILE", 4) != 0 ||
@@ -165,10 +179,8 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
     flags = read<uint16_t>(record + kFlags);
     base = read<uint64_t>(record + kBase);
     bool standard = false;
-    bool dosName = false;
-    bool namedData = false;
     size_t at = read<uint16_t>(record + kFirstAttribute);
-    if (at < kHeaderEnd || base != 0) {
+    if (at < kHeaderEnd || (base != 0) != extension) {
         return TResult::Refused;
     }
     for (;;) {
@@ -186,9 +198,16 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
         const uint8_t* attr = record + at;
         const bool nonResident = attr[kAttrNonResident] != 0;
         const bool named = attr[kAttrNameLength] != 0;
-        if (type == kTypeAttributeList) {
+        ++attributeCount;
+        if (type == kTypeAttributeList && (extension || hasAttributeList)) {
             return TResult::Refused;
         }
+        if (type == kTypeAttributeList) {
+            hasAttributeList = true;
+        }
+        // Parts of a stream that start past its first cluster belong to a file whose
+        // attributes are listed.
+        const bool split = extension || hasAttributeList;
         const bool index = type == kTypeIndexRoot || type == kTypeIndexAllocation || type == kTypeBitmap;
         if (index && (!isDirectory() || !namedI30(attr, length))) {
             return TResult::Refused;
@@ -206,11 +225,24 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
             if (indexAllocationSize == 0) {
                 return TResult::Refused; // its size would have to be told from its runs
             }
+        } else if (nonResident && type == kTypeAttributeList) {
+            // Read by the caller from its clusters: one part, whole, of a sensible size.
+            const size_t list = read<uint16_t>(attr + kRunOffset);
+            const uint64_t listSize = length >= kNonResidentHeader ? read<uint64_t>(attr + kRealSize) : 0;
+            if (length < kNonResidentHeader || read<uint64_t>(attr + kStartVcn) != 0 ||
+                read<uint16_t>(attr + kCompressionUnit) != 0 || listSize == 0 || listSize > kLargestList ||
+                read<uint64_t>(attr + kInitializedSize) != listSize || list < kNonResidentHeader ||
+                list >= length ||
+                !readRuns(attr + list, length - list, blockCount, listRuns, listRunCount, kMaxListRuns)) {
+                return TResult::Refused;
+            }
+            attributeListLength = static_cast<size_t>(listSize);
         } else if (nonResident) {
             // Compressed and sparse streams keep their holes as runs without clusters.
+            const uint64_t firstVcn = read<uint64_t>(attr + kStartVcn);
             if (type != kTypeData || length < kNonResidentHeader ||
                 read<uint16_t>(attr + kCompressionUnit) > kLargestCompressionUnit ||
-                read<uint64_t>(attr + kStartVcn) != 0 || (!named && hasData)) {
+                (firstVcn != 0 && !split) || (!named && hasData)) {
                 return TResult::Refused;
             }
             const size_t list = read<uint16_t>(attr + kRunOffset);
@@ -225,8 +257,12 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
                 }
                 namedData = true;
             } else {
-                dataSize = read<uint64_t>(attr + kRealSize);
-                if (dataSize == 0 || !readRuns(attr + list, length - list, blockCount, runs, runCount)) {
+                // Only the part that starts the stream holds its sizes.
+                dataSize = firstVcn == 0 ? read<uint64_t>(attr + kRealSize) : 0;
+                dataFirstVcn = firstVcn;
+                dataLastVcn = read<uint64_t>(attr + kLastVcn);
+                if ((firstVcn == 0 && dataSize == 0) || dataLastVcn < firstVcn ||
+                    !readRuns(attr + list, length - list, blockCount, runs, runCount)) {
                     return TResult::Refused;
                 }
                 hasData = true;
@@ -254,11 +290,11 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
                     const uint8_t characters = content[kFileNameLength];
                     const bool dos = content[kFileNameSpace] == kNamespaceDos;
                     if (kFileNameText + size_t{characters} * 2 <= contentLength &&
-                        (name == nullptr || (dosName && !dos))) {
+                        (name == nullptr || (nameDos && !dos))) {
                         name = content + kFileNameText;
                         nameLength = characters;
                         parent = read<uint64_t>(content);
-                        dosName = dos;
+                        nameDos = dos;
                     }
                 }
             } else if (type == kTypeIndexRoot || type == kTypeBitmap) {
@@ -268,6 +304,9 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
                 }
                 where = content;
                 (type == kTypeIndexRoot ? indexRootLength : indexBitmapLength) = contentLength;
+            } else if (type == kTypeAttributeList) {
+                attributeList = content;
+                attributeListLength = contentLength;
             } else if (type == kTypeIndexAllocation) {
                 return TResult::Refused; // an allocation is never resident
             } else if (type == kTypeData && named) {
@@ -283,8 +322,12 @@ TMftRecord::TResult TMftRecord::parse(uint8_t* record, size_t size, uint64_t blo
         }
         at += length;
     }
-    // Without an unnamed stream, a named one would stand for a file's data.
-    if (!standard || name == nullptr || (namedData && !hasData && !isDirectory())) {
+    if (extension) {
+        return m_tornSectors != 0 ? TResult::Torn : TResult::Parsed;
+    }
+    // Without an unnamed stream, a named one would stand for a file's data. A file whose
+    // attributes are listed is judged once its other records are read.
+    if (!standard || (!hasAttributeList && (name == nullptr || (namedData && !hasData && !isDirectory())))) {
         return TResult::Refused;
     }
     return m_tornSectors != 0 ? TResult::Torn : TResult::Parsed;
