@@ -22,7 +22,7 @@ class MftAttributeList : public testing::Test
 protected:
     void SetUp() override
     {
-        m_image = tsk_img_open_sing(BREVANT_TEST_IMAGE_DIR "/ntfs-streams.img", TSK_IMG_TYPE_DETECT, 0);
+        m_image = tsk_img_open_sing(BREVANT_TEST_IMAGE_DIR "/ntfs-streams.img", TSK_IMG_TYPE_RAW, 0);
         ASSERT_NE(m_image, nullptr);
         m_fs = tsk_fs_open_img(m_image, 0, TSK_FS_TYPE_NTFS);
         ASSERT_NE(m_fs, nullptr);
