@@ -636,11 +636,13 @@ int64_t TNtfsEnumerator::rateRuns(const TMftRecord& record)
     if (record.dataResident) {
         return flag_RATING_DATA_IN_RECORD;
     }
-    TRatedRun runs[TMftRecord::kMaxRuns];
+    // Kept from record to record: a fresh array of the most runs a record holds would be
+    // cleared on every call.
+    m_ratedRuns.clear();
     for (size_t i = 0; i < record.runCount; ++i) {
-        runs[i] = {record.runs[i].address, record.runs[i].length, record.runs[i].sparse, false};
+        m_ratedRuns.push_back({record.runs[i].address, record.runs[i].length, record.runs[i].sparse, false});
     }
-    return rateStream(runs, record.runCount, record.dataSize);
+    return rateStream(m_ratedRuns.data(), m_ratedRuns.size(), record.dataSize);
 }
 
 bool TNtfsEnumerator::joinExtensions(int64_t recordNumber, TMftRecord& record)

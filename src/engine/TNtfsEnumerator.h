@@ -176,6 +176,7 @@ private:
     const TSK_FS_ATTR* m_mftData = nullptr;
     bool m_ownReader = false;
     TMftRecord m_parsed;
+    std::vector<TRatedRun> m_ratedRuns;
     TMftRecord m_extension;
     std::vector<uint8_t> m_extensionBytes;
     std::vector<uint8_t> m_listBytes;   // a non-resident attribute list's content

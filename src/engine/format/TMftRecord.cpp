@@ -122,8 +122,7 @@ bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCoun
             at + 1 + lengthBytes + offsetBytes > length || count == capacity) {
             return false;
         }
-        TRun& run = out[count++];
-        run = {};
+        TRun run;
         for (size_t i = 0; i < lengthBytes; ++i) {
             run.length |= uint64_t{list[at + 1 + i]} << (i * 8);
         }
@@ -150,6 +149,10 @@ bool TMftRecord::readRuns(const uint8_t* list, size_t length, uint64_t blockCoun
             }
             run.address = static_cast<uint64_t>(previous);
         }
+        if (out != nullptr) {
+            out[count] = run;
+        }
+        ++count;
         at += 1 + lengthBytes + offsetBytes;
     }
     // No end mark inside the attribute.
@@ -250,9 +253,8 @@ TMftRecord::TResult TMftRecord::parseRecord(uint8_t* record, size_t size, uint64
                 return TResult::Refused;
             }
             if (named) {
-                TRun scratch[kMaxRuns];
                 size_t count = 0;
-                if (!readRuns(attr + list, length - list, blockCount, scratch, count)) {
+                if (!readRuns(attr + list, length - list, blockCount, nullptr, count)) {
                     return TResult::Refused;
                 }
                 namedData = true;

@@ -111,7 +111,8 @@ private:
     TResult parseRecord(uint8_t* record, size_t size, uint64_t blockCount, bool extension);
     bool applyFixups(uint8_t* record, size_t size);
     bool intact(size_t begin, size_t end) const;
-    // Decodes a run list into out (capacity places); false when it does not decode whole.
+    // Decodes a run list into out (capacity places), or only checks it when out is null;
+    // false when it does not decode whole.
     static bool readRuns(const uint8_t* list, size_t length, uint64_t blockCount, TRun* out, size_t& count,
                          size_t capacity = kMaxRuns);
 };
