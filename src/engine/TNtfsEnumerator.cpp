@@ -4,6 +4,7 @@
 #include "engine/TTextCodec.h"
 #include "engine/TTskVolume.h"
 #include "engine/format/TMftAttributeList.h"
+#include "engine/format/TMftReference.h"
 #include "engine/format/TRecoveryRating.h"
 
 #include <tsk/libtsk.h>
@@ -24,8 +25,6 @@ constexpr size_t kFileNameLength = 0x40;
 constexpr size_t kFileNameSpace = 0x41;
 constexpr size_t kFileNameText = 0x42;
 constexpr uint8_t kNamespaceDos = 2;
-constexpr uint64_t kRecordNumberMask = 0x0000FFFFFFFFFFFFULL;
-constexpr int kSequenceShift = 48;
 
 // Record header: "FILE" signature at 0, sequence number at 0x10, flags at 0x16, base
 // record reference at 0x20.
@@ -263,7 +262,7 @@ bool TNtfsEnumerator::noteHeader(int64_t recordNumber, const uint8_t* header, bo
             kHeaderKnown | (static_cast<uint32_t>(flags & (kRecordInUse | kRecordIsDirectory)) << 16) |
             sequence;
     }
-    extension = (base & kRecordNumberMask) != 0;
+    extension = TMftReference::Record(base) != 0;
     return true;
 }
 
@@ -360,8 +359,8 @@ TNtfsEnumerator::TOwnRead TNtfsEnumerator::fillOwnRecord(int64_t recordNumber)
     m_newestSeconds =
         std::max({m_newestSeconds, librarySeconds(record.created), librarySeconds(record.modified),
                   librarySeconds(record.accessed), librarySeconds(record.changed)});
-    const uint64_t parent = record.parent & kRecordNumberMask;
-    const uint16_t parentSequence = static_cast<uint16_t>(record.parent >> kSequenceShift);
+    const uint64_t parent = TMftReference::Record(record.parent);
+    const uint16_t parentSequence = TMftReference::Sequence(record.parent);
     const bool deleted = !record.inUse();
     std::memset(&m_record, 0, offsetof(TFileInfo, WideFileName));
     m_record.TrueId = recordNumber;
@@ -463,13 +462,13 @@ bool TNtfsEnumerator::fillRecord(int64_t recordNumber)
         m_newestSeconds = std::max({m_newestSeconds, meta->crtime, meta->mtime, meta->atime, meta->ctime});
         const TChosenName name = chooseName(file);
         std::u16string fallback;
-        uint64_t parent = name.parent & kRecordNumberMask;
-        uint16_t parentSequence = static_cast<uint16_t>(name.parent >> kSequenceShift);
+        uint64_t parent = TMftReference::Record(name.parent);
+        uint16_t parentSequence = TMftReference::Sequence(name.parent);
         bool haveName = name.found;
         if (!haveName && meta->name2 != nullptr) {
             // Attributes could not be parsed; the library's own name list still helps.
             fallback = TTextCodec::utf8ToUtf16(meta->name2->name);
-            parent = meta->name2->par_inode & kRecordNumberMask;
+            parent = TMftReference::Record(meta->name2->par_inode);
             parentSequence = static_cast<uint16_t>(meta->name2->par_seq);
             haveName = true;
         }
@@ -691,7 +690,7 @@ bool TNtfsEnumerator::joinExtensions(int64_t recordNumber, TMftRecord& record)
         }
         parts.push_back({holder.dataFirstVcn, holder.dataLastVcn, clusters});
     };
-    bool resident = record.hasData && record.dataResident;
+    const bool resident = record.hasData && record.dataResident;
     if (record.hasData && !resident) {
         keepPart(record);
     }
@@ -717,8 +716,7 @@ bool TNtfsEnumerator::joinExtensions(int64_t recordNumber, TMftRecord& record)
         // number as its base, and holding just the attributes the list says it does.
         if (extension.parseExtension(m_extensionBytes.data(), m_extensionBytes.size(),
                                      m_volume->fs()->block_count) != TMftRecord::TResult::Parsed ||
-            extension.base !=
-                (static_cast<uint64_t>(sequence) << kSequenceShift | static_cast<uint64_t>(recordNumber)) ||
+            extension.base != TMftReference::Of(static_cast<uint64_t>(recordNumber), sequence) ||
             reference.sequence != extension.sequence || !extension.inUse() ||
             extension.attributeCount != reference.attributes) {
             return false;

@@ -1,6 +1,7 @@
 #include "engine/format/TMftAttributeList.h"
 
-#include <cstring>
+#include "engine/format/TLittleEndian.h"
+#include "engine/format/TMftReference.h"
 
 namespace {
 
@@ -11,7 +12,6 @@ constexpr size_t kEntryNameLength = 0x06;
 constexpr size_t kEntryNameOffset = 0x07;
 constexpr size_t kEntryReference = 0x10;
 constexpr size_t kEntryHeader = 0x1A;
-constexpr uint64_t kRecordNumberMask = 0x0000FFFFFFFFFFFFULL;
 
 } // namespace
 
@@ -24,15 +24,14 @@ bool TMftAttributeList::read(const uint8_t* list, size_t length, uint64_t baseRe
             return false;
         }
         const uint8_t* entry = list + at;
-        uint16_t entryLength = 0;
-        std::memcpy(&entryLength, entry + kEntryLength, sizeof entryLength);
+        const size_t entryLength = TLittleEndian::U16(entry + kEntryLength);
         if (entryLength < kEntryHeader || entryLength > length - at ||
             entry[kEntryNameOffset] + size_t{entry[kEntryNameLength]} * 2 > entryLength) {
             return false;
         }
-        uint64_t reference = 0;
-        std::memcpy(&reference, entry + kEntryReference, sizeof reference);
-        const uint64_t record = reference & kRecordNumberMask;
+        const uint64_t reference = TLittleEndian::U64(entry + kEntryReference);
+        const uint64_t record = TMftReference::Record(reference);
+        const uint16_t sequence = TMftReference::Sequence(reference);
         if (record != baseRecord) {
             size_t i = 0;
             while (i < m_count && m_references[i].record != record) {
@@ -42,8 +41,8 @@ bool TMftAttributeList::read(const uint8_t* list, size_t length, uint64_t baseRe
                 if (m_count == kMaxRecords) {
                     return false;
                 }
-                m_references[m_count++] = {record, static_cast<uint16_t>(reference >> 48), 0};
-            } else if (m_references[i].sequence != static_cast<uint16_t>(reference >> 48)) {
+                m_references[m_count++] = {record, sequence, 0};
+            } else if (m_references[i].sequence != sequence) {
                 return false; // one record named with two sequence numbers
             }
             ++m_references[i].attributes;

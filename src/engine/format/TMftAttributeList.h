@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The entries of a resident $ATTRIBUTE_LIST, read in place: which other records hold the
+// The entries of an $ATTRIBUTE_LIST's content, read in place: which other records hold the
 // file's attributes, and how many of them each holds. The bytes come from a disk that may
 // be damaged or hostile: an entry that does not lie whole inside the list makes the list
 // unreadable.

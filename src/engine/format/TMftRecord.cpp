@@ -202,10 +202,10 @@ TMftRecord::TResult TMftRecord::parseRecord(uint8_t* record, size_t size, uint64
         const bool nonResident = attr[kAttrNonResident] != 0;
         const bool named = attr[kAttrNameLength] != 0;
         ++attributeCount;
-        if (type == kTypeAttributeList && (extension || hasAttributeList)) {
-            return TResult::Refused;
-        }
         if (type == kTypeAttributeList) {
+            if (extension || hasAttributeList) {
+                return TResult::Refused;
+            }
             hasAttributeList = true;
         }
         // Parts of a stream that start past its first cluster belong to a file whose

@@ -1,13 +1,11 @@
 #include "engine/format/TNtfsIndex.h"
 #include "engine/format/TLittleEndian.h"
+#include "engine/format/TMftReference.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-constexpr uint64_t kRecordMask = 0x0000FFFFFFFFFFFFULL;
-constexpr int kSequenceShift = 48;
 
 // $INDEX_ROOT: indexed attribute type, collation, index block size; the node header follows.
 constexpr size_t kRootType = 0x00;
@@ -88,14 +86,14 @@ size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder
     }
     // The parent reference first: it rules out most offsets of a slack scan at once.
     const uint64_t parent = TLittleEndian::Read<uint64_t>(name + kNameParent);
-    if ((parent & kRecordMask) != folder.record) {
+    if (TMftReference::Record(parent) != folder.record) {
         return 0;
     }
     const size_t nameLength = name[kNameLength];
     const uint8_t nameSpace = name[kNameSpace];
-    const uint16_t parentSequence = static_cast<uint16_t>(parent >> kSequenceShift);
+    const uint16_t parentSequence = TMftReference::Sequence(parent);
     if (nameLength == 0 || nameSpace > kNamespaceLast || kNameText + nameLength * 2 > size ||
-        !belongsTo(parent & kRecordMask, parentSequence, folder)) {
+        !belongsTo(TMftReference::Record(parent), parentSequence, folder)) {
         return 0;
     }
     std::u16string text(nameLength, u'\0');
@@ -109,7 +107,7 @@ size_t TNtfsIndex::parseFileName(const uint8_t* name, size_t size, const TFolder
     }
     entry.record = 0;
     entry.sequence = 0;
-    entry.parent = parent & kRecordMask;
+    entry.parent = TMftReference::Record(parent);
     entry.parentSequence = parentSequence;
     entry.created = TLittleEndian::Read<uint64_t>(name + kNameCreated);
     entry.modified = TLittleEndian::Read<uint64_t>(name + kNameModified);
@@ -129,7 +127,7 @@ size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& f
         return 0;
     }
     // The parent reference first: it rules out most offsets of a slack scan at once.
-    if ((TLittleEndian::Read<uint64_t>(data + kEntryHeaderSize + kNameParent) & kRecordMask) !=
+    if (TMftReference::Record(TLittleEndian::Read<uint64_t>(data + kEntryHeaderSize + kNameParent)) !=
         folder.record) {
         return 0;
     }
@@ -142,11 +140,11 @@ size_t TNtfsIndex::parseEntry(const uint8_t* data, size_t size, const TFolder& f
         return 0;
     }
     const uint64_t reference = TLittleEndian::Read<uint64_t>(data);
-    const uint16_t sequence = static_cast<uint16_t>(reference >> kSequenceShift);
+    const uint16_t sequence = TMftReference::Sequence(reference);
     if (sequence == 0 || parseFileName(data + kEntryHeaderSize, content, folder, entry) == 0) {
         return 0;
     }
-    entry.record = reference & kRecordMask;
+    entry.record = TMftReference::Record(reference);
     entry.sequence = sequence;
     return length;
 }
